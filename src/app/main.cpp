@@ -1,1 +1,32 @@
-int main() { return 0; }
+// Talvorin: brings Velmora Deluxe's SQL Server databases into the state a new release
+// expects. Started by the installer with five parameters; its exit code is always 0.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/create_db_info.h"
+#include "platform/program_path.h"
+#include "setupdata/odbc_sql_server.h"
+#include "ui/terminal_backend.h"
+
+int main(int argc, char** argv)
+{
+    using namespace talvorin;
+    try {
+        ui::TerminalBackend backend;
+        const auto sql = setupdata::makeOdbcSqlServerClient();
+        app::Services services{platform::systemInfo(),     platform::systemClock(),
+                               platform::systemSettingsFiles(), platform::systemRegistry(),
+                               platform::systemProcessLauncher(), *sql};
+        app::TfrmCreateDBInfo frmCreateDBInfo(backend, services, platform::programFilePath(argv[0]),
+                                              std::vector<std::string>(argv + 1, argv + argc));
+        ui::Form frmSQLInfo(backend, "frmSQLInfo", "SQL Server Information");
+        frmCreateDBInfo.setSqlInfoDialog(&frmSQLInfo);
+        backend.run(frmCreateDBInfo);
+    } catch (const std::exception& e) {
+        // The installer goes on whatever happened here; the log and this line tell what did.
+        std::fprintf(stderr, "[%s] %s\n", talvorin::ui::kAppTitle, e.what());
+    }
+    return 0;
+}

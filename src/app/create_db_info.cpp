@@ -1,0 +1,255 @@
+#include "app/create_db_info.h"
+
+#include <exception>
+
+#include "dbwork/database_steps.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "setupdata/connection_string.h"
+#include "setupdata/installed_version.h"
+#include "setupdata/setup_files.h"
+#include "setupdata/str_to_int.h"
+#include "ui/backend.h"
+
+namespace talvorin::app {
+namespace {
+
+constexpr const char* kParamLabels[5] = {
+    "Param 1, SetupMod    = ", "Param 2, SvrBasePath = ", "Param 3, InstallType = ",
+    "Param 4, SupportDir  = ", "Param 5, SetupFile   = ",
+};
+
+constexpr const char* kWrongParameters =
+    "Wrong Parameters.\n\rCorrect format: Talvorin.exe <Setup Mode> <Server Base Path> <Install Type> "
+    "<Support Dir> <Setup File>";
+
+constexpr const char* kSettingsNotCompleted =
+    "Mircosoft SQL Server information setting is not completed. This will lead to Velmora Deluxe "
+    "installation error. Do you want to enter the information again?";
+
+constexpr const char* kCompleted = "Process completed successfully, application will be closed";
+constexpr const char* kCompletedWithErrors = "Process completed with errors, application will be closed";
+
+}  // namespace
+
+TfrmCreateDBInfo::TfrmCreateDBInfo(ui::Backend& backend, Services services, std::string programPath,
+                                   std::vector<std::string> params)
+    : ui::Form(backend, "frmCreateDBInfo", "Velmora Deluxe Setup"),
+      Label1(*this, "Label1", "Creating Databases ......"),
+      pgbProcess(*this, "pgbProcess", 0, 100),
+      Timer1(backend, "Timer1", 100),
+      tmrStartProcess(backend, "tmrStartProcess", 1000),
+      services_(services),
+      programPath_(std::move(programPath)),
+      params_(std::move(params)),
+      log_(services.system, services.clock, [&backend] { backend.processMessages(); })
+{
+    Timer1.onTimer = [this] { Timer1Timer(); };
+    tmrStartProcess.onTimer = [this] { tmrStartProcessTimer(); };
+    show();
+}
+
+TfrmCreateDBInfo::~TfrmCreateDBInfo() = default;
+
+void TfrmCreateDBInfo::FormShow()
+{
+    try {
+        log_.WriteLogBanner(true);
+    } catch (const std::exception& e) {
+        // Without its log the run must not start: nobody could tell what it did.
+        backend().messageBox(ui::MessageBox::applicationError(e.what()));
+        close();
+        return;
+    }
+    tmrStartProcess.setEnabled(true);
+}
+
+void TfrmCreateDBInfo::FormClose()
+{
+    try {
+        log_.WriteLogBanner(false);
+    } catch (const std::exception&) {
+        // The failure was reported when it first happened; closing must not fail.
+    }
+}
+
+void TfrmCreateDBInfo::Timer1Timer()
+{
+    pgbProcess.setPosition(pgbProcess.position() + 1);
+    if (pgbProcess.position() == pgbProcess.max()) pgbProcess.setPosition(0);
+}
+
+void TfrmCreateDBInfo::tmrStartProcessTimer()
+{
+    tmrStartProcess.setEnabled(false);
+    try {
+        runSetup();
+    } catch (const std::exception& e) {
+        endAfterUnexpectedError(e.what());
+    }
+}
+
+void TfrmCreateDBInfo::endAfterUnexpectedError(const std::string& text)
+{
+    Timer1.setEnabled(false);
+    try {
+        log_.WriteLog("Unexpected error: " + text + ". Application will be closed");
+    } catch (const std::exception&) {
+        // The box below still tells the user.
+    }
+    backend().messageBox(ui::MessageBox::applicationError(text));
+    disconnect();
+    endRun();
+}
+
+void TfrmCreateDBInfo::runSetup()
+{
+    pgbProcess.setPosition(0);
+    Timer1.setEnabled(true);
+    Label1.setCaption("Creating Databases ......");
+
+    log_.WriteLog("Starting " + programPath_);
+    for (std::size_t i = 0; i < 5; ++i) log_.WriteLog(kParamLabels[i] + (i < params_.size() ? params_[i] : ""));
+    if (params_.size() != 5) {
+        Timer1.setEnabled(false);
+        backend().messageBox(ui::MessageBox::information(kWrongParameters));
+        return endRun();
+    }
+
+    const int setupMode = setupdata::StrToInt(params_[0]);
+    if (setupMode == WS_SETUP) {
+        log_.WriteLog("SetupMode = WS_SETUP. skip database and tables creation");
+        return endRun();
+    }
+    SvrBasePath = platform::withTrailingSeparator(params_[1]);
+    InstallType = setupdata::StrToInt(params_[2]) == dbwork::kFirstInstallation ? dbwork::kFirstInstallation
+                                                                                : dbwork::kUpgrade;
+    const std::string supportDir = platform::withTrailingSeparator(params_[3]);
+    const std::string setupFile = params_[4];
+    BinPath = SvrBasePath + "BIN" + platform::kDirSeparator;
+    ScriptsPath = SvrBasePath + "Scripts" + platform::kDirSeparator;
+
+    adoConn.reset();
+    backend().processMessages();
+    const std::string kitDir = setupdata::kitFolder(log_.GetWinDir());
+    backend().processMessages();
+
+    ServerSettings server;
+    if (!obtainServerSettings(kitDir, server)) return endRun();
+    if (!connect(server)) return endRun();
+    if (setupMode == UPG_SETUP) initialiseMigrationStatus();
+
+    const bool ok = doDatabaseWork(server, supportDir, setupFile, kitDir);
+
+    Timer1.setEnabled(false);
+    disconnect();
+    log_.WriteLog(ok ? kCompleted : kCompletedWithErrors);
+    endRun();
+}
+
+bool TfrmCreateDBInfo::obtainServerSettings(const std::string& kitDir, ServerSettings& out)
+{
+    const std::string dataFile = kitDir + setupdata::kKitDataFile;
+    auto& settings = services_.settings;
+    const bool needDialog = !platform::fileExists(dataFile) ||
+                            settings.readString(dataFile, setupdata::kSectionDB, setupdata::kKeyAddress, "").empty();
+    if (needDialog) {
+        log_.WriteLog("Get SQL Server Info");
+        while ((frmSQLInfo_ ? frmSQLInfo_->showModal() : ui::ModalResult::Cancel) != ui::ModalResult::Ok) {
+            backend().processMessages();
+            Timer1.setEnabled(false);
+            const auto answer =
+                backend().messageBox(ui::MessageBox::warning(kSettingsNotCompleted, ui::Buttons::YesNo));
+            if (answer != ui::Answer::Yes) return false;
+            Timer1.setEnabled(true);
+        }
+    }
+    out.user = setupdata::readScrambled(settings, dataFile, setupdata::kKeyUser);
+    out.password = setupdata::readScrambled(settings, dataFile, setupdata::kKeyPassword);
+    out.address = setupdata::readScrambled(settings, dataFile, setupdata::kKeyAddress);
+    out.port = setupdata::readScrambled(settings, dataFile, setupdata::kKeyPort);
+    backend().processMessages();
+    return true;
+}
+
+bool TfrmCreateDBInfo::connect(const ServerSettings& s)
+{
+    const std::string source = setupdata::dataSource(s.address, s.port);
+    try {
+        adoConn = services_.sql.connect(setupdata::masterConnection(source, s.user, s.password));
+        adocMSDB = services_.sql.connect(setupdata::msdbConnection(source, s.user, s.password));
+    } catch (const setupdata::SqlError& e) {
+        disconnect();
+        log_.WriteLog("SQL Server connection error. Application will be closed");
+        Timer1.setEnabled(false);
+        backend().messageBox(ui::MessageBox::error(e.what()));
+        return false;
+    }
+    backend().processMessages();
+    pgbProcess.setPosition(pgbProcess.max());
+    return true;
+}
+
+void TfrmCreateDBInfo::initialiseMigrationStatus()
+{
+    log_.WriteLog("SetupMode = UPG_SETUP, reading Migration status");
+    const std::string file = BinPath + setupdata::kServerSettingsFile;
+    if (services_.settings.readString(file, "DataMigration", "Mig_Done", "").empty())
+        services_.settings.writeString(file, "DataMigration", "Mig_Done", "NotDone");
+}
+
+bool TfrmCreateDBInfo::doDatabaseWork(const ServerSettings& s, const std::string& supportDir,
+                                      const std::string& setupFile, const std::string& kitDir)
+{
+    dbwork::StepContext ctx{backend(),         Label1,           pgbProcess,       log_,
+                            services_.settings, services_.registry, services_.processes, adocMSDB.get(),
+                            kitDir,            ScriptsPath,      InstallType};
+    const dbwork::StepInputs in{s.address, s.port, s.user, s.password, supportDir, setupFile};
+
+    if (InstallType == dbwork::kFirstInstallation) {
+        if (!dbwork::CreateDatabases(ctx, in)) {
+            log_.WriteLog("First install (1). Error creating databases and tables");
+            return false;
+        }
+        if (!dbwork::LoadCodeTables(ctx, in)) {
+            log_.WriteLog("Error occurs during loading code tables. Please refer to the above log for details");
+            return false;
+        }
+        return true;
+    }
+
+    std::string serverPath;
+    setupdata::GetInstalledVersion(services_.registry, serverPath, InstalledVersion);
+    if (setupdata::ordinalLess(InstalledVersion, "3.0")) {
+        log_.WriteLog("Upgrade from 1.6.");
+        if (!dbwork::CreateDatabases(ctx, in)) {
+            log_.WriteLog("Upgrade from 1.6. Database creation error");
+            return false;
+        }
+        if (!dbwork::LoadCodeTables(ctx, in)) {
+            log_.WriteLog("Upgrade from 1.6. Error loading code tables");
+            return false;
+        }
+        return true;
+    }
+
+    log_.WriteLog("Upgrade repair from " + InstalledVersion);
+    if (!dbwork::ModifyTableStructures(ctx, in)) {
+        log_.WriteLog("Fail to modify table structures.");
+        return false;
+    }
+    log_.WriteLog("Table structures modified successfully.");
+    if (!dbwork::LoadCodeTables(ctx, in)) {
+        log_.WriteLog("Error occurs during upgrade/repair code tables. Please refer to the above log for details");
+        return false;
+    }
+    return true;
+}
+
+void TfrmCreateDBInfo::disconnect()
+{
+    adocMSDB.reset();
+    adoConn.reset();
+}
+
+}  // namespace talvorin::app

@@ -1,0 +1,53 @@
+#include <algorithm>
+#include <cctype>
+
+#include "dbwork/database_steps.h"
+#include "dbwork/tool_runner.h"
+#include "setupdata/installed_version.h"
+#include "setupdata/setup_files.h"
+
+namespace talvorin::dbwork {
+namespace {
+
+// Data of an older desktop release may be migrated from version 1.6 on.
+bool migrationAllowed(StepContext& ctx)
+{
+    std::string serverPath, version;
+    if (!setupdata::GetLegacyVersion(ctx.registry, serverPath, version)) return false;
+    std::string upper = version;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (setupdata::ordinalLess(upper, "1.6")) {
+        ctx.log.WriteLog("Orvo " + version + " was detected. Which was NOT allowed to migrate.");
+        ctx.log.WriteLog("Reset migration flag to false and skip data migration process.");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LoadCodeTables(StepContext& ctx, const StepInputs& in)
+{
+    const bool migrate = migrationAllowed(ctx);
+    ctx.label.setCaption("Preparing to load code tables ...");
+    const std::string bcp = ctx.kitDir + "bcp.exe";
+    const char* section = migrate                                  ? "CODE_TABLE_MIGRATE"
+                          : ctx.installType == kFirstInstallation ? "CODE_TABLE"
+                                                                  : "CODE_TABLE_UPGRADE_REPAIR";
+    bool ok = true;
+    for (const std::string& entry : setupdata::readSectionList(ctx.settings, in.setupFilePath(), section)) {
+        ctx.progress.setPosition(0);
+        ctx.label.setCaption("Loading code tables ...");
+        ctx.ui.processMessages();
+        if (RunTool(ctx.ui, ctx.processes, bcp, bcpParameters(in, entry), ctx.kitDir) != 0) {
+            ctx.log.WriteLog("Error loading code table " + entry);
+            ok = false;
+        } else {
+            ctx.log.WriteLog("Loading code table " + entry + " completed successfully");
+        }
+    }
+    return ok;
+}
+
+}  // namespace talvorin::dbwork

@@ -1,0 +1,40 @@
+#include "platform/wait.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+#include <vector>
+
+namespace talvorin::platform {
+
+int waitForAny(std::initializer_list<WaitHandle> handles, int timeoutMs)
+{
+    std::vector<pollfd> fds;
+    std::vector<int> positions;
+    int pos = 0;
+    for (WaitHandle h : handles) {
+        if (h != kNoWaitHandle) {
+            fds.push_back({h, POLLIN, 0});
+            positions.push_back(pos);
+        }
+        ++pos;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int left = timeoutMs;
+        if (timeoutMs >= 0) {
+            const auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            left = rest.count() > 0 ? static_cast<int>(rest.count()) : 0;
+        }
+        const int ready = ::poll(fds.data(), fds.size(), left);
+        if (ready < 0 && errno == EINTR) continue;  // a signal; its own handle tells if it matters
+        if (ready <= 0) return -1;
+        for (std::size_t i = 0; i < fds.size(); ++i)
+            if (fds[i].revents != 0) return positions[i];
+        return -1;
+    }
+}
+
+}  // namespace talvorin::platform

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "platform/wait_handle.h"
+#include "ui/types.h"
+
+namespace talvorin::ui {
+
+class Control;
+class Form;
+class Timer;
+
+// What the windows need from the system that shows them: the message loop, its timers,
+// message boxes, modal showing, the quit request. One implementation per front end.
+class Backend {
+public:
+    virtual ~Backend() = default;
+
+    // Handles every pending message (due timers, input) and returns; never blocks.
+    virtual void processMessages() = 0;
+    // Sleeps until the handle is signalled, a timer is due, input arrives or a quit is
+    // requested, and handles what came. Returns at once when a quit was requested.
+    virtual void waitFor(platform::WaitHandle handle) = 0;
+    // Whether the application has been asked to quit.
+    virtual bool quitRequested() const = 0;
+
+    virtual Answer messageBox(const MessageBox& box) = 0;
+    // Shows the form modally (its show handler runs) until its modal result is set.
+    virtual ModalResult showModal(Form& form) = 0;
+    // The message loop: runs until the form is closed.
+    virtual void run(Form& mainForm) = 0;
+    virtual void setCursor(Cursor cursor) = 0;
+
+    // Told by the widgets, so the backend can draw or record.
+    virtual void controlChanged(const Control&, Change) {}
+    virtual void focusChanged(const Form&, const Control*) {}
+    virtual void formShown(const Form&) {}
+    virtual void formClosed(const Form&) {}
+
+protected:
+    virtual std::chrono::milliseconds now() const = 0;
+    // Fires every enabled timer whose time has come, once each.
+    void fireDueTimers();
+    // When the next enabled timer is due; nullopt when none is enabled.
+    std::optional<std::chrono::milliseconds> nextDue() const;
+
+private:
+    friend class Timer;
+    void addTimer(Timer& t) { timers_.push_back(&t); }
+    void removeTimer(Timer& t);
+    void schedule(Timer& t);
+
+    std::vector<Timer*> timers_;
+};
+
+}  // namespace talvorin::ui

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "ui/types.h"
+
+namespace talvorin::ui {
+
+class Form;
+
+// A control on a form. State lives here; the backend is told of every change so it
+// can draw it (or, in tests, record it).
+class Control {
+public:
+    Control(Form& owner, std::string name, bool focusable);
+    virtual ~Control();
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    const std::string& name() const { return name_; }
+    Form& owner() const { return owner_; }
+
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool on);
+    bool visible() const { return visible_; }
+    void setVisible(bool on);
+    Color color() const { return color_; }
+    void setColor(Color c);
+    bool tabStop() const { return tabStop_; }
+    void setTabStop(bool on) { tabStop_ = on; }
+
+    // Enabled, visible and of a kind that takes the focus.
+    bool canFocus() const { return focusable_ && enabled_ && visible_; }
+    bool focused() const;
+    // Asks the form to move the focus here; false when it did not arrive.
+    bool setFocus();
+
+    // Runs when the control loses the focus, before the focus arrives elsewhere.
+    std::function<void()> onExit;
+
+protected:
+    void changed(Change what);
+
+private:
+    Form& owner_;
+    std::string name_;
+    bool focusable_;
+    bool enabled_ = true;
+    bool visible_ = true;
+    bool tabStop_ = true;
+    Color color_ = Color::Window;
+};
+
+class Label : public Control {
+public:
+    Label(Form& owner, std::string name, std::string caption = {});
+    const std::string& caption() const { return caption_; }
+    void setCaption(std::string text);
+    Cursor cursor() const { return cursor_; }
+    void setCursor(Cursor c);
+    std::function<void()> onClick;
+    void click();
+
+private:
+    std::string caption_;
+    Cursor cursor_ = Cursor::Default;
+};
+
+class Edit : public Control {
+public:
+    Edit(Form& owner, std::string name, std::string text = {});
+
+    const std::string& text() const { return text_; }
+    // Text put in by the program: the caret goes to the start, the change handler runs.
+    void setText(std::string text);
+    std::size_t selStart() const { return selStart_; }
+    void setSelStart(std::size_t pos);
+
+    std::size_t maxLength = 0;  // 0: no limit; limits typing only
+    bool upperCase = false;
+    bool readOnly = false;
+    bool password = false;
+    int left = 0;
+    int width = 0;
+    void setBounds(int newLeft, int newWidth);
+
+    // Typing: the key-press handler sees (and may discard by setting to '\0') every
+    // character first; Backspace is character 8.
+    void type(const std::string& chars);
+    // A key that is no character: the key-down handler runs, then the caret moves.
+    void pressKey(Key key);
+
+    std::function<void(char&)> onKeyPress;
+    std::function<void(Key)> onKeyDown;
+    std::function<void()> onChange;
+
+private:
+    void typeOne(char c);
+    std::string text_;
+    std::size_t selStart_ = 0;
+};
+
+class Button : public Control {
+public:
+    Button(Form& owner, std::string name, std::string caption, bool focusable = true);
+    const std::string& caption() const { return caption_; }
+    bool isDefault = false;  // Enter
+    bool isCancel = false;   // Escape
+    ModalResult modalResult = ModalResult::None;
+    std::function<void()> onClick;
+    // The click itself: the handler, then the button's modal result if it has one.
+    void click();
+
+private:
+    std::string caption_;
+};
+
+class ProgressBar : public Control {
+public:
+    ProgressBar(Form& owner, std::string name, int min = 0, int max = 100);
+    int min() const { return min_; }
+    int max() const { return max_; }
+    int position() const { return position_; }
+    void setPosition(int pos);
+
+private:
+    int min_, max_, position_;
+};
+
+// A rectangle drawn around controls that have no borders of their own.
+class Shape : public Control {
+public:
+    Shape(Form& owner, std::string name);
+};
+
+}  // namespace talvorin::ui

@@ -1,0 +1,93 @@
+#include "ui/memory_backend.h"
+
+#include <algorithm>
+
+#include "platform/wait.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace talvorin::ui {
+
+void MemoryBackend::processMessages()
+{
+    ++processMessagesCalls;
+    now_ += timePerProcessMessages;
+    fireDueTimers();
+}
+
+void MemoryBackend::waitFor(platform::WaitHandle handle)
+{
+    ++waits;
+    if (onWait) onWait();
+    if (quit_) return;
+    // Real time passes here (a real child process runs); the virtual clock follows it,
+    // jumping to the next timer when the handle stays quiet until then.
+    const auto next = nextDue();
+    const int timeoutMs =
+        next ? static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, (*next - now_).count())) : -1;
+    const auto start = std::chrono::steady_clock::now();
+    const int ready = platform::waitForAny({handle}, timeoutMs);
+    if (ready < 0 && next) {
+        now_ = std::max(now_, *next);
+    } else {
+        now_ += std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    }
+    fireDueTimers();
+}
+
+Answer MemoryBackend::messageBox(const MessageBox& box)
+{
+    Answer answer = escapeAnswer(box.buttons);
+    if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+    }
+    boxes.push_back({box, answer});
+    return answer;
+}
+
+ModalResult MemoryBackend::showModal(Form& form)
+{
+    form.show();
+    if (!dialogScripts.empty()) {
+        auto script = std::move(dialogScripts.front());
+        dialogScripts.pop_front();
+        script(form);
+    }
+    ModalResult result = form.modalResult() == ModalResult::None ? ModalResult::Cancel : form.modalResult();
+    form.setModalResult(result);
+    modalShowings.push_back({form.name(), result});
+    return result;
+}
+
+void MemoryBackend::run(Form& mainForm)
+{
+    while (!mainForm.isClosed()) {
+        if (quit_) {
+            mainForm.close();
+            break;
+        }
+        const auto next = nextDue();
+        if (!next) break;  // nothing can happen any more
+        now_ = std::max(now_, *next);
+        fireDueTimers();
+    }
+}
+
+void MemoryBackend::controlChanged(const Control& control, Change what)
+{
+    if (what == Change::Caption) {
+        if (auto* label = dynamic_cast<const Label*>(&control))
+            labelTexts.push_back({control.owner().name(), control.name(), label->caption()});
+    } else if (what == Change::Position) {
+        if (auto* bar = dynamic_cast<const ProgressBar*>(&control))
+            progress.push_back({control.owner().name(), control.name(), bar->position()});
+    }
+}
+
+void MemoryBackend::focusChanged(const Form& form, const Control* control)
+{
+    focusMoves.push_back({form.name(), control ? control->name() : std::string{}});
+}
+
+}  // namespace talvorin::ui

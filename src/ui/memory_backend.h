@@ -1,0 +1,80 @@
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/backend.h"
+
+namespace talvorin::ui {
+
+// The backend for tests: a virtual clock, scripted answers, and a record of everything
+// the windows showed.
+class MemoryBackend : public Backend {
+public:
+    struct ShownBox {
+        MessageBox box;
+        Answer answer;
+    };
+    struct LabelText {
+        std::string form, control, text;
+    };
+    struct ProgressPosition {
+        std::string form, control;
+        int position;
+    };
+    struct FocusMove {
+        std::string form, control;
+    };
+    struct ModalShowing {
+        std::string form;
+        ModalResult result;
+    };
+
+    // Answers for the coming message boxes, in order; when they run out a box is
+    // answered as Escape would answer it.
+    std::deque<Answer> answers;
+    // What the user does in the coming modal showings, in order (after the form's show
+    // handler ran); a showing whose script leaves no result ends as Cancel, and one with
+    // no script left is cancelled at once.
+    std::deque<std::function<void(Form&)>> dialogScripts;
+    // Virtual time that passes with every processMessages call; 0 by default, so only
+    // waits and the idle message loop move the clock.
+    std::chrono::milliseconds timePerProcessMessages{0};
+    // Runs at every waitFor before it sleeps, e.g. to request a quit in the middle of a wait.
+    std::function<void()> onWait;
+
+    std::vector<ShownBox> boxes;
+    std::vector<LabelText> labelTexts;
+    std::vector<ProgressPosition> progress;
+    std::vector<FocusMove> focusMoves;
+    std::vector<ModalShowing> modalShowings;
+    std::vector<Cursor> cursors;
+    int processMessagesCalls = 0;
+    int waits = 0;
+
+    void requestQuit() { quit_ = true; }
+    std::chrono::milliseconds virtualNow() const { return now_; }
+
+    void processMessages() override;
+    void waitFor(platform::WaitHandle handle) override;
+    bool quitRequested() const override { return quit_; }
+    Answer messageBox(const MessageBox& box) override;
+    ModalResult showModal(Form& form) override;
+    void run(Form& mainForm) override;
+    void setCursor(Cursor cursor) override { cursors.push_back(cursor); }
+
+    void controlChanged(const Control& control, Change what) override;
+    void focusChanged(const Form& form, const Control* control) override;
+
+protected:
+    std::chrono::milliseconds now() const override { return now_; }
+
+private:
+    std::chrono::milliseconds now_{0};
+    bool quit_ = false;
+};
+
+}  // namespace talvorin::ui
