@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/wait_handle.h"
@@ -33,6 +34,9 @@ public:
     // The message loop: runs until the form is closed.
     virtual void run(Form& mainForm) = 0;
     virtual void setCursor(Cursor cursor) = 0;
+    // The system's folder chooser, rooted at the desktop, file-system folders only; the
+    // chosen folder's path, or nullopt when the user cancelled.
+    virtual std::optional<std::string> browseForFolder(const std::string& title) = 0;
 
     // Told by the widgets, so the backend can draw or record.
     virtual void controlChanged(const Control&, Change) {}

@@ -74,6 +74,15 @@ void MemoryBackend::run(Form& mainForm)
     }
 }
 
+std::optional<std::string> MemoryBackend::browseForFolder(const std::string& title)
+{
+    folderChooserTitles.push_back(title);
+    if (folders.empty()) return std::nullopt;
+    auto chosen = std::move(folders.front());
+    folders.pop_front();
+    return chosen;
+}
+
 void MemoryBackend::controlChanged(const Control& control, Change what)
 {
     if (what == Change::Caption) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ public:
     // Virtual time that passes with every processMessages call; 0 by default, so only
     // waits and the idle message loop move the clock.
     std::chrono::milliseconds timePerProcessMessages{0};
+    // Folders the user picks in the coming folder choosers; nullopt: cancelled. When they
+    // run out the chooser is cancelled.
+    std::deque<std::optional<std::string>> folders;
+    std::vector<std::string> folderChooserTitles;
     // Runs at every waitFor before it sleeps, e.g. to request a quit in the middle of a wait.
     std::function<void()> onWait;
 
@@ -65,6 +70,7 @@ public:
     ModalResult showModal(Form& form) override;
     void run(Form& mainForm) override;
     void setCursor(Cursor cursor) override { cursors.push_back(cursor); }
+    std::optional<std::string> browseForFolder(const std::string& title) override;
 
     void controlChanged(const Control& control, Change what) override;
     void focusChanged(const Form& form, const Control* control) override;

@@ -31,6 +31,8 @@ public:
     ModalResult showModal(Form& form) override;
     void run(Form& mainForm) override;
     void setCursor(Cursor) override {}
+    // Asks for the folder's path on the terminal; unattended, the chooser is cancelled.
+    std::optional<std::string> browseForFolder(const std::string& title) override;
 
     void controlChanged(const Control& control, Change what) override;
     void formShown(const Form& form) override;

@@ -184,6 +184,17 @@ Answer TerminalBackend::messageBox(const MessageBox& box)
     return answer;
 }
 
+std::optional<std::string> TerminalBackend::browseForFolder(const std::string& title)
+{
+    if (!attended_) return std::nullopt;
+    endStatusLine();
+    std::printf("%s\nFolder (Esc cancels): ", title.c_str());
+    std::fflush(stdout);
+    std::string line;
+    if (!readLine(line, false)) return std::nullopt;
+    return line;
+}
+
 ModalResult TerminalBackend::showModal(Form& form)
 {
     if (!attended_ || presenter_ == nullptr) return ModalResult::Cancel;
