@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The Windows INI format as GetPrivateProfileStringA, GetPrivateProfileIntA and
+// WritePrivateProfileStringA treat it, as pure functions over the file's bytes, so the
+// POSIX build can use them and the Windows build can hold them against the system's own.
+//
+// The reading rules:
+// - A line ends at CR LF, LF or CR alone. A UTF-8 byte-order mark at the start is skipped.
+// - Blanks (space, tab, vertical tab, form feed, ^Z) around section names, keys and values
+//   are dropped.
+// - "[name]" starts a section; the name runs to the last ']' of the line. Only the first
+//   section of a name is searched, for reading and for writing.
+// - A line whose first non-blank character is ';' is a comment.
+// - A key line is "key=value"; the key ends at its first '=', so a value may hold '='.
+//   Lines without '=' are not keys: they are neither listed nor found (a read gives the
+//   default), as on Windows. A key that stands twice is found at its first line.
+// - Section and key names are matched without regard to ASCII case.
+// - A value that starts and ends with the same quote (' or "), at least two characters
+//   long, loses that one pair. The value is then cut at any zero byte and to the buffer.
+namespace talvorin::platform::ini {
+
+// The buffers the callers give the Windows functions.
+inline constexpr std::size_t kValueBufferSize = 2048;
+inline constexpr std::size_t kKeyNamesBufferSize = 16384;
+
+// The value as it is stored (blanks trimmed, nothing else changed); nullopt when the
+// section or key is missing.
+std::optional<std::string_view> findRawValue(std::string_view text, std::string_view section,
+                                             std::string_view key);
+
+// GetPrivateProfileStringA for one key: the value with one pair of quotes removed, at most
+// bufferSize - 1 bytes; when missing, the default without its trailing blanks, likewise cut.
+std::string readValue(std::string_view text, std::string_view section, std::string_view key,
+                      std::string_view def, std::size_t bufferSize = kValueBufferSize);
+
+// What readValue gives when the file itself is missing.
+std::string defaultValue(std::string_view def, std::size_t bufferSize = kValueBufferSize);
+
+// GetPrivateProfileIntA's conversion of a value read as above: an optional sign, then
+// decimal digits up to the first other character, wrapped to 32 bits; no digits give 0.
+// An empty value gives the default (as a missing key does).
+int toInt(std::string_view value, int def);
+
+// GetPrivateProfileIntA: readValue followed by toInt.
+int readInt(std::string_view text, std::string_view section, std::string_view key, int def);
+
+// GetPrivateProfileStringA with no key name: the section's key names in file order, as
+// far as each whole name with its zero byte, and the list's closing zero byte, fit the
+// buffer. Windows would also return the first name that does not fit, cut short; such a
+// cut name names no key, so it is left out here. Comment lines and lines without '=' or
+// with an empty key name are not listed; a key that stands twice is listed twice.
+std::vector<std::string> readKeyNames(std::string_view text, std::string_view section,
+                                      std::size_t bufferSize = kKeyNamesBufferSize);
+
+// The names of the sections in file order, each once per header line.
+std::vector<std::string> readSectionNames(std::string_view text);
+
+// Whether a value, a key and a section can be stored so that the key reads back:
+// no CR, LF or zero byte anywhere, a key that is not empty, holds no '=' and does not
+// start with ';' or '[', and a section name that is not empty.
+bool canWrite(std::string_view section, std::string_view key, std::string_view value);
+
+// WritePrivateProfileStringA on the file's text, returning the new text: the first
+// occurrence of the key in the first section of that name gets the new value in place of
+// the old one; a missing key is added after the section's last non-blank line; a missing
+// section is added at the end. New lines end in CR LF; every other byte stays as it was.
+// Throws std::invalid_argument when canWrite is false.
+std::string writeValue(std::string_view text, std::string_view section, std::string_view key,
+                       std::string_view value);
+
+}  // namespace talvorin::platform::ini
