@@ -16,7 +16,8 @@ bool pathExists(const std::string& path);
 bool fileExists(const std::string& path);
 
 // The name an existing file resolves to, or the name with its folder resolved for a file
-// still to be created. The name itself when its folder does not exist either.
+// still to be created. The name itself (with this system's separator) when its folder
+// does not exist either.
 std::string resolveForWriting(const std::string& path);
 
 // Appends the bytes to the file, creating it, in one write; a file whose last byte is not

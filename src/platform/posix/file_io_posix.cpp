@@ -1,0 +1,68 @@
+#include "platform/posix/file_io.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace talvorin::platform::posix_io {
+
+ScopedFd& ScopedFd::operator=(ScopedFd&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+ScopedFd::~ScopedFd() { close(); }
+
+bool ScopedFd::close()
+{
+    if (fd_ < 0) return true;
+    const int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path)
+{
+    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    std::string content;
+    content.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    return content;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string lastErrorText() { return std::strerror(errno); }
+
+}  // namespace talvorin::platform::posix_io

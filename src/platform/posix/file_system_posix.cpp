@@ -1,0 +1,159 @@
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+#include "platform/paths.h"
+#include "platform/posix/file_io.h"
+
+namespace talvorin::platform {
+
+namespace {
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+std::vector<std::string_view> splitComponents(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    std::size_t pos = 0;
+    while (pos <= path.size()) {
+        std::size_t end = pos;
+        while (end < path.size() && !isDirSeparator(path[end])) ++end;
+        if (end > pos) parts.push_back(path.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return parts;
+}
+
+std::string joined(const std::string& folder, std::string_view name)
+{
+    if (folder.empty()) return std::string(name);
+    std::string out = folder;
+    if (out.back() != '/') out += '/';
+    out.append(name);
+    return out;
+}
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+// The entry of the folder whose name equals the wanted one without regard to case; when
+// several do (possible here, not on Windows), the first in byte order, so the choice is
+// stable.
+std::optional<std::string> findNoCase(const std::string& folder, std::string_view wanted)
+{
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
+    if (!dir) return std::nullopt;
+    std::optional<std::string> best;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (equalsNoCase(name, wanted) && (!best || name < *best)) best = std::string(name);
+    }
+    return best;
+}
+
+std::string withSlashes(std::string path)
+{
+    for (char& c : path)
+        if (isDirSeparator(c)) c = '/';
+    return path;
+}
+
+[[noreturn]] void failAppend(const std::string& path, const std::string& reason)
+{
+    throw std::runtime_error("Cannot append to " + path + ": " + reason);
+}
+
+}  // namespace
+
+std::optional<std::string> resolvePath(const std::string& path)
+{
+    if (path.empty()) return std::nullopt;
+    std::string current = isDirSeparator(path.front()) ? "/" : "";
+    const auto parts = splitComponents(path);
+    if (parts.empty()) return current.empty() ? std::nullopt : std::optional<std::string>(current);
+    for (const std::string_view part : parts) {
+        const std::string exact = joined(current, part);
+        struct stat st {};
+        if (::lstat(exact.c_str(), &st) == 0) {
+            current = exact;
+            continue;
+        }
+        if (part == "." || part == "..") return std::nullopt;
+        const auto match = findNoCase(current, part);
+        if (!match) return std::nullopt;
+        current = joined(current, *match);
+    }
+    return current;
+}
+
+bool pathExists(const std::string& path)
+{
+    const auto resolved = resolvePath(path);
+    struct stat st {};
+    return resolved && ::stat(resolved->c_str(), &st) == 0;
+}
+
+bool fileExists(const std::string& path)
+{
+    const auto resolved = resolvePath(path);
+    struct stat st {};
+    return resolved && ::stat(resolved->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string resolveForWriting(const std::string& path)
+{
+    if (auto resolved = resolvePath(path)) return *resolved;
+    const std::string plain = withSlashes(path);
+    const std::size_t slash = plain.rfind('/');
+    if (slash == std::string::npos || slash + 1 == plain.size()) return plain;
+    const std::string folder = slash == 0 ? "/" : plain.substr(0, slash);
+    if (auto resolvedFolder = resolvePath(folder)) return joined(*resolvedFolder, plain.substr(slash + 1));
+    return plain;
+}
+
+void appendLines(const std::string& path, const std::string& bytes)
+{
+    const std::string target = resolveForWriting(path);
+    struct stat before {};
+    if (::stat(target.c_str(), &before) == 0) {
+        if (!S_ISREG(before.st_mode)) failAppend(path, "not a regular file");
+        if (posix_io::looksReadOnly(before)) failAppend(path, "the file is read-only");
+    }
+    posix_io::ScopedFd fd(::open(target.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd) failAppend(path, posix_io::lastErrorText());
+    if (bytes.empty()) return;
+
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) failAppend(path, posix_io::lastErrorText());
+    std::string text;
+    if (st.st_size > 0) {
+        char last = 0;
+        if (::pread(fd.get(), &last, 1, st.st_size - 1) != 1) failAppend(path, posix_io::lastErrorText());
+        // A file left without a final line break must not have its last line joined.
+        if (last != '\n' && last != '\r') text = "\r\n";
+    }
+    text += bytes;
+    if (!posix_io::writeAll(fd.get(), text.data(), text.size())) failAppend(path, posix_io::lastErrorText());
+    if (!fd.close()) failAppend(path, posix_io::lastErrorText());
+}
+
+}  // namespace talvorin::platform
