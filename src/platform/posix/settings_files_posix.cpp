@@ -1,0 +1,158 @@
+#include "platform/settings_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "platform/ini_text.h"
+#include "platform/paths.h"
+#include "platform/posix/file_io.h"
+#include "platform/system_info.h"
+
+namespace talvorin::platform {
+
+namespace {
+
+// Windows looks for a bare file name, one without any folder, in the Windows directory.
+std::string locate(const std::string& file)
+{
+    if (file.find_first_of("\\/") == std::string::npos) {
+        const std::string windowsDir = systemInfo().windowsDirectory();
+        if (!windowsDir.empty()) return withTrailingSeparator(windowsDir) + file;
+    }
+    return file;
+}
+
+std::optional<std::string> readText(const std::string& file)
+{
+    const auto resolved = resolvePath(locate(file));
+    if (!resolved) return std::nullopt;
+    return posix_io::readWholeFile(*resolved);
+}
+
+// Removes the temporary file unless it was renamed into place.
+class TempFile {
+public:
+    explicit TempFile(std::string path) : path_(std::move(path)) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile()
+    {
+        if (!kept_) ::unlink(path_.c_str());
+    }
+    const std::string& path() const { return path_; }
+    void keep() { kept_ = true; }
+
+private:
+    std::string path_;
+    bool kept_ = false;
+};
+
+// Creates a new file in the same folder, so the final rename cannot cross file systems.
+std::optional<std::pair<std::unique_ptr<TempFile>, posix_io::ScopedFd>> createTempBeside(
+    const std::string& target)
+{
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = folder + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
+                                 std::to_string(counter++);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return std::make_pair(std::make_unique<TempFile>(name), posix_io::ScopedFd(fd));
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Puts the content in place of the target in one step: the target is either the old file
+// or the complete new one, never something in between.
+bool replaceFile(const std::string& target, const std::string& content, const struct stat* original)
+{
+    auto temp = createTempBeside(target);
+    if (!temp) return false;
+    auto& [file, fd] = *temp;
+    if (!posix_io::writeAll(fd.get(), content.data(), content.size())) return false;
+    if (original) {
+        if (::fchmod(fd.get(), original->st_mode & 07777) != 0) return false;
+        if (::geteuid() == 0) {
+            // Keep the owner when writing as root; failing that is no reason to stop.
+            [[maybe_unused]] const int ignored = ::fchown(fd.get(), original->st_uid, original->st_gid);
+        }
+    }
+    if (::fsync(fd.get()) != 0 || !fd.close()) return false;
+    if (::rename(file->path().c_str(), target.c_str()) != 0) return false;
+    file->keep();
+    return true;
+}
+
+class PosixSettingsFiles final : public SettingsFiles {
+public:
+    std::string readString(const std::string& file, const std::string& section,
+                           const std::string& key, const std::string& def) const override
+    {
+        const auto text = readText(file);
+        if (!text) return ini::defaultValue(def);
+        return ini::readValue(*text, section, key, def);
+    }
+
+    int readInt(const std::string& file, const std::string& section, const std::string& key,
+                int def) const override
+    {
+        const auto text = readText(file);
+        if (!text) return def;
+        return ini::readInt(*text, section, key, def);
+    }
+
+    std::vector<std::string> readKeyNames(const std::string& file,
+                                          const std::string& section) const override
+    {
+        const auto text = readText(file);
+        if (!text) return {};
+        return ini::readKeyNames(*text, section);
+    }
+
+    void writeString(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value) override
+    {
+        const auto fail = [&file]() { throw SettingsWriteError("Unable to write to " + file); };
+        if (!ini::canWrite(section, key, value)) fail();
+        std::string target = resolveForWriting(locate(file));
+
+        struct stat st {};
+        const bool exists = ::stat(target.c_str(), &st) == 0;
+        std::string old;
+        if (exists) {
+            if (!S_ISREG(st.st_mode) || posix_io::looksReadOnly(st)) fail();
+            // Write through a symbolic link rather than replace the link itself.
+            char real[PATH_MAX];
+            if (!::realpath(target.c_str(), real)) fail();
+            target = real;
+            auto content = posix_io::readWholeFile(target);
+            if (!content) fail();
+            old = std::move(*content);
+        }
+        const std::string updated = ini::writeValue(old, section, key, value);
+        if (exists && updated == old) return;
+        if (!replaceFile(target, updated, exists ? &st : nullptr)) fail();
+    }
+};
+
+}  // namespace
+
+SettingsFiles& systemSettingsFiles()
+{
+    static PosixSettingsFiles instance;
+    return instance;
+}
+
+}  // namespace talvorin::platform
