@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace talvorin::platform {
 
@@ -16,5 +17,9 @@ public:
 
 // The machine this program runs on.
 SystemInfo& systemInfo();
+
+// A host name made into a computer name: up to its first '.', upper case (ASCII), at most
+// 15 characters.
+std::string computerNameFromHostName(std::string_view hostName);
 
 }  // namespace talvorin::platform

@@ -1,0 +1,21 @@
+#include "platform/system_info.h"
+
+namespace talvorin::platform {
+
+namespace {
+
+// Windows keeps NetBIOS names to 15 characters.
+constexpr std::size_t kMaxComputerName = 15;
+
+}  // namespace
+
+std::string computerNameFromHostName(std::string_view hostName)
+{
+    std::string name(hostName.substr(0, hostName.find('.')));
+    if (name.size() > kMaxComputerName) name.resize(kMaxComputerName);
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return name;
+}
+
+}  // namespace talvorin::platform
