@@ -1,0 +1,208 @@
+#pragma once
+// Test doubles for the services the run talks to. Header-only so every test program can
+// use them whatever libraries it links.
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/system_info.h"
+#include "setupdata/sql_server.h"
+
+namespace talvorin::testing {
+
+// A folder of its own for one test, removed with everything in it afterwards.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "talvorin-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+    // A path below the folder, its parent folders created.
+    std::string make(const std::string& relative) const
+    {
+        const auto p = path_ / relative;
+        std::filesystem::create_directories(p.parent_path());
+        return p.string();
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// Lines of a file whose lines end in CR LF; fails the caller's expectations visibly (a
+// stray LF or CR stays in the line) when they do not.
+inline std::vector<std::string> crlfLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t pos; (pos = text.find("\r\n", start)) != std::string::npos; start = pos + 2)
+        lines.push_back(text.substr(start, pos - start));
+    if (start < text.size()) lines.push_back(text.substr(start) + "<no CR LF at end>");
+    return lines;
+}
+
+class FakeSystemInfo : public platform::SystemInfo {
+public:
+    std::string windowsDir;
+    std::string name = "SRV01";
+    std::string windowsDirectory() const override { return windowsDir; }
+    std::string computerName() const override { return name; }
+};
+
+class FakeClock : public platform::Clock {
+public:
+    platform::LocalTime time{2026, 12, 7, 1, 55, 53};
+    platform::LocalTime now() const override { return time; }
+};
+
+class FakeRegistry : public platform::Registry {
+public:
+    // key path (as opened) -> value name -> text; a value of nullopt stands for one that is no text.
+    std::map<std::string, std::map<std::string, std::optional<std::string>>> keys;
+
+    std::unique_ptr<platform::RegistryKey> openKey(const std::string& path) const override
+    {
+        auto it = keys.find(path);
+        if (it == keys.end()) return nullptr;
+        return std::make_unique<Key>(it->second);
+    }
+
+private:
+    class Key : public platform::RegistryKey {
+    public:
+        explicit Key(std::map<std::string, std::optional<std::string>> values) : values_(std::move(values)) {}
+        std::optional<std::string> readString(const std::string& name) const override
+        {
+            auto it = values_.find(name);
+            if (it == values_.end()) return std::nullopt;
+            if (!it->second) throw platform::RegistryTypeError("Invalid data type for '" + name + "'");
+            return it->second;
+        }
+
+    private:
+        std::map<std::string, std::optional<std::string>> values_;
+    };
+};
+
+// Remembers what it was asked; fails where told to.
+class FakeSqlServer : public setupdata::SqlServerClient {
+public:
+    std::vector<setupdata::ConnectionSettings> connects;
+    std::vector<std::string> deletedJobs;  // every call, failed or not
+    int editionQueries = 0;
+    std::optional<std::string> connectError;                  // every connect fails with this
+    std::map<std::string, std::string> connectErrorByCatalog; // catalog -> error text
+    std::map<std::string, std::string> jobErrors;             // job name -> error text
+    std::string edition = "Developer Edition (64-bit)";
+    int openConnections = 0;
+
+    std::unique_ptr<setupdata::SqlConnection> connect(const setupdata::ConnectionSettings& s) override
+    {
+        connects.push_back(s);
+        if (connectError) throw setupdata::SqlError(*connectError);
+        if (auto it = connectErrorByCatalog.find(s.catalog); it != connectErrorByCatalog.end())
+            throw setupdata::SqlError(it->second);
+        return std::make_unique<Connection>(*this);
+    }
+
+private:
+    class Connection : public setupdata::SqlConnection {
+    public:
+        explicit Connection(FakeSqlServer& server) : server_(server) { ++server_.openConnections; }
+        ~Connection() override { --server_.openConnections; }
+        void deleteAgentJob(const std::string& name) override
+        {
+            server_.deletedJobs.push_back(name);
+            if (auto it = server_.jobErrors.find(name); it != server_.jobErrors.end())
+                throw setupdata::SqlError(it->second);
+        }
+        std::string queryEdition() override
+        {
+            ++server_.editionQueries;
+            return server_.edition;
+        }
+
+    private:
+        FakeSqlServer& server_;
+    };
+};
+
+// Starts nothing: records each start and ends at once with the code the test chose.
+class FakeLauncher : public platform::ProcessLauncher {
+public:
+    struct Start {
+        std::string program, parameters, workingDirectory;
+    };
+    std::vector<Start> starts;
+    // The first rule whose key occurs in the parameters decides the exit code; else 0.
+    std::vector<std::pair<std::string, int>> exitCodes;
+    bool cannotStart = false;
+
+    std::unique_ptr<platform::ChildProcess> start(const std::string& program, const std::string& parameters,
+                                                  const std::string& workingDirectory) override
+    {
+        starts.push_back({program, parameters, workingDirectory});
+        if (cannotStart) return nullptr;
+        int code = 0;
+        for (const auto& [key, value] : exitCodes)
+            if (parameters.find(key) != std::string::npos) {
+                code = value;
+                break;
+            }
+        return std::make_unique<Ended>(code);
+    }
+
+private:
+    class Ended : public platform::ChildProcess {
+    public:
+        explicit Ended(int code) : code_(code) {}
+        std::optional<int> exitCode() override { return code_; }
+        platform::WaitHandle endSignal() const override { return platform::kNoWaitHandle; }
+
+    private:
+        int code_;
+    };
+};
+
+}  // namespace talvorin::testing
