@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "ui/memory_backend.h"
+#include "ui/timer.h"
+
+namespace talvorin::ui {
+namespace {
+
+class FocusForm : public Form {
+public:
+    explicit FocusForm(Backend& b) : Form(b, "frm", "Test") {}
+    Edit first{*this, "first"};
+    Edit second{*this, "second"};
+    Button btnOK{*this, "btnOK", "OK"};
+    Button btnCancel{*this, "btnCancel", "Cancel"};
+};
+
+TEST(Focus, ExitHandlerRunsBeforeTheFocusArrivesAndKnowsTheTarget)
+{
+    MemoryBackend ui;
+    FocusForm f(ui);
+    ASSERT_TRUE(f.focus(f.first));
+    Control* seenTarget = nullptr;
+    f.first.onExit = [&] { seenTarget = f.focusTarget(); };
+    EXPECT_TRUE(f.focus(f.btnCancel));
+    EXPECT_EQ(seenTarget, &f.btnCancel);
+    EXPECT_EQ(f.activeControl(), &f.btnCancel);
+    EXPECT_EQ(f.focusTarget(), nullptr);
+}
+
+TEST(Focus, FailedCheckPutsTheFocusBack)
+{
+    MemoryBackend ui;
+    FocusForm f(ui);
+    f.focus(f.first);
+    f.first.onExit = [&] { f.first.setFocus(); };
+    EXPECT_FALSE(f.focus(f.second));
+    EXPECT_EQ(f.activeControl(), &f.first);
+
+    // A click on a button whose focus move was refused does not click.
+    bool clicked = false;
+    f.btnOK.onClick = [&] { clicked = true; };
+    f.clickButton(f.btnOK);
+    EXPECT_FALSE(clicked);
+    // Enter clicks the default button without moving the focus, so no check runs.
+    f.btnOK.isDefault = true;
+    f.pressEnter();
+    EXPECT_TRUE(clicked);
+}
+
+TEST(Focus, DisabledOrHiddenControlsTakeNoFocus)
+{
+    MemoryBackend ui;
+    FocusForm f(ui);
+    f.second.setEnabled(false);
+    EXPECT_FALSE(f.focus(f.second));
+    f.second.setEnabled(true);
+    f.second.setVisible(false);
+    EXPECT_FALSE(f.second.setFocus());
+    EXPECT_EQ(f.activeControl(), nullptr);
+}
+
+TEST(Edit, TypingRunsTheKeyFilterLimitAndCase)
+{
+    MemoryBackend ui;
+    FocusForm f(ui);
+    f.first.maxLength = 3;
+    f.first.upperCase = true;
+    int changes = 0;
+    f.first.onChange = [&] { ++changes; };
+    f.first.onKeyPress = [](char& c) {
+        if (c == '.') c = '\0';
+    };
+    f.first.type("a.bcd");
+    EXPECT_EQ(f.first.text(), "ABC");
+    EXPECT_EQ(changes, 3);
+    f.first.type("\b");
+    EXPECT_EQ(f.first.text(), "AB");
+    f.first.setText("123456");  // the program's own text is not limited
+    EXPECT_EQ(f.first.text(), "123456");
+    EXPECT_EQ(f.first.selStart(), 0u);
+    EXPECT_EQ(changes, 5);
+}
+
+TEST(Modal, ScriptDecidesAndAnUnsetResultIsCancel)
+{
+    MemoryBackend ui;
+    FocusForm f(ui);
+    f.btnCancel.modalResult = ModalResult::Cancel;
+    f.btnCancel.isCancel = true;
+    ui.dialogScripts.push_back([](Form& form) { form.setModalResult(ModalResult::Ok); });
+    ui.dialogScripts.push_back([](Form&) {});
+    ui.dialogScripts.push_back([](Form& form) { form.pressEscape(); });
+    EXPECT_EQ(f.showModal(), ModalResult::Ok);
+    EXPECT_EQ(f.showModal(), ModalResult::Cancel);
+    EXPECT_EQ(f.showModal(), ModalResult::Cancel);
+    EXPECT_EQ(f.showModal(), ModalResult::Cancel) << "no script left";
+    EXPECT_EQ(ui.modalShowings.size(), 4u);
+}
+
+TEST(MessageBoxes, UnscriptedBoxesAreAnsweredAsEscapeWould)
+{
+    MemoryBackend ui;
+    EXPECT_EQ(ui.messageBox(MessageBox::warning("w", Buttons::YesNo)), Answer::No);
+    EXPECT_EQ(ui.messageBox(MessageBox::error("e")), Answer::Ok);
+    ui.answers = {Answer::Yes};
+    EXPECT_EQ(ui.messageBox(MessageBox::confirm("c")), Answer::Yes);
+    ASSERT_EQ(ui.boxes.size(), 3u);
+    EXPECT_EQ(ui.boxes[2].box.caption, "Confirm");
+    EXPECT_EQ(ui.boxes[2].box.icon, Icon::Question);
+    EXPECT_EQ(MessageBox::applicationError("x").caption, "Talvorin");
+}
+
+TEST(Timers, FireOnlyWhenMessagesAreHandledAndOnceWhenLate)
+{
+    MemoryBackend ui;
+    Timer t(ui, "t", 100);
+    int ticks = 0;
+    t.onTimer = [&] { ++ticks; };
+    t.setEnabled(true);
+    ui.processMessages();
+    EXPECT_EQ(ticks, 0);
+    ui.timePerProcessMessages = std::chrono::milliseconds(550);
+    ui.processMessages();
+    EXPECT_EQ(ticks, 1) << "a late timer fires once, not once per missed interval";
+    t.setEnabled(false);
+    ui.processMessages();
+    EXPECT_EQ(ticks, 1);
+}
+
+TEST(Timers, HandlerThatRunsTheMessageLoopItselfDoesNotRefire)
+{
+    MemoryBackend ui;
+    FocusForm f(ui);
+    Timer start(ui, "start", 1000);
+    Timer tick(ui, "tick", 100);
+    int runs = 0, ticks = 0;
+    tick.onTimer = [&] { ++ticks; };
+    start.onTimer = [&] {
+        start.setEnabled(false);
+        ++runs;
+        tick.setEnabled(true);
+        ui.timePerProcessMessages = std::chrono::milliseconds(100);
+        for (int i = 0; i < 5; ++i) ui.processMessages();
+        tick.setEnabled(false);
+        f.close();
+    };
+    f.show();
+    start.setEnabled(true);
+    ui.run(f);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(ticks, 5);
+    EXPECT_TRUE(f.isClosed());
+}
+
+TEST(MessageLoop, QuitClosesTheMainWindowAndNoTimerMeansNoHang)
+{
+    MemoryBackend ui;
+    {
+        FocusForm f(ui);
+        f.show();
+        ui.run(f);  // nothing enabled: must return, not wait forever
+        EXPECT_FALSE(f.isClosed());
+    }
+    FocusForm g(ui);
+    Timer t(ui, "t", 100);
+    t.setEnabled(true);
+    g.show();
+    ui.requestQuit();
+    ui.run(g);
+    EXPECT_TRUE(g.isClosed());
+}
+
+TEST(MemoryWait, WaitSleepsOnTheHandleAndFollowsTheTimers)
+{
+    MemoryBackend ui;
+    Timer t(ui, "t", 100);
+    int ticks = 0;
+    t.onTimer = [&] { ++ticks; };
+    t.setEnabled(true);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    // Nothing is written: the wait times out at the timer and fires it.
+    ui.waitFor(fds[0]);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(ui.virtualNow(), std::chrono::milliseconds(100));
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    ui.waitFor(fds[0]);  // returns at once: the handle is signalled
+    EXPECT_EQ(ticks, 1);
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+
+}  // namespace
+}  // namespace talvorin::ui
