@@ -178,7 +178,7 @@ TEST_P(ProcessTest, WindowsStyleNamesAreResolved)
 {
     const fs::path inner = dir_.path() / "MigKit4";
     const std::string program = dir_.path().string() + "\\migkit4\\OSQL.EXE";
-    const std::string directory = dir_.path().string() + "\\MIGKIT4";
+    const std::string directory = dir_.path().string() + "\\MIGKIT4\\";  // as KitDir is held
     ASSERT_EQ(run(program, " -q", directory), 0);
     ASSERT_EQ(runs().size(), 1u);
     EXPECT_EQ(runs()[0].workingDirectory, inner.string());
