@@ -1,0 +1,92 @@
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dbwork/database_steps.h"
+#include "platform/settings_files.h"
+#include "support/fakes.h"
+#include "support/kit_tool_journal.h"
+#include "ui/form.h"
+#include "ui/memory_backend.h"
+
+namespace talvorin::testing {
+
+// Collects the lines a step logs, without name and time.
+class RecordingLog : public dbwork::LogSink {
+public:
+    std::vector<std::string> lines;
+    void WriteLog(const std::string& message) override { lines.push_back(message); }
+};
+
+// A database step with the real process launcher and the kit-tool stand-in installed as
+// osql.exe and bcp.exe in a sandbox kit folder.
+class StepFixture : public ::testing::Test {
+protected:
+    TempDir dir;
+    ui::MemoryBackend ui;
+    ui::Form window{ui, "frmCreateDBInfo", "Velmora Deluxe Setup"};
+    ui::Label label{window, "Label1"};
+    ui::ProgressBar progress{window, "pgbProcess"};
+    RecordingLog log;
+    FakeRegistry registry;
+    FakeSqlServer sql;
+    std::unique_ptr<setupdata::SqlConnection> msdb = sql.connect({});
+    std::string kitDir, scriptsPath, journal;
+    dbwork::StepInputs in;
+
+    void SetUp() override
+    {
+        kitDir = dir.str() + "/WINDOWS/MigKit4/";
+        scriptsPath = dir.str() + "/Srv/Scripts/";
+        journal = dir.str() + "/journal";
+        std::filesystem::create_directories(kitDir);
+        std::filesystem::create_directories(scriptsPath);
+        in = {"10.0.0.1", "1433", "sa", "p w", dir.str() + "/Support/", "setup.ini"};
+        ::setenv("KIT_TOOL_JOURNAL", journal.c_str(), 1);
+        ::unsetenv("KIT_TOOL_EXIT_CODES");
+        ::unsetenv("KIT_TOOL_SLEEP_MS");
+    }
+    void TearDown() override
+    {
+        ::unsetenv("KIT_TOOL_JOURNAL");
+        ::unsetenv("KIT_TOOL_EXIT_CODES");
+        ::unsetenv("KIT_TOOL_SLEEP_MS");
+    }
+
+    void installTool(const std::string& name) { std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + name); }
+    void placeScripts(const std::vector<std::string>& names)
+    {
+        for (const auto& n : names) writeFile(scriptsPath + n, "-- script\n");
+    }
+    void setupFile(const std::string& text) { writeFile(in.setupFilePath(), text); }
+    void exitCodes(const std::string& rules) { ::setenv("KIT_TOOL_EXIT_CODES", rules.c_str(), 1); }
+
+    dbwork::StepContext context(int installType = dbwork::kFirstInstallation)
+    {
+        return {ui,        label,       progress, log, platform::systemSettingsFiles(), registry,
+                platform::systemProcessLauncher(), msdb.get(), kitDir, scriptsPath, installType};
+    }
+
+    std::vector<KitToolRun> runs() const { return readKitToolJournal(journal); }
+    // The journal once it holds n runs: a tool left running may not have written yet.
+    std::vector<KitToolRun> awaitRuns(std::size_t n) const
+    {
+        for (int i = 0; i < 500 && runs().size() < n; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return runs();
+    }
+    std::vector<std::string> scriptsRun() const
+    {
+        std::vector<std::string> out;
+        for (const auto& r : runs()) out.push_back(std::filesystem::path(r.args.back()).filename().string());
+        return out;
+    }
+};
+
+}  // namespace talvorin::testing
