@@ -1,0 +1,152 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "temp_folder.h"
+
+namespace talvorin::platform {
+namespace {
+
+using testing::readBytes;
+using testing::TempFolder;
+using testing::writeBytes;
+
+class FileSystemTest : public ::testing::Test {
+protected:
+    FileSystemTest()
+    {
+        std::filesystem::create_directories(folder / "MigKit4/Sub Dir");
+        writeBytes(folder / "MigKit4/Orvo4.DAT", "x");
+        writeBytes(folder / "MigKit4/Sub Dir/a.sql", "x");
+    }
+    TempFolder folder;
+};
+
+TEST_F(FileSystemTest, ResolvesEachNameWithoutRegardToCase)
+{
+    const std::string expected = folder / "MigKit4/Orvo4.DAT";
+    EXPECT_EQ(resolvePath(expected), expected);
+    EXPECT_EQ(resolvePath(folder / "MigKit4/Orvo4.dat"), expected);
+    EXPECT_EQ(resolvePath(folder / "migkit4/ORVO4.DAT"), expected);
+    EXPECT_EQ(resolvePath(folder.path() + "\\MIGKIT4\\orvo4.dat"), expected);
+    EXPECT_EQ(resolvePath(folder / "migkit4\\sub dir\\A.SQL"), folder / "MigKit4/Sub Dir/a.sql");
+    EXPECT_EQ(resolvePath(folder / "MigKit4//Orvo4.dat"), expected);
+    EXPECT_EQ(resolvePath(folder / "migkit4/"), folder / "MigKit4");
+}
+
+TEST_F(FileSystemTest, TheExactNameWinsOverOtherCases)
+{
+    writeBytes(folder / "MigKit4/orvo4.dat", "lower");
+    EXPECT_EQ(resolvePath(folder / "MigKit4/orvo4.dat"), folder / "MigKit4/orvo4.dat");
+    EXPECT_EQ(resolvePath(folder / "MigKit4/Orvo4.DAT"), folder / "MigKit4/Orvo4.DAT");
+}
+
+TEST_F(FileSystemTest, NothingMatches)
+{
+    EXPECT_EQ(resolvePath(""), std::nullopt);
+    EXPECT_EQ(resolvePath(folder / "MigKit4/Orvo5.dat"), std::nullopt);
+    EXPECT_EQ(resolvePath(folder / "NoKit/Orvo4.dat"), std::nullopt);
+    EXPECT_EQ(resolvePath(folder / "MigKit4/Orvo4.DAT/deeper"), std::nullopt);
+    EXPECT_FALSE(pathExists(folder / "MigKit4/Orvo5.dat"));
+    EXPECT_FALSE(fileExists(folder / "nokit\\orvo4.dat"));
+}
+
+TEST_F(FileSystemTest, TellsFilesFromFolders)
+{
+    EXPECT_TRUE(pathExists(folder / "migkit4"));
+    EXPECT_FALSE(fileExists(folder / "migkit4"));
+    EXPECT_TRUE(pathExists(folder / "migkit4\\orvo4.dat"));
+    EXPECT_TRUE(fileExists(folder / "migkit4\\orvo4.dat"));
+}
+
+TEST_F(FileSystemTest, ResolvesRelativeNames)
+{
+    struct WorkingFolder {
+        explicit WorkingFolder(const std::string& path) { std::filesystem::current_path(path); }
+        ~WorkingFolder() { std::filesystem::current_path(old); }
+        std::filesystem::path old = std::filesystem::current_path();
+    };
+    // The old folder is taken before the change: members are initialised first.
+    const WorkingFolder inKitParent(folder.path());
+    EXPECT_EQ(resolvePath("MIGKIT4\\orvo4.dat"), "MigKit4/Orvo4.DAT");
+    EXPECT_EQ(resolveForWriting("migkit4\\system.log"), "MigKit4/system.log");
+    EXPECT_EQ(resolveForWriting("nokit\\system.log"), "nokit/system.log");
+    EXPECT_EQ(resolveForWriting("new.txt"), "new.txt");
+}
+
+TEST_F(FileSystemTest, ResolvesNamesForWriting)
+{
+    EXPECT_EQ(resolveForWriting(folder / "migkit4/ORVO4.dat"), folder / "MigKit4/Orvo4.DAT");
+    EXPECT_EQ(resolveForWriting(folder / "MIGKIT4\\sub dir\\New.log"), folder / "MigKit4/Sub Dir/New.log");
+    EXPECT_EQ(resolveForWriting(folder.path() + "\\NoKit\\system.log"), folder / "NoKit/system.log");
+}
+
+TEST_F(FileSystemTest, AppendCreatesTheFile)
+{
+    // The new file takes the name as given in a folder that is found without regard to
+    // case; later names of another case find it.
+    appendLines(folder / "migkit4\\SYSTEM.LOG", "first\r\n");
+    appendLines(folder / "MigKit4/system.log", "second\r\n");
+    EXPECT_EQ(readBytes(folder / "MigKit4/SYSTEM.LOG"), "first\r\nsecond\r\n");
+    EXPECT_EQ(testing::entryCount(folder / "MigKit4"), 3u);
+}
+
+TEST_F(FileSystemTest, AppendStartsANewLineAfterAnUnfinishedOne)
+{
+    const std::string log = folder / "MigKit4/system.log";
+    writeBytes(log, "no line break");
+    appendLines(log, "next\r\n");
+    EXPECT_EQ(readBytes(log), "no line break\r\nnext\r\n");
+
+    writeBytes(log, "ends in LF\n");
+    appendLines(log, "next\r\n");
+    EXPECT_EQ(readBytes(log), "ends in LF\nnext\r\n");
+
+    writeBytes(log, "ends in CR\r");
+    appendLines(log, "next\r\n");
+    EXPECT_EQ(readBytes(log), "ends in CR\rnext\r\n");
+
+    writeBytes(log, "");
+    appendLines(log, "first\r\n");
+    EXPECT_EQ(readBytes(log), "first\r\n");
+
+    appendLines(log, "");
+    EXPECT_EQ(readBytes(log), "first\r\n");
+}
+
+TEST_F(FileSystemTest, AppendFailsWithoutTheFolderAndNamesTheFile)
+{
+    const std::string log = folder / "NoKit/system.log";
+    try {
+        appendLines(log, "line\r\n");
+        FAIL() << "appended to a file in a missing folder";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find(log), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "NoKit"));
+}
+
+TEST_F(FileSystemTest, AppendRefusesAReadOnlyFile)
+{
+    const std::string log = folder / "MigKit4/system.log";
+    writeBytes(log, "kept\r\n");
+    ::chmod(log.c_str(), 0444);
+    try {
+        appendLines(log, "line\r\n");
+        FAIL() << "appended to a read-only file";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find(log), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readBytes(log), "kept\r\n");
+}
+
+}  // namespace
+}  // namespace talvorin::platform
