@@ -1,0 +1,27 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace talvorin::testing {
+
+struct ProgramResult {
+    int exitCode = -1;        // -1: did not end in time and was killed
+    std::string standardError;
+};
+
+// Runs the built program unattended (standard input and output not a terminal) with the
+// given arguments and extra environment, and waits at most timeoutSeconds for it. With
+// terminateAfterMs, it is sent SIGTERM that long after its start.
+ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+                          int timeoutSeconds = 60, int terminateAfterMs = -1);
+
+// The log's lines with computer name and time stamp taken off the event lines; banner
+// lines stay as they are. The stamps must all be well-formed (else the line is kept whole).
+std::vector<std::string> unstampedLogLines(const std::string& logText, std::string* computerName = nullptr);
+
+// The computer name the program is expected to write on this machine.
+std::string expectedComputerName();
+
+}  // namespace talvorin::testing
