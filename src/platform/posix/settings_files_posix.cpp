@@ -130,6 +130,9 @@ public:
 
         struct stat st {};
         const bool exists = ::stat(target.c_str(), &st) == 0;
+        // A file that may be there but cannot be looked at must not be replaced by one
+        // holding only the new key.
+        if (!exists && errno != ENOENT) fail();
         std::string old;
         if (exists) {
             if (!S_ISREG(st.st_mode) || posix_io::looksReadOnly(st)) fail();
