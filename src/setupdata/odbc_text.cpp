@@ -1,0 +1,148 @@
+#include "setupdata/odbc_text.h"
+
+namespace talvorin::setupdata {
+
+namespace {
+
+#ifndef _WIN32
+// Length of the UTF-8 sequence starting at text[i] and its code point; 0 when the bytes
+// there are no valid, shortest-form sequence.
+std::size_t decodeUtf8(const std::string& text, std::size_t i, char32_t& codePoint)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        value = lead & 0x1F;
+        minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        value = lead & 0x0F;
+        minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        value = lead & 0x07;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (byte(i + k) & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    codePoint = value;
+    return length;
+}
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+#endif
+
+}  // namespace
+
+#ifdef _WIN32
+
+OdbcText toOdbcText(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    OdbcText out(static_cast<std::size_t>(length));
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, reinterpret_cast<wchar_t*>(out.data()), length);
+    return out;
+}
+
+std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
+{
+    if (length == 0)
+        return {};
+    const auto* wide = reinterpret_cast<const wchar_t*>(text);
+    const int size = static_cast<int>(length);
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, size, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
+#else
+
+OdbcText toOdbcText(const std::string& text)
+{
+    OdbcText out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t c = 0;
+        std::size_t length = decodeUtf8(text, i, c);
+        if (length == 0) {
+            c = static_cast<unsigned char>(text[i]);
+            length = 1;
+        }
+        i += length;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<SQLWCHAR>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<SQLWCHAR>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(static_cast<SQLWCHAR>(c));
+        }
+    }
+    return out;
+}
+
+std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
+{
+    std::string out;
+    out.reserve(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+#endif
+
+OdbcText toOdbcTextZ(const std::string& text)
+{
+    OdbcText out = toOdbcText(text);
+    out.push_back(0);
+    return out;
+}
+
+}  // namespace talvorin::setupdata
