@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The main job: a complete first installation of Velmora Deluxe's databases in a fresh
+# sandbox. By default the server is the bundled SQL Server test double (it speaks TDS but
+# executes no SQL) and osql.exe / bcp.exe are the kit-tool stand-in; set TALVORIN_SERVER
+# (address,port), TALVORIN_LOGIN and TALVORIN_PASSWORD to use a real SQL Server instead.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/scripts/build.sh" >/dev/null
+build="$root/build"
+
+sandbox="$(mktemp -d /tmp/talvorin-demo-XXXXXX)"
+kit="$sandbox/WINDOWS/MigKit4"
+mkdir -p "$kit" "$sandbox/Srv/BIN" "$sandbox/Srv/Scripts/2008" "$sandbox/Support"
+double_pid=""
+cleanup() { [[ -n "$double_pid" ]] && kill "$double_pid" 2>/dev/null || true; }
+trap cleanup EXIT
+
+login="${TALVORIN_LOGIN:-sa}"
+password="${TALVORIN_PASSWORD:-Velmora;Deluxe=4{x}}"
+if [[ -n "${TALVORIN_SERVER:-}" ]]; then
+  address="${TALVORIN_SERVER%,*}"
+  port="${TALVORIN_SERVER##*,}"
+  echo "Server: the real SQL Server at $address,$port"
+else
+  python3 "$root/tests/support/tds_double.py" --port 0 --port-file "$sandbox/double.port" \
+    --account "$login:$password" --job ORVO_Schedule_Archive --job ORVO_Daily_Tx_Log_Backup \
+    --journal "$sandbox/double.jsonl" --lifetime 300 &
+  double_pid=$!
+  for _ in $(seq 100); do [[ -s "$sandbox/double.port" ]] && break; sleep 0.1; done
+  address=127.0.0.1
+  port="$(cat "$sandbox/double.port")"
+  echo "Server: the bundled SQL Server TEST DOUBLE on $address,$port (it answers like SQL Server but runs no SQL)"
+fi
+
+# The kit: its tools and the scrambled server settings the installer left.
+ln -s "$build/tests/kit_tool_standin" "$kit/osql.exe"
+ln -s "$build/tests/kit_tool_standin" "$kit/bcp.exe"
+python3 - "$kit/Orvo4.DAT" "$login" "$password" "$address" "$port" <<'PY'
+import sys
+scramble = lambda s: bytes(b ^ 0x1C for b in s.encode()).decode('latin-1')
+path, user, password, address, port = sys.argv[1:]
+with open(path, 'w', encoding='latin-1', newline='') as f:
+    f.write('[DB]\r\n')
+    for key, value in (('User', user), ('Password', password), ('IP address', address), ('Port', port)):
+        f.write(f'{key}={scramble(value)}\r\n')
+PY
+
+# The release's scripts and setup file.
+for s in create_databases.sql create_tables.sql create_views.sql 2008/partitioning.sql; do
+  echo "-- $s" > "$sandbox/Srv/Scripts/$s"
+done
+cat > "$sandbox/Support/Setup.ini" <<'INI'
+[SCRIPT_2005]
+1=create_databases.sql
+2=create_tables.sql
+3=create_views.sql
+[SCRIPT_2008_ADDITIONAL]
+1=2008\partitioning.sql
+[CODE_TABLE]
+1=VELMORA..COUNTRY in Country.dat
+2=VELMORA..CURRENCY in Currency.dat
+3=VELMORA..PORT in Port.dat
+INI
+
+export WINDIR="$sandbox/WINDOWS"
+export TALVORIN_REGISTRY="$sandbox/registry.reg"
+export KIT_TOOL_JOURNAL="$sandbox/tools.journal"
+export KIT_TOOL_SLEEP_MS="${KIT_TOOL_SLEEP_MS:-700}"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n' > "$TALVORIN_REGISTRY"
+
+echo
+echo "== talvorin 301 $sandbox/Srv 1 $sandbox/Support Setup.ini"
+"$build/talvorin" 301 "$sandbox/Srv" 1 "$sandbox/Support" Setup.ini
+echo
+echo "== The setup log, $kit/system.log"
+tr -d '\r' < "$kit/system.log"
+echo
+echo "== The kit tools were started so (from their journal)"
+python3 - "$KIT_TOOL_JOURNAL" <<'PY'
+import sys
+data = open(sys.argv[1], 'rb').read().decode('utf-8', 'replace') if len(sys.argv) > 1 else ''
+pos, run = 0, None
+while pos < len(data):
+    nl = data.index('\n', pos)
+    head = data[pos:nl]
+    if head == 'run': run = {'args': []}; pos = nl + 1; continue
+    if head == 'end': print(' ', run['program'], ' '.join(repr(a) if ' ' in a else a for a in run['args']), ' (in', run['cwd'] + ')'); pos = nl + 1; continue
+    name, rest = head.split(' ', 1)
+    n = int(rest.split(':', 1)[0]); start = pos + len(name) + 1 + len(str(n)) + 1
+    value = data[start:start + n]; pos = start + n + 1
+    if name == 'arg': run['args'].append(value)
+    elif name in ('program', 'cwd'): run[name] = value
+PY
+if [[ -n "$double_pid" ]]; then
+  echo
+  echo "== What reached the server (the double's journal)"
+  python3 - "$sandbox/double.jsonl" <<'PY'
+import json, sys
+for line in open(sys.argv[1]):
+    e = json.loads(line)
+    kind = e.get('event')
+    if kind == 'login':
+        print(f"  login   user={e.get('user')!r} database={e.get('database')!r} ok={e.get('ok')}")
+    elif kind == 'rpc':
+        params = ', '.join(f"{p.get('name') or '?'}={'NULL' if p.get('null') else repr(p.get('value'))}" for p in e.get('params', []))
+        print(f"  rpc     {e.get('procedure')}({params})" + (f"  -> error {e['error']}" if e.get('error') else ''))
+    elif kind == 'batch':
+        print(f"  batch   {e.get('text')!r}")
+PY
+fi
+echo
+echo "Sandbox kept at $sandbox"
