@@ -210,6 +210,14 @@ std::string OdbcConnection::queryEdition()
         if (!truncated)
             break;
     }
+    // Read the answer to its end: a statement dropped with results pending makes the
+    // driver cancel the request on the server.
+    SQLRETURN more;
+    while (SQL_SUCCEEDED(more = SQLFetch(stmt.get()))) {
+    }
+    if (more != SQL_NO_DATA)
+        fail(SQL_HANDLE_STMT, stmt.get(), "The edition query failed.");
+    finishResults(stmt.get());
     return fromOdbcText(value.data(), value.size());
 }
 
