@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace talvorin::platform::ini {
 
@@ -214,6 +215,33 @@ std::vector<std::string> readKeyNames(std::string_view text, std::string_view se
         names.emplace_back(name);
     }
     return names;
+}
+
+std::vector<std::string> readSectionValues(std::string_view text, std::string_view section)
+{
+    const std::vector<std::string> names = readKeyNames(text, section);
+    if (names.empty()) return {};
+    const std::vector<Line> lines = splitLines(text);
+    const auto span = findSection(text, lines, trim(section));
+    std::unordered_map<std::string, std::string_view> firstValue;
+    const auto folded = [](std::string_view name) {
+        std::string out(name);
+        for (char& c : out) c = lowerAscii(c);
+        return out;
+    };
+    for (std::size_t i = span->header + 1; i < span->end; ++i) {
+        const Parsed p = parseLine(text, lines[i]);
+        if (p.kind == Kind::Key)
+            firstValue.try_emplace(folded(p.name), text.substr(p.valueBegin, p.valueEnd - p.valueBegin));
+    }
+    std::vector<std::string> values;
+    values.reserve(names.size());
+    for (const std::string& name : names) {
+        const auto it = firstValue.find(folded(name));
+        values.push_back(it == firstValue.end() ? std::string{}
+                                                : fitBuffer(stripQuotes(cutAtZero(it->second)), kValueBufferSize));
+    }
+    return values;
 }
 
 std::vector<std::string> readSectionNames(std::string_view text)

@@ -58,6 +58,11 @@ int readInt(std::string_view text, std::string_view section, std::string_view ke
 std::vector<std::string> readKeyNames(std::string_view text, std::string_view section,
                                       std::size_t bufferSize = kKeyNamesBufferSize);
 
+// The value of every key readKeyNames lists, in that order, each as readValue with an
+// empty default reads it (a key that stands twice gives its first value twice): what
+// listing the names and then reading each key gives, in one pass over the text.
+std::vector<std::string> readSectionValues(std::string_view text, std::string_view section);
+
 // The names of the sections in file order, each once per header line.
 std::vector<std::string> readSectionNames(std::string_view text);
 

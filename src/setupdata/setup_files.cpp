@@ -8,12 +8,8 @@ namespace talvorin::setupdata {
 std::vector<std::string> readSectionList(const platform::SettingsFiles& settings, const std::string& file,
                                          const std::string& section)
 {
-    std::vector<std::string> entries;
-    for (const std::string& key : settings.readKeyNames(file, section)) {
-        const std::string line = key + "=" + settings.readString(file, section, key, "");
-        entries.push_back(line.substr(line.find('=') + 1));
-    }
-    return entries;
+    // A key name holds no "=", so the text after the first "=" of "key=value" is the value.
+    return settings.readSectionValues(file, section);
 }
 
 std::string readScrambled(const platform::SettingsFiles& settings, const std::string& file,

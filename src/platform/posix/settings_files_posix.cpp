@@ -121,6 +121,14 @@ public:
         return ini::readKeyNames(*text, section);
     }
 
+    std::vector<std::string> readSectionValues(const std::string& file,
+                                               const std::string& section) const override
+    {
+        const auto text = readText(file);
+        if (!text) return {};
+        return ini::readSectionValues(*text, section);
+    }
+
     void writeString(const std::string& file, const std::string& section, const std::string& key,
                      const std::string& value) override
     {
