@@ -87,6 +87,8 @@ std::string withSlashes(std::string path)
 std::optional<std::string> resolvePath(const std::string& path)
 {
     if (path.empty()) return std::nullopt;
+    // Most names are exact: one look instead of one per component.
+    if (struct stat st {}; path.find('\\') == std::string::npos && ::lstat(path.c_str(), &st) == 0) return path;
     std::string current = isDirSeparator(path.front()) ? "/" : "";
     const auto parts = splitComponents(path);
     if (parts.empty()) return current.empty() ? std::nullopt : std::optional<std::string>(current);
