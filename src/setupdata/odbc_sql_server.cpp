@@ -52,7 +52,7 @@ void wipe(Container& buffer)
     throw SqlError(odbcFailureText(handleType, handle, fallback));
 }
 
-OdbcText call(const char* text)
+OdbcText statementText(const char* text)
 {
     return toOdbcTextZ(text);
 }
@@ -72,7 +72,7 @@ public:
 
 private:
     OdbcStmtHandle newStatement();
-    void bindInput(SQLHANDLE stmt, SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType,
+    static void bindInput(SQLHANDLE stmt, SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType,
                    SQLULEN size, SQLPOINTER value, SQLLEN bufferLength, SQLLEN* indicator);
     static void finishResults(SQLHANDLE stmt);
 
@@ -145,7 +145,7 @@ void OdbcConnection::deleteAgentJob(const std::string& jobName)
     bindInput(stmt.get(), 5, SQL_C_BIT, SQL_BIT, 0, &noFlag, 1, &nullHistory);
     bindInput(stmt.get(), 6, SQL_C_BIT, SQL_BIT, 0, &noFlag, 1, &nullSchedule);
 
-    OdbcText text = call("{? = call sp_delete_job(?, ?, ?, ?, ?)}");
+    OdbcText text = statementText("{? = call sp_delete_job(?, ?, ?, ?, ?)}");
     const SQLRETURN rc = SQLExecDirectW(stmt.get(), text.data(), SQL_NTS);
     // A call that produces no rows answers SQL_NO_DATA.
     if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc))
@@ -156,7 +156,7 @@ void OdbcConnection::deleteAgentJob(const std::string& jobName)
 std::string OdbcConnection::queryEdition()
 {
     OdbcStmtHandle stmt = newStatement();
-    OdbcText text = call("SELECT SERVERPROPERTY('EDITION') AS SERVER");
+    OdbcText text = statementText("SELECT SERVERPROPERTY('EDITION') AS SERVER");
     const SQLRETURN rc = SQLExecDirectW(stmt.get(), text.data(), SQL_NTS);
     if (!SQL_SUCCEEDED(rc))
         fail(SQL_HANDLE_STMT, stmt.get(), "The edition query failed.");
