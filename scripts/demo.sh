@@ -77,8 +77,10 @@ tr -d '\r' < "$kit/system.log"
 echo
 echo "== The kit tools were started so (from their journal)"
 python3 - "$KIT_TOOL_JOURNAL" <<'PY'
-import sys
-data = open(sys.argv[1], 'rb').read().decode('utf-8', 'replace') if len(sys.argv) > 1 else ''
+import os, sys
+path = sys.argv[1]
+data = open(path, 'rb').read().decode('utf-8', 'replace') if os.path.exists(path) else ''
+if not data: print('  (no tool was started)')
 pos, run = 0, None
 while pos < len(data):
     nl = data.index('\n', pos)
