@@ -1,0 +1,563 @@
+#include "sqlinfo/sql_info.h"
+
+#include <exception>
+#include <stdexcept>
+
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "setupdata/connection_string.h"
+#include "setupdata/setup_files.h"
+#include "setupdata/str_to_int.h"
+#include "sqlinfo/local_lookups.h"
+#include "sqlinfo/stored_text.h"
+#include "ui/backend.h"
+
+namespace talvorin::sqlinfo {
+namespace {
+
+constexpr const char* kAppPathHelp = "This is the directory when Velmora Deluxe is installed. (e.g. C:\\Orvo3)";
+constexpr const char* kAddressHelp =
+    "This database server must have a fixed IP Address. To find the fixed IP Address of database server :\n\r"
+    "- Insert Velmora Deluxe installation CD to database server \n\r- Run Install.exe\n\r"
+    "- Click <View database server settings> button";
+constexpr const char* kPortHelp =
+    "To find the Port Number of the database server :\n\r"
+    "- Insert Velmora Deluxe installation CD to database server \n\r- Run Install.exe\n\r"
+    "- Click <View database server settings> button";
+
+constexpr const char* kOctetRange = " is not a valid entry. Please specify a value between 0 and 255 for this field.";
+constexpr const char* kPortRange = " is not a valid entry. Please specify a value between 1 and 65535 for this field.";
+constexpr const char* kInvalidPort = "Invalid input for port number!";
+constexpr const char* kInvalidAppPath = "Invalid Application Path ! Please select again.";
+constexpr const char* kBrowseTitle = "Please select the application path of Orvo Deluxe";
+constexpr const char* kInvalidAddress = "Invalid IP Address! Please re-enter.";
+constexpr const char* kConnectionFailed = "Microsoft SQL Server connection failed. ";
+constexpr const char* kCheckAndRetry = "Please make sure the information is correct and try again.";
+constexpr const char* kNotSaved = "The SQL Server information has not been saved.";
+
+constexpr const char* kSectionOptions = "OPTIONS";
+constexpr const char* kSectionInstallation = "INSTALLATION";
+
+std::string confirmationText(const std::string& address)
+{
+    return "If you have not installed SQL Server on the machine with IP Address - [" + address +
+           "], you should quit this setup " + "and install SQL Server first. " + "\r" + "Are you sure to proceed?";
+}
+
+std::string notStorableText(const std::string& field)
+{
+    return "The " + field +
+           " cannot be saved exactly as typed. It must not start or end with \"<\", must not both start "
+           "and end with \">\" or with \";\", must contain no control characters and must not be longer "
+           "than 2047 characters. Please re-enter.";
+}
+
+// Blanks and control characters at both ends go, as the product's Trim removes them.
+std::string trimmed(const std::string& s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return s.substr(b, e - b);
+}
+
+void digitsOnly(char& key)
+{
+    if ((key < '0' || key > '9') && key != '\b') key = '\0';
+}
+
+// Sets the flag for as long as it lives, also when a failure leaves early.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = old_; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+    bool old_;
+};
+
+class WaitCursor {
+public:
+    explicit WaitCursor(ui::Backend& backend) : backend_(backend) { backend_.setCursor(ui::Cursor::SqlWait); }
+    ~WaitCursor() { backend_.setCursor(ui::Cursor::Default); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    ui::Backend& backend_;
+};
+
+// Disconnects the connection when the step ends, however it ends.
+class DisconnectAtEnd {
+public:
+    explicit DisconnectAtEnd(std::unique_ptr<setupdata::SqlConnection>& conn) : conn_(conn) {}
+    ~DisconnectAtEnd() { conn_.reset(); }
+    DisconnectAtEnd(const DisconnectAtEnd&) = delete;
+    DisconnectAtEnd& operator=(const DisconnectAtEnd&) = delete;
+
+private:
+    std::unique_ptr<setupdata::SqlConnection>& conn_;
+};
+
+}  // namespace
+
+TfrmSQLInfo::TfrmSQLInfo(ui::Backend& backend, SQLInfoServices services)
+    : ui::Form(backend, "frmSQLInfo", "SQL Server Information"),
+      edtAppPath(*this, "edtAppPath"),
+      lbBrowse(*this, "lbBrowse", "Browse"),
+      SpeedButton1(*this, "SpeedButton1", "?", false),
+      lbIPAddress(*this, "lbIPAddress", "IP Address:"),
+      Shape1(*this, "Shape1"),
+      edtSQLIP1(*this, "edtSQLIP1"),
+      edtIP1dot(*this, "edtIP1dot", "."),
+      edtSQLIP2(*this, "edtSQLIP2"),
+      edtIP2dot(*this, "edtIP2dot", "."),
+      edtSQLIP3(*this, "edtSQLIP3"),
+      edtIP3dot(*this, "edtIP3dot", "."),
+      edtSQLIP4(*this, "edtSQLIP4"),
+      SpeedButton2(*this, "SpeedButton2", "?", false),
+      lbPortNo(*this, "lbPortNo", "Port Number:"),
+      edtIPPortNo(*this, "edtIPPortNo"),
+      SpeedButton3(*this, "SpeedButton3", "?", false),
+      lbLogin(*this, "lbLogin", "Login:"),
+      edtSQLLogin(*this, "edtSQLLogin", "sa"),
+      lbNewSQLPassword(*this, "lbNewSQLPassword", "Password:"),
+      edtSQLPassword(*this, "edtSQLPassword"),
+      btnOK(*this, "btnOK", "OK"),
+      btnCancel(*this, "btnCancel", "Cancel"),
+      ProgressBar(*this, "ProgressBar", 0, 100),
+      Label1(*this, "Label1"),
+      services_(services)
+{
+    edtAppPath.setEnabled(false);
+    edtAppPath.setColor(ui::Color::ButtonFace);
+    edtAppPath.onExit = [this] { edtAppPathExit(); };
+    lbBrowse.onClick = [this] { lbBrowseClick(); };
+    SpeedButton1.onClick = [this] { SpeedButton1Click(); };
+    SpeedButton2.onClick = [this] { SpeedButton2Click(); };
+    SpeedButton3.onClick = [this] { SpeedButton3Click(); };
+
+    for (int k = 1; k <= 4; ++k) {
+        ui::Edit& e = octet(k);
+        e.maxLength = 3;
+        e.upperCase = true;
+        e.setTabStop(k == 1);
+        e.setBounds(11 + 32 * (k - 1), 12);
+        e.onKeyPress = [this](char& key) { edtSQLIP1KeyPress(key); };
+        e.onExit = [this, &e] { edtSQLIP1Exit(e); };
+    }
+    edtSQLIP1.onChange = [this] { edtSQLIP1Change(); };
+    edtSQLIP2.onChange = [this] { edtSQLIP2Change(); };
+    edtSQLIP3.onChange = [this] { edtSQLIP3Change(); };
+    edtSQLIP4.onChange = [this] { edtSQLIP4Change(); };
+    edtSQLIP1.onKeyDown = [this](ui::Key key) { edtSQLIP1KeyDown(key); };
+    edtSQLIP2.onKeyDown = [this](ui::Key key) { edtSQLIP2KeyDown(key); };
+    edtSQLIP3.onKeyDown = [this](ui::Key key) { edtSQLIP3KeyDown(key); };
+    edtSQLIP4.onKeyDown = [this](ui::Key key) { edtSQLIP4KeyDown(key); };
+    for (ui::Edit* dot : {&edtIP1dot, &edtIP2dot, &edtIP3dot}) {
+        dot->readOnly = true;
+        dot->setTabStop(false);
+    }
+
+    edtIPPortNo.onKeyPress = [this](char& key) { edtIPPortNoKeyPress(key); };
+    edtIPPortNo.onExit = [this] { edtIPPortNoExit(); };
+    edtSQLPassword.password = true;
+
+    btnOK.isDefault = true;
+    btnOK.onClick = [this] { btnOKClick(); };
+    btnCancel.isCancel = true;
+    btnCancel.modalResult = ui::ModalResult::Cancel;
+
+    ProgressBar.setPosition(25);
+    ProgressBar.setVisible(false);
+}
+
+ui::Edit& TfrmSQLInfo::octet(int k)
+{
+    switch (k) {
+    case 1: return edtSQLIP1;
+    case 2: return edtSQLIP2;
+    case 3: return edtSQLIP3;
+    case 4: return edtSQLIP4;
+    default: throw std::out_of_range("octet field " + std::to_string(k));
+    }
+}
+
+void TfrmSQLInfo::guarded(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        backend().messageBox(ui::MessageBox::applicationError(e.what()));
+    }
+}
+
+// ---- Locking -------------------------------------------------------------------------
+
+void TfrmSQLInfo::EnableServerAddress(bool Enable)
+{
+    const ui::Color color = Enable ? ui::Color::Window : ui::Color::ButtonFace;
+    for (int k = 1; k <= 4; ++k) {
+        octet(k).setEnabled(Enable);
+        octet(k).setColor(color);
+    }
+    edtIPPortNo.setEnabled(Enable);
+    edtIPPortNo.setColor(color);
+    for (ui::Edit* dot : {&edtIP1dot, &edtIP2dot, &edtIP3dot}) dot->setColor(color);
+    Shape1.setColor(color);
+}
+
+void TfrmSQLInfo::EnableAdminLogin(bool Enable)
+{
+    const ui::Color color = Enable ? ui::Color::Window : ui::Color::ButtonFace;
+    for (ui::Edit* e : {&edtSQLLogin, &edtSQLPassword}) {
+        e->setEnabled(Enable);
+        e->setColor(color);
+    }
+}
+
+// ---- Showing -------------------------------------------------------------------------
+
+void TfrmSQLInfo::FormShow()
+{
+    guarded([this] {
+        FlagScope filling(filling_);
+        EnableServerAddress(true);
+        edtSQLLogin.setText("sa");
+
+        std::string address, port;
+        const std::string serverPath = GetServerPath(services_.registry);
+        if (!serverPath.empty())
+            fillFromServer(serverPath, address, port);
+        else
+            fillFromKit(address, port);
+
+        if (edtAppPath.enabled())
+            edtAppPath.setFocus();
+        else if (address.empty())
+            edtSQLIP1.setFocus();
+        else if (port.empty())
+            edtIPPortNo.setFocus();
+        else if (edtSQLPassword.enabled())
+            edtSQLPassword.setFocus();
+        else
+            btnOK.setFocus();
+
+        ProgressBar.setVisible(false);
+        Label1.setCaption("");
+    });
+}
+
+void TfrmSQLInfo::fillFromServer(const std::string& serverPath, std::string& address, std::string& port)
+{
+    const std::string file = serverPath + setupdata::kServerSettingsFile;
+    address = setupdata::readScrambled(services_.settings, file, setupdata::kKeyAddress);
+    port = setupdata::readScrambled(services_.settings, file, setupdata::kKeyPort);
+    splitAddress(address);
+    edtSQLPassword.setText("");
+    edtIPPortNo.setText(port);
+
+    bool allEmpty = edtIPPortNo.text().empty();
+    for (int k = 1; k <= 4; ++k) allEmpty = allEmpty && octet(k).text().empty();
+    // What came from the server's own settings is shown locked.
+    if (!allEmpty) EnableServerAddress(false);
+    EnableAdminLogin(true);
+}
+
+void TfrmSQLInfo::fillFromKit(std::string& address, std::string& port)
+{
+    const std::string file = setupdata::kitFolder(GetWindowsDir(services_.system)) + setupdata::kKitDataFileDialog;
+    const auto& settings = services_.settings;
+    address = setupdata::readScrambled(settings, file, setupdata::kKeyAddress);
+    port = setupdata::readScrambled(settings, file, setupdata::kKeyPort);
+    const std::string user = setupdata::readScrambled(settings, file, setupdata::kKeyUser);
+    const std::string password = setupdata::readScrambled(settings, file, setupdata::kKeyPassword);
+    const int installMode = settings.readInt(file, kSectionOptions, "InstallMode", 0);
+    const int dbServerLoc = settings.readInt(file, kSectionOptions, "DBServerLoc", 0);
+    const std::string appPath = settings.readString(file, kSectionInstallation, "AppPath", "");
+
+    const bool pathEditable = installMode == 2;
+    edtAppPath.setEnabled(pathEditable);
+    edtAppPath.setColor(pathEditable ? ui::Color::Window : ui::Color::ButtonFace);
+    lbBrowse.setEnabled(pathEditable);
+    lbBrowse.setCursor(pathEditable ? ui::Cursor::HandPoint : ui::Cursor::Default);
+
+    if (!address.empty()) {
+        splitAddress(address);
+        if (!user.empty()) {
+            edtSQLLogin.setText(user);
+            edtSQLPassword.setText(password);
+        } else {
+            edtSQLPassword.setText("");
+        }
+    } else {
+        // This machine's own server is the default, unless the installer says the
+        // server is elsewhere.
+        const std::string tcpPort = GetLocalSQLPort(services_.registry);
+        if (!tcpPort.empty() && installMode < 2 && dbServerLoc == 0) {
+            address = GetLocalIPAddress(services_.host, backend());
+            port = tcpPort;
+        }
+        splitAddress(address);
+        edtSQLPassword.setText("");
+    }
+    edtIPPortNo.setText(port);
+    EnableAdminLogin(GetLocalSQLPort(services_.registry).empty());
+    edtAppPath.setText(appPath);
+}
+
+void TfrmSQLInfo::splitAddress(const std::string& address)
+{
+    std::string rest = address;
+    for (int k = 1; k <= 3; ++k) {
+        const std::size_t dot = rest.find('.');
+        if (dot == std::string::npos) {
+            octet(k).setText("");
+        } else {
+            octet(k).setText(rest.substr(0, dot));
+            rest.erase(0, dot + 1);
+        }
+    }
+    octet(4).setText(rest);
+}
+
+// ---- The octet fields ----------------------------------------------------------------
+
+void TfrmSQLInfo::edtSQLIP1KeyPress(char& Key) { digitsOnly(Key); }
+
+void TfrmSQLInfo::edtSQLIP1Change() { octetChanged(1); }
+void TfrmSQLInfo::edtSQLIP2Change() { octetChanged(2); }
+void TfrmSQLInfo::edtSQLIP3Change() { octetChanged(3); }
+void TfrmSQLInfo::edtSQLIP4Change() { octetChanged(4); }
+
+void TfrmSQLInfo::octetChanged(int k)
+{
+    ui::Edit& field = octet(k);
+    const int slot = 32 * (k - 1);
+    if (field.text().size() <= 1)
+        field.setBounds(11 + slot, 12);
+    else
+        field.setBounds(4 + slot, 22);
+
+    if (field.text().size() == 3) {
+        ui::Edit& next = k < 4 ? octet(k + 1) : edtIPPortNo;
+        next.setFocus();
+    } else {
+        const std::size_t caret = field.selStart();
+        field.setSelStart(0);
+        field.setSelStart(caret);
+    }
+}
+
+void TfrmSQLInfo::edtSQLIP1KeyDown(ui::Key Key) { octetKeyDown(1, Key); }
+void TfrmSQLInfo::edtSQLIP2KeyDown(ui::Key Key) { octetKeyDown(2, Key); }
+void TfrmSQLInfo::edtSQLIP3KeyDown(ui::Key Key) { octetKeyDown(3, Key); }
+void TfrmSQLInfo::edtSQLIP4KeyDown(ui::Key Key) { octetKeyDown(4, Key); }
+
+void TfrmSQLInfo::octetKeyDown(int k, ui::Key key)
+{
+    const ui::Edit& field = octet(k);
+    if (key == ui::Key::Right && k < 4 && field.selStart() == field.text().size())
+        octet(k + 1).setFocus();
+    else if (key == ui::Key::Left && k > 1 && field.selStart() == 0)
+        octet(k - 1).setFocus();
+}
+
+void TfrmSQLInfo::edtSQLIP1Exit(ui::Edit& Sender)
+{
+    if (filling_ || focusTarget() == &btnCancel) return;
+    const auto value = setupdata::tryStrToInt(Sender.text());
+    // No number (an empty field) passes: the OK button catches empty fields.
+    if (!value || (*value >= 0 && *value <= 255)) return;
+    backend().messageBox(ui::MessageBox::error(Sender.text() + kOctetRange));
+    Sender.setFocus();
+}
+
+// ---- The port field ------------------------------------------------------------------
+
+void TfrmSQLInfo::edtIPPortNoKeyPress(char& Key) { digitsOnly(Key); }
+
+void TfrmSQLInfo::edtIPPortNoExit()
+{
+    if (filling_ || focusTarget() == &btnCancel) return;
+    const auto value = setupdata::tryStrToInt(edtIPPortNo.text());
+    if (!value) {
+        backend().messageBox(ui::MessageBox::error(kInvalidPort));
+        edtIPPortNo.setFocus();
+    } else if (*value < 1 || *value > 65535) {
+        backend().messageBox(ui::MessageBox::warning(edtIPPortNo.text() + kPortRange));
+        edtIPPortNo.setFocus();
+    }
+}
+
+// ---- The application path ------------------------------------------------------------
+
+void TfrmSQLInfo::edtAppPathExit()
+{
+    if (filling_ || checkingPath_ || focusTarget() == &btnCancel) return;
+    guarded([this] { checkApplicationPath(); });
+}
+
+void TfrmSQLInfo::checkApplicationPath()
+{
+    // Filling the fields below moves the focus; leaving the path field must not start
+    // this check again.
+    FlagScope checking(checkingPath_);
+    if (edtAppPath.text().empty()) return;
+    std::string dir = platform::withTrailingSeparator(edtAppPath.text());
+    if (!platform::fileExists(dir + setupdata::kServerSettingsFile)) {
+        dir += std::string("Bin") + platform::kDirSeparator;
+        if (!platform::fileExists(dir + setupdata::kServerSettingsFile)) throw std::runtime_error(kInvalidAppPath);
+    }
+    const std::string file = dir + setupdata::kServerSettingsFile;
+    const std::string address = setupdata::readScrambled(services_.settings, file, setupdata::kKeyAddress);
+    const std::string port = setupdata::readScrambled(services_.settings, file, setupdata::kKeyPort);
+    if (!address.empty()) {
+        splitAddress(address);
+        edtSQLLogin.setText("sa");
+        edtSQLPassword.setText("");
+    }
+    edtIPPortNo.setText(port);
+    // Locked even without an address: the OK button's check unlocks empty fields.
+    EnableServerAddress(false);
+    EnableAdminLogin(true);
+    edtSQLPassword.setFocus();
+}
+
+void TfrmSQLInfo::lbBrowseClick()
+{
+    if (!edtAppPath.enabled()) return;
+    edtAppPath.setFocus();
+    if (auto chosen = backend().browseForFolder(kBrowseTitle)) edtAppPath.setText(std::move(*chosen));
+    // Also after a cancelled choice: the path already there is checked again.
+    guarded([this] { checkApplicationPath(); });
+}
+
+// ---- Help ----------------------------------------------------------------------------
+
+void TfrmSQLInfo::SpeedButton1Click() { backend().messageBox(ui::MessageBox::information(kAppPathHelp)); }
+void TfrmSQLInfo::SpeedButton2Click() { backend().messageBox(ui::MessageBox::information(kAddressHelp)); }
+void TfrmSQLInfo::SpeedButton3Click() { backend().messageBox(ui::MessageBox::information(kPortHelp)); }
+
+// ---- OK ------------------------------------------------------------------------------
+
+void TfrmSQLInfo::btnOKClick()
+{
+    guarded([this] {
+        for (int k = 1; k <= 4; ++k) {
+            if (!octet(k).text().empty()) continue;
+            backend().messageBox(ui::MessageBox::error(kInvalidAddress));
+            if (!edtSQLIP1.canFocus()) EnableServerAddress(true);
+            octet(k).setFocus();
+            return;
+        }
+        const int portValue = setupdata::StrToInt(edtIPPortNo.text());
+        if (portValue < 1 || portValue > 65535) {
+            backend().messageBox(ui::MessageBox::error(edtIPPortNo.text() + kPortRange));
+            edtIPPortNo.setText("");
+            if (!edtIPPortNo.canFocus()) EnableServerAddress(true);
+            edtIPPortNo.setFocus();
+            return;
+        }
+        const std::string address = trimmed(edtSQLIP1.text()) + "." + trimmed(edtSQLIP2.text()) + "." +
+                                    trimmed(edtSQLIP3.text()) + "." + trimmed(edtSQLIP4.text());
+        if (!credentialsStorable()) return;
+        if (backend().messageBox(ui::MessageBox::confirm(confirmationText(address))) != ui::Answer::Yes) return;
+
+        Label1.setCaption("Connecting");
+        ProgressBar.setPosition(25);
+        ProgressBar.setVisible(true);
+        backend().processMessages();
+
+        std::string error;
+        if (!testConnection(address, edtIPPortNo.text(), error)) {
+            ProgressBar.setPosition(0);
+            Label1.setCaption("Failed");
+            backend().processMessages();
+            if (error.empty() || error.back() != '.') error += '.';
+            backend().messageBox(ui::MessageBox::error(error + "\r\n" + kCheckAndRetry));
+            EnableAdminLogin(true);
+            return;
+        }
+        if (!saveSettings(address)) return;
+        ProgressBar.setPosition(100);
+        Label1.setCaption("Success");
+        backend().processMessages();
+        setModalResult(ui::ModalResult::Ok);
+    });
+}
+
+bool TfrmSQLInfo::credentialsStorable()
+{
+    struct Field {
+        ui::Edit& edit;
+        const char* key;
+        const char* name;
+    };
+    const Field fields[] = {{edtSQLLogin, setupdata::kKeyUser, "Login"},
+                            {edtSQLPassword, setupdata::kKeyPassword, "Password"}};
+    for (const Field& f : fields) {
+        if (storedUnchanged(f.key, f.edit.text())) continue;
+        backend().messageBox(ui::MessageBox::error(notStorableText(f.name)));
+        if (!f.edit.canFocus()) EnableAdminLogin(true);
+        f.edit.setFocus();
+        return false;
+    }
+    return true;
+}
+
+bool TfrmSQLInfo::testConnection(const std::string& address, const std::string& port, std::string& error)
+{
+    const std::string source = setupdata::dataSource(address, port);
+    const std::string& login = edtSQLLogin.text();
+    const std::string& password = edtSQLPassword.text();
+    auto& sql = services_.sql;
+    WaitCursor wait(backend());
+    DisconnectAtEnd disconnect(adoConn);
+    try {
+        adoConn.reset();
+        adoConn = sql.connect(setupdata::dialogConnection(source, "", login, password));
+        adoConn.reset();
+        ProgressBar.setPosition(50);
+        backend().processMessages();
+
+        adoConn = sql.connect(setupdata::dialogConnection(source, "", login, password));
+        backend().processMessages();
+        adoConn->queryEdition();
+        adoConn.reset();
+
+        // A server that refuses its master database cannot serve the setup run either.
+        adoConn = sql.connect(setupdata::dialogConnection(source, "master", login, password));
+        adoConn.reset();
+    } catch (const setupdata::SqlError& e) {
+        error = kConnectionFailed + std::string(e.what());
+        return false;
+    }
+    ProgressBar.setPosition(75);
+    backend().processMessages();
+    return true;
+}
+
+bool TfrmSQLInfo::saveSettings(const std::string& address)
+{
+    const std::string file = setupdata::kitFolder(GetWindowsDir(services_.system)) + setupdata::kKitDataFileDialog;
+    try {
+        auto& settings = services_.settings;
+        setupdata::writeScrambled(settings, file, setupdata::kKeyUser, edtSQLLogin.text());
+        setupdata::writeScrambled(settings, file, setupdata::kKeyPassword, edtSQLPassword.text());
+        setupdata::writeScrambled(settings, file, setupdata::kKeyAddress, address);
+        setupdata::writeScrambled(settings, file, setupdata::kKeyPort, edtIPPortNo.text());
+    } catch (const std::exception& e) {
+        ProgressBar.setPosition(0);
+        Label1.setCaption("Failed");
+        backend().processMessages();
+        backend().messageBox(ui::MessageBox::error(std::string(e.what()) + "\r\n" + kNotSaved));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace talvorin::sqlinfo
