@@ -8,6 +8,8 @@
 #include "app/create_db_info.h"
 #include "platform/program_path.h"
 #include "setupdata/odbc_sql_server.h"
+#include "sqlinfo/sql_info.h"
+#include "sqlinfo/terminal_sql_info.h"
 #include "ui/terminal_backend.h"
 
 int main(int argc, char** argv)
@@ -21,7 +23,10 @@ int main(int argc, char** argv)
                                platform::systemProcessLauncher(), *sql};
         app::TfrmCreateDBInfo frmCreateDBInfo(backend, services, platform::programFilePath(argv[0]),
                                               std::vector<std::string>(argv + 1, argv + argc));
-        ui::Form frmSQLInfo(backend, "frmSQLInfo", "SQL Server Information");
+        sqlinfo::TfrmSQLInfo frmSQLInfo(backend, {platform::systemInfo(), platform::systemSettingsFiles(),
+                                                  platform::systemRegistry(), platform::systemHostLookup(), *sql});
+        sqlinfo::TerminalSqlInfo sqlInfoPresenter;
+        backend.setDialogPresenter(&sqlInfoPresenter);
         frmCreateDBInfo.setSqlInfoDialog(&frmSQLInfo);
         backend.run(frmCreateDBInfo);
     } catch (const std::exception& e) {
