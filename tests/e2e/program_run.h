@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,10 +13,10 @@ struct ProgramResult {
 };
 
 // Runs the built program unattended (standard input and output not a terminal) with the
-// given arguments and extra environment, and waits at most timeoutSeconds for it. With
-// terminateAfterMs, it is sent SIGTERM that long after its start.
+// given arguments and extra environment, and waits at most timeoutSeconds for it. It is sent
+// SIGTERM once terminateWhen (looked at every 20 ms) says so.
 ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                          int timeoutSeconds = 60, int terminateAfterMs = -1);
+                          int timeoutSeconds = 60, const std::function<bool()>& terminateWhen = {});
 
 // The log's lines with computer name and time stamp taken off the event lines; banner
 // lines stay as they are. The stamps must all be well-formed (else the line is kept whole).

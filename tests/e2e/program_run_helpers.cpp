@@ -16,7 +16,7 @@
 namespace talvorin::testing {
 
 ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                          int timeoutSeconds, int terminateAfterMs)
+                          int timeoutSeconds, const std::function<bool()>& terminateWhen)
 {
     TempDir scratch;
     const std::string errFile = scratch.str() + "/stderr";
@@ -37,12 +37,10 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
     }
     ProgramResult result;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    const auto start = std::chrono::steady_clock::now();
     bool terminated = false;
     int status = 0;
     for (;;) {
-        if (terminateAfterMs >= 0 && !terminated &&
-            std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(terminateAfterMs)) {
+        if (terminateWhen && !terminated && terminateWhen()) {
             ::kill(pid, SIGTERM);
             terminated = true;
         }
