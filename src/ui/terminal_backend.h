@@ -57,6 +57,7 @@ private:
     bool statusDirty_ = false;
     bool statusShown_ = false;
     DialogPresenter* presenter_ = nullptr;
+    int modalDepth_ = 0;  // the status line stays away while a dialog has the terminal
     std::chrono::steady_clock::time_point start_;
 };
 

@@ -199,7 +199,9 @@ ModalResult TerminalBackend::showModal(Form& form)
 {
     if (!attended_ || presenter_ == nullptr) return ModalResult::Cancel;
     endStatusLine();
+    ++modalDepth_;
     const ModalResult result = presenter_->present(*this, form);
+    --modalDepth_;
     statusDirty_ = true;
     return result;
 }
@@ -226,7 +228,7 @@ void TerminalBackend::controlChanged(const Control& control, Change)
 
 void TerminalBackend::drawStatus()
 {
-    if (!attended_ || mainForm_ == nullptr || !statusDirty_) return;
+    if (!attended_ || mainForm_ == nullptr || !statusDirty_ || modalDepth_ > 0) return;
     statusDirty_ = false;
     std::string label;
     const ProgressBar* bar = nullptr;
