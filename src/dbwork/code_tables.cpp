@@ -1,8 +1,6 @@
-#include <algorithm>
-#include <cctype>
-
 #include "dbwork/database_steps.h"
 #include "dbwork/tool_runner.h"
+#include "platform/ascii.h"
 #include "setupdata/installed_version.h"
 #include "setupdata/setup_files.h"
 
@@ -14,10 +12,7 @@ bool migrationAllowed(StepContext& ctx)
 {
     std::string serverPath, version;
     if (!setupdata::GetLegacyVersion(ctx.registry, serverPath, version)) return false;
-    std::string upper = version;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (setupdata::ordinalLess(upper, "1.6")) {
+    if (setupdata::ordinalLess(platform::upperAsciiText(version), "1.6")) {
         ctx.log.WriteLog("Orvo " + version + " was detected. Which was NOT allowed to migrate.");
         ctx.log.WriteLog("Reset migration flag to false and skip data migration process.");
         return false;

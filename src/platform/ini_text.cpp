@@ -1,5 +1,7 @@
 #include "platform/ini_text.h"
 
+#include "platform/ascii.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <unordered_map>
@@ -8,20 +10,12 @@ namespace talvorin::platform::ini {
 
 namespace {
 
+using platform::equalsNoCase;
+
 bool isBlank(char c)
 {
     // ^Z is the old DOS end-of-file mark, still found at the end of some files.
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1a';
-}
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
 }
 
 std::string_view trim(std::string_view s)
@@ -224,11 +218,7 @@ std::vector<std::string> readSectionValues(std::string_view text, std::string_vi
     const std::vector<Line> lines = splitLines(text);
     const auto span = findSection(text, lines, trim(section));
     std::unordered_map<std::string, std::string_view> firstValue;
-    const auto folded = [](std::string_view name) {
-        std::string out(name);
-        for (char& c : out) c = lowerAscii(c);
-        return out;
-    };
+    const auto folded = [](std::string_view name) { return platform::lowerAsciiText(name); };
     for (std::size_t i = span->header + 1; i < span->end; ++i) {
         const Parsed p = parseLine(text, lines[i]);
         if (p.kind == Kind::Key)

@@ -12,21 +12,12 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/ascii.h"
 #include "platform/posix/file_io.h"
 
 namespace talvorin::platform {
 
 namespace {
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
 
 std::vector<std::string_view> splitComponents(std::string_view path)
 {
