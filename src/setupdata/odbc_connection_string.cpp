@@ -33,12 +33,6 @@ bool needsEncryptOff(const std::string& driverName)
     return name.rfind("odbc driver ", 0) == 0;
 }
 
-SqlError unpassable(const std::string& what, const std::string& reason)
-{
-    std::string text = "The " + what + " cannot be passed to the ODBC driver: " + reason;
-    return SqlError(text);
-}
-
 std::string quoteDoubledBrace(const std::string& value)
 {
     std::string out = "{";
@@ -50,16 +44,27 @@ std::string quoteDoubledBrace(const std::string& value)
     return out + "}";
 }
 
+bool fitsConservatively(const std::string& value)
+{
+    return value.find('}') == std::string::npos ||
+           (value.find(';') == std::string::npos && value.front() != '{');
+}
+
 std::string quoteConservative(const std::string& value, const std::string& what)
 {
     if (value.find('}') == std::string::npos)
         return "{" + value + "}";
-    if (value.find(';') == std::string::npos && value.front() != '{')
+    if (fitsConservatively(value))
         return value;
     throw unpassable(what, "a \"}\" in it cannot be combined with a \";\" or a leading \"{\".");
 }
 
 }  // namespace
+
+SqlError unpassable(const std::string& what, const std::string& reason)
+{
+    return SqlError("The " + what + " cannot be passed to the ODBC driver: " + reason);
+}
 
 bool isFreeTdsDriver(const std::string& driverName)
 {
@@ -72,49 +77,87 @@ OdbcQuoting odbcQuotingFor(const std::string& driverName)
     return isMicrosoftDriver(driverName) ? OdbcQuoting::DoubledBrace : OdbcQuoting::Conservative;
 }
 
+bool fitsOdbcConnectionString(const std::string& value, OdbcQuoting quoting)
+{
+    if (value.find('\0') != std::string::npos)
+        return false;
+    return quoting == OdbcQuoting::DoubledBrace || fitsConservatively(value);
+}
+
+void refuseNul(const std::string& value, const std::string& what)
+{
+    // Drivers read a NUL as the end of the text, wherever it is passed.
+    if (value.find('\0') != std::string::npos)
+        throw unpassable(what, "it holds a NUL character.");
+}
+
 std::string odbcAttribute(const std::string& key, const std::string& value, OdbcQuoting quoting,
                           const std::string& what)
 {
-    // No connection string can carry a NUL: drivers read it as the end of the text.
-    if (value.find('\0') != std::string::npos)
-        throw unpassable(what, "it holds a NUL character.");
+    refuseNul(value, what);
     const std::string quoted = quoting == OdbcQuoting::DoubledBrace
                                    ? quoteDoubledBrace(value)
                                    : quoteConservative(value, what);
     return key + "=" + quoted + ";";
 }
 
-std::string odbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)
+std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
+                                        const std::string& driverName)
 {
-    const OdbcQuoting quoting = odbcQuotingFor(driverName);
     const std::string& source = settings.dataSource;
     const std::size_t comma = source.rfind(',');
     const std::string address = comma == std::string::npos ? source : source.substr(0, comma);
     const std::string port = comma == std::string::npos ? std::string() : source.substr(comma + 1);
-    const bool freeTds = isFreeTdsDriver(driverName);
 
+    std::vector<OdbcValue> values = {{"DRIVER", driverName, "driver name"}};
+    if (isFreeTdsDriver(driverName) || port.empty()) {
+        // FreeTDS takes the port only as an attribute of its own.
+        values.push_back({"SERVER", address, "server address"});
+        if (!port.empty())
+            values.push_back({"PORT", port, "port"});
+    } else {
+        values.push_back({"SERVER", address + "," + port, "server address"});
+    }
+    return values;
+}
+
+std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName)
+{
+    // Without these FreeTDS guesses the protocol version and asks for TLS, which the
+    // product never used.
+    if (isFreeTdsDriver(driverName))
+        return {{"TDS_Version", "7.4", "protocol version"}, {"Encryption", "off", "encryption"}};
+    if (needsEncryptOff(driverName))
+        return {{"Encrypt", "no", "encryption"}};
+    return {};
+}
+
+bool fitsOdbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)
+{
+    const OdbcQuoting quoting = odbcQuotingFor(driverName);
+    for (const auto& item : odbcServerValues(settings, driverName))
+        if (!fitsOdbcConnectionString(item.value, quoting))
+            return false;
+    for (const std::string* value : {&settings.catalog, &settings.user, &settings.password})
+        if (!fitsOdbcConnectionString(*value, quoting))
+            return false;
+    return true;
+}
+
+std::string odbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)
+{
+    const OdbcQuoting quoting = odbcQuotingFor(driverName);
     // The driver comes first: unixODBC takes the last DRIVER it reads, and nothing after this
     // one can spell another.
-    std::string text = odbcAttribute("DRIVER", driverName, quoting, "driver name");
-    if (freeTds || port.empty()) {
-        // FreeTDS takes the port only as an attribute of its own.
-        text += odbcAttribute("SERVER", address, quoting, "server address");
-        if (!port.empty())
-            text += odbcAttribute("PORT", port, quoting, "port");
-    } else {
-        text += odbcAttribute("SERVER", address + "," + port, quoting, "server address");
-    }
+    std::string text;
+    for (const auto& item : odbcServerValues(settings, driverName))
+        text += odbcAttribute(item.key, item.value, quoting, item.what);
     if (!settings.catalog.empty())
         text += odbcAttribute("DATABASE", settings.catalog, quoting, "database name");
     text += odbcAttribute("UID", settings.user, quoting, "login");
     text += odbcAttribute("PWD", settings.password, quoting, "password");
-    if (freeTds) {
-        // Without these FreeTDS guesses the protocol version and asks for TLS, which the
-        // product never used.
-        text += "TDS_Version=7.4;Encryption=off;";
-    } else if (needsEncryptOff(driverName)) {
-        text += "Encrypt=no;";
-    }
+    for (const auto& option : odbcDriverOptions(driverName))
+        text += option.key + "=" + option.value + ";";
     return text;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "setupdata/sql_server.h"
 
@@ -10,26 +11,58 @@ namespace talvorin::setupdata {
 // unchanged and nothing in it can end its attribute early.
 enum class OdbcQuoting {
     // Microsoft's drivers (and both driver managers): in braces, "}}" stands for one "}".
+    // Every value but one holding NUL can be spelt so.
     DoubledBrace,
     // FreeTDS 1.3 and any driver not known here. FreeTDS has no escape in braces (a braced
     // value ends at the first "};"), while unixODBC, which reads the same string first to
     // find the driver, ends a braced value at a single "}" and honours keys such as DRIVER,
     // SAVEFILE and DMConnAttr. So only spellings that both read alike are used: a value
     // without "}" goes in braces, a value without ";" that does not start with "{" goes
-    // bare, and any other value cannot be passed at all.
+    // bare. Any other value has no spelling at all; the connection then goes by SQLConnect
+    // (see odbc_connect.h), where the login and password are parameters.
     Conservative,
 };
 
 bool isFreeTdsDriver(const std::string& driverName);
 OdbcQuoting odbcQuotingFor(const std::string& driverName);
 
+// One value of a connection: the driver's key for it, the value, and what a message calls
+// it ("password", "server address", ...).
+struct OdbcValue {
+    std::string key;
+    std::string value;
+    std::string what;
+};
+
+// Whether `value` has a spelling under `quoting` (see OdbcQuoting).
+bool fitsOdbcConnectionString(const std::string& value, OdbcQuoting quoting);
+
+// "The <what> cannot be passed to the ODBC driver: <reason>".
+SqlError unpassable(const std::string& what, const std::string& reason);
+
+// Throws SqlError naming `what` when `value` holds a NUL character, which no ODBC text
+// argument can carry. The message never repeats the value.
+void refuseNul(const std::string& value, const std::string& what);
+
 // "key=value;" with the value quoted. Throws SqlError naming `what` ("password", ...) when
 // the value cannot be passed unchanged; the message never repeats the value.
 std::string odbcAttribute(const std::string& key, const std::string& value, OdbcQuoting quoting,
                           const std::string& what);
 
-// The connection string for `driverName` (driver, server, port, database when not empty,
-// login, password and the driver's fixed options). The time-outs and the access mode are
+// Where the server is, as `driverName` takes it: DRIVER, SERVER and, for FreeTDS or an
+// empty port, PORT apart (other drivers get "address,port" as SERVER).
+std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
+                                        const std::string& driverName);
+
+// The options the driver needs besides (FreeTDS: protocol version and no TLS; Driver 18:
+// no TLS). Fixed texts that need no quoting.
+std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName);
+
+// Whether every value of `settings` fits the connection string for `driverName`.
+bool fitsOdbcConnectionString(const ConnectionSettings& settings, const std::string& driverName);
+
+// The connection string for `driverName`: the server values, the database when not empty,
+// login, password and the driver's options. The time-outs and the access mode are
 // connection attributes, not part of it. Throws SqlError for a value that cannot be passed.
 std::string odbcConnectionString(const ConnectionSettings& settings, const std::string& driverName);
 
