@@ -150,8 +150,8 @@ TEST_F(OkTest, ASuccessfulTestSavesTheFourValuesScrambledAndEndsWithOk)
     EXPECT_EQ(backend.cursors, (std::vector<ui::Cursor>{ui::Cursor::SqlWait, ui::Cursor::Default}));
 
     EXPECT_EQ(sql.catalogs(), (std::vector<std::string>{"", "", "master"}));
-    EXPECT_EQ(sql.queries, 1);
-    EXPECT_EQ(sql.open, 0) << "every connection closed";
+    EXPECT_EQ(sql.editionQueries, 1);
+    EXPECT_EQ(sql.openConnections, 0) << "every connection closed";
     for (const auto& c : sql.connects) {
         EXPECT_EQ(c.dataSource, "10.1.2.3,1433");
         EXPECT_EQ(c.user, " admin");
@@ -193,7 +193,7 @@ TEST_F(OkTest, AFailedConnectionIsReportedAndUnlocksTheLogin)
     TfrmSQLInfo& d = dialog();
     fill({"10", "1", "2", "3"}, "1433");
     d.EnableAdminLogin(false);
-    sql.failConnectTo[""] = "Login failed for user 'sa'";
+    sql.connectErrorByCatalog[""] = "Login failed for user 'sa'";
     backend.answers.push_back(ui::Answer::Yes);
     d.pressEnter();
 
@@ -217,7 +217,7 @@ TEST_F(OkTest, AFailedConnectionIsReportedAndUnlocksTheLogin)
 TEST_F(OkTest, AServerMessageEndingInAFullStopGetsNoSecondOne)
 {
     fill({"10", "1", "2", "3"}, "1433");
-    sql.failConnectTo[""] = "[FreeTDS][SQL Server]Unable to connect to data source.";
+    sql.connectErrorByCatalog[""] = "[FreeTDS][SQL Server]Unable to connect to data source.";
     backend.answers.push_back(ui::Answer::Yes);
     dialog().pressEnter();
     ASSERT_EQ(backend.boxes.size(), 2u);
@@ -228,14 +228,14 @@ TEST_F(OkTest, AServerMessageEndingInAFullStopGetsNoSecondOne)
 TEST_F(OkTest, AFailedEditionQueryFailsTheTest)
 {
     fill({"10", "1", "2", "3"}, "1433");
-    sql.failQuery = "Query timeout expired";
+    sql.editionError = "Query timeout expired";
     backend.answers.push_back(ui::Answer::Yes);
     dialog().pressEnter();
     ASSERT_EQ(backend.boxes.size(), 2u);
     EXPECT_EQ(backend.boxes[1].box.text, "Microsoft SQL Server connection failed. Query timeout expired." + kRetry);
     EXPECT_EQ(positions(), (std::vector<int>{25, 50, 0}));
     EXPECT_EQ(sql.catalogs(), (std::vector<std::string>{"", ""}));
-    EXPECT_EQ(sql.open, 0);
+    EXPECT_EQ(sql.openConnections, 0);
     EXPECT_EQ(backend.cursors.back(), ui::Cursor::Default);
     EXPECT_FALSE(kitFileWritten());
 }
@@ -246,7 +246,7 @@ TEST_F(OkTest, AFailedConnectionToMasterFailsTheTest)
 {
     TfrmSQLInfo& d = dialog();
     fill({"10", "1", "2", "3"}, "1433");
-    sql.failConnectTo["master"] = "Cannot open database \"master\" requested by the login";
+    sql.connectErrorByCatalog["master"] = "Cannot open database \"master\" requested by the login";
     backend.answers.push_back(ui::Answer::Yes);
     d.pressEnter();
     ASSERT_EQ(backend.boxes.size(), 2u);
@@ -257,7 +257,7 @@ TEST_F(OkTest, AFailedConnectionToMasterFailsTheTest)
     EXPECT_EQ(positions().back(), 0);
     EXPECT_EQ(d.modalResult(), ui::ModalResult::None);
     EXPECT_FALSE(kitFileWritten());
-    EXPECT_EQ(sql.open, 0);
+    EXPECT_EQ(sql.openConnections, 0);
 }
 
 // Mended: a login or password whose scrambled form the settings file cannot hold used to

@@ -90,7 +90,7 @@ protected:
     FakeSystemInfo system;
     FakeRegistry registry;
     FakeHostLookup host;
-    FakeSqlClient sql;
+    FakeSqlServer sql;
     ui::MemoryBackend backend;
     platform::SettingsFiles& settings = platform::systemSettingsFiles();
     std::unique_ptr<TfrmSQLInfo> dlg;

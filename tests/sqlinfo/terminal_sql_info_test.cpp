@@ -117,7 +117,7 @@ TEST_F(TerminalTest, AQuestionMarkShowsTheFieldsHelp)
 
 TEST_F(TerminalTest, AFailedTestAsksAgainUntilCancelled)
 {
-    sql.failConnectTo[""] = "Login failed for user 'sa'";
+    sql.connectErrorByCatalog[""] = "Login failed for user 'sa'";
     console.lines = {"10", "1", "2", "3", "1433", "", "bad", "", std::nullopt};
     backend.answers.push_back(ui::Answer::Yes);
     EXPECT_EQ(converse(), ui::ModalResult::Cancel);

@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/clock.h"
+#include "platform/host_lookup.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/system_info.h"
@@ -43,6 +47,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     std::string str() const { return path_.string(); }
+    std::string operator/(const std::string& relative) const { return str() + "/" + relative; }
     // A path below the folder, its parent folders created.
     std::string make(const std::string& relative) const
     {
@@ -98,31 +103,59 @@ public:
 
 class FakeRegistry : public platform::Registry {
 public:
-    // key path (as opened) -> value name -> text; a value of nullopt stands for one that is no text.
+    // key path -> value name -> text; a value of nullopt stands for one that is no text.
+    // Key paths and value names match without regard to case, the leading backslash optional.
     std::map<std::string, std::map<std::string, std::optional<std::string>>> keys;
+
+    // Replaces a value of the same name in any case, as the registry would.
+    void set(const std::string& key, const std::string& name, const std::string& value)
+    {
+        auto& values = keys[key];
+        std::erase_if(values, [&](const auto& v) { return platform::equalsNoCase(v.first, name); });
+        values[name] = value;
+    }
+    void addKey(const std::string& key) { keys[key]; }
 
     std::unique_ptr<platform::RegistryKey> openKey(const std::string& path) const override
     {
-        auto it = keys.find(path);
-        if (it == keys.end()) return nullptr;
-        return std::make_unique<Key>(it->second);
+        for (const auto& [key, values] : keys)
+            if (platform::equalsNoCase(withoutRoot(key), withoutRoot(path))) return std::make_unique<Key>(values);
+        return nullptr;
     }
 
 private:
+    static std::string_view withoutRoot(std::string_view path)
+    {
+        return !path.empty() && path.front() == '\\' ? path.substr(1) : path;
+    }
     class Key : public platform::RegistryKey {
     public:
         explicit Key(std::map<std::string, std::optional<std::string>> values) : values_(std::move(values)) {}
         std::optional<std::string> readString(const std::string& name) const override
         {
-            auto it = values_.find(name);
-            if (it == values_.end()) return std::nullopt;
-            if (!it->second) throw platform::RegistryTypeError("Invalid data type for '" + name + "'");
-            return it->second;
+            for (const auto& [valueName, value] : values_) {
+                if (!platform::equalsNoCase(valueName, name)) continue;
+                if (!value) throw platform::RegistryTypeError("Invalid data type for '" + name + "'");
+                return value;
+            }
+            return std::nullopt;
         }
 
     private:
         std::map<std::string, std::optional<std::string>> values_;
     };
+};
+
+// This machine's address as the resolver would give it, or a failure.
+class FakeHostLookup : public platform::HostLookup {
+public:
+    platform::HostAddress result{0, std::array<std::uint8_t, 4>{10, 20, 30, 40}};
+    mutable int calls = 0;
+    platform::HostAddress localIPv4Address() const override
+    {
+        ++calls;
+        return result;
+    }
 };
 
 // Remembers what it was asked; fails where told to.
@@ -131,6 +164,7 @@ public:
     std::vector<setupdata::ConnectionSettings> connects;
     std::vector<std::string> deletedJobs;  // every call, failed or not
     int editionQueries = 0;
+    std::optional<std::string> editionError;                  // the edition query fails with this
     std::optional<std::string> connectError;                  // every connect fails with this
     std::map<std::string, std::string> connectErrorByCatalog; // catalog -> error text
     std::map<std::string, std::string> jobErrors;             // job name -> error text
@@ -144,6 +178,13 @@ public:
         if (auto it = connectErrorByCatalog.find(s.catalog); it != connectErrorByCatalog.end())
             throw setupdata::SqlError(it->second);
         return std::make_unique<Connection>(*this);
+    }
+
+    std::vector<std::string> catalogs() const
+    {
+        std::vector<std::string> out;
+        for (const auto& c : connects) out.push_back(c.catalog);
+        return out;
     }
 
 private:
@@ -160,6 +201,7 @@ private:
         std::string queryEdition() override
         {
             ++server_.editionQueries;
+            if (server_.editionError) throw setupdata::SqlError(*server_.editionError);
             return server_.edition;
         }
 
