@@ -63,7 +63,8 @@ bool fitsOdbcConnectionString(const ConnectionSettings& settings, const std::str
 
 // The connection string for `driverName`: the server values, the database when not empty,
 // login, password and the driver's options. The time-outs and the access mode are
-// connection attributes, not part of it. Throws SqlError for a value that cannot be passed.
+// connection attributes, not part of it. Throws SqlError for a value that has no spelling;
+// openOdbcSession never asks for one then, it connects by SQLConnect instead.
 std::string odbcConnectionString(const ConnectionSettings& settings, const std::string& driverName);
 
 }  // namespace talvorin::setupdata

@@ -53,6 +53,8 @@ public:
         if (dbc_)
             SQLDisconnect(dbc_.get());
     }
+    OdbcSession(OdbcSession&&) noexcept = default;  // the moved-from one holds no handle
+    OdbcSession& operator=(OdbcSession&&) = delete;
     OdbcSession(const OdbcSession&) = delete;
     OdbcSession& operator=(const OdbcSession&) = delete;
 

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdint>
 #include <cstdlib>
 
-#include "setupdata/odbc_connection_string.h"
+#include "setupdata/odbc_connect.h"
 #include "setupdata/odbc_diagnostics.h"
 #include "setupdata/odbc_handles.h"
 #include "setupdata/odbc_text.h"
@@ -28,23 +27,9 @@ bool sameName(const std::string& a, const std::string& b)
     });
 }
 
-SQLPOINTER integerAttribute(SQLULEN value)
-{
-    return reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(value));
-}
-
 SQLULEN seconds(int value)
 {
     return static_cast<SQLULEN>(std::max(value, 0));
-}
-
-// Overwrites a buffer that held the password before it is released.
-template <typename Container>
-void wipe(Container& buffer)
-{
-    volatile auto* p = buffer.data();
-    for (std::size_t i = 0; i < buffer.size(); ++i)
-        p[i] = 0;
 }
 
 [[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback)
@@ -59,10 +44,10 @@ OdbcText statementText(const char* text)
 
 class OdbcConnection final : public SqlConnection {
 public:
-    OdbcConnection(std::shared_ptr<OdbcEnvHandle> environment, OdbcDbcHandle dbc,
+    OdbcConnection(std::shared_ptr<OdbcEnvHandle> environment, OdbcSession session,
                    int commandTimeoutSeconds)
         : environment_(std::move(environment)),
-          session_(std::move(dbc)),
+          session_(std::move(session)),
           commandTimeout_(seconds(commandTimeoutSeconds))
     {
     }
@@ -87,7 +72,7 @@ OdbcStmtHandle OdbcConnection::newStatement()
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, session_.get(), &stmt)))
         fail(SQL_HANDLE_DBC, session_.get(), "The ODBC driver could not create a statement.");
     OdbcStmtHandle handle(stmt);
-    if (!SQL_SUCCEEDED(SQLSetStmtAttrW(stmt, SQL_ATTR_QUERY_TIMEOUT, integerAttribute(commandTimeout_), 0)))
+    if (!SQL_SUCCEEDED(SQLSetStmtAttrW(stmt, SQL_ATTR_QUERY_TIMEOUT, odbcInteger(commandTimeout_), 0)))
         fail(SQL_HANDLE_STMT, stmt, "The ODBC driver refused the command time-out.");
     return handle;
 }
@@ -240,7 +225,7 @@ std::shared_ptr<OdbcEnvHandle> OdbcSqlServerClient::environment()
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
         throw SqlError("The ODBC driver manager could not be started.");
     auto handle = std::make_shared<OdbcEnvHandle>(env);
-    if (!SQL_SUCCEEDED(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, integerAttribute(SQL_OV_ODBC3), 0)))
+    if (!SQL_SUCCEEDED(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, odbcInteger(SQL_OV_ODBC3), 0)))
         fail(SQL_HANDLE_ENV, env, "The ODBC driver manager does not offer ODBC 3.");
     environment_ = std::move(handle);
     return environment_;
@@ -274,32 +259,8 @@ std::unique_ptr<SqlConnection> OdbcSqlServerClient::connect(const ConnectionSett
     const std::string driver =
         chooseOdbcDriver(explicitDriver.empty() ? installedDrivers(env->get()) : std::vector<std::string>{},
                          explicitDriver);
-
-    std::string connectionString = odbcConnectionString(settings, driver);
-    OdbcText text = toOdbcText(connectionString);
-    wipe(connectionString);
-    if (text.size() > 32767) {
-        wipe(text);
-        throw SqlError("The connection values are too long for an ODBC connection string.");
-    }
-
-    SQLHANDLE dbc = SQL_NULL_HANDLE;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env->get(), &dbc))) {
-        wipe(text);
-        fail(SQL_HANDLE_ENV, env->get(), "The ODBC driver manager could not create a connection.");
-    }
-    OdbcDbcHandle handle(dbc);
-    SQLRETURN rc = SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                                      integerAttribute(seconds(settings.connectTimeoutSeconds)), 0);
-    if (SQL_SUCCEEDED(rc) && settings.readOnly)
-        rc = SQLSetConnectAttrW(dbc, SQL_ATTR_ACCESS_MODE, integerAttribute(SQL_MODE_READ_ONLY), 0);
-    if (SQL_SUCCEEDED(rc))
-        rc = SQLDriverConnectW(dbc, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()),
-                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-    wipe(text);
-    if (!SQL_SUCCEEDED(rc))
-        fail(SQL_HANDLE_DBC, dbc, "The connection to SQL Server could not be opened.");
-    return std::make_unique<OdbcConnection>(std::move(env), std::move(handle),
+    OdbcSession session = openOdbcSession(env->get(), settings, driver);
+    return std::make_unique<OdbcConnection>(std::move(env), std::move(session),
                                             settings.commandTimeoutSeconds);
 }
 
