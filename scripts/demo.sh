@@ -70,7 +70,7 @@ printf 'Windows Registry Editor Version 5.00\r\n\r\n' > "$TALVORIN_REGISTRY"
 
 echo
 echo "== talvorin 301 $sandbox/Srv 1 $sandbox/Support Setup.ini"
-"$build/talvorin" 301 "$sandbox/Srv" 1 "$sandbox/Support" Setup.ini
+(cd "$sandbox" && "$build/talvorin" 301 "$sandbox/Srv" 1 "$sandbox/Support" Setup.ini)
 echo
 echo "== The setup log, $kit/system.log"
 tr -d '\r' < "$kit/system.log"
@@ -98,13 +98,16 @@ if [[ -n "$double_pid" ]]; then
   echo "== What reached the server (the double's journal)"
   python3 - "$sandbox/double.jsonl" <<'PY'
 import json, sys
+# The driver sends the procedure's parameters by position, in its declared order.
+declared = ['@job_id', '@job_name', '@originating_server', '@delete_history', '@delete_unused_schedule']
 for line in open(sys.argv[1]):
     e = json.loads(line)
     kind = e.get('event')
     if kind == 'login':
         print(f"  login   user={e.get('user')!r} database={e.get('database')!r} ok={e.get('ok')}")
     elif kind == 'rpc':
-        params = ', '.join(f"{p.get('name') or '?'}={'NULL' if p.get('null') else repr(p.get('value'))}" for p in e.get('params', []))
+        params = ', '.join(f"{p.get('name') or (declared[i] if i < len(declared) else '?')}="
+                           f"{'NULL' if p.get('null') else repr(p.get('value'))}" for i, p in enumerate(e.get('params', [])))
         print(f"  rpc     {e.get('procedure')}({params})" + (f"  -> error {e['error']}" if e.get('error') else ''))
     elif kind == 'batch':
         print(f"  batch   {e.get('text')!r}")
