@@ -1,5 +1,7 @@
 #include "platform/reg_file.h"
 
+#include "platform/utf8.h"
+
 #include <vector>
 
 namespace talvorin::platform::reg {
@@ -149,25 +151,6 @@ std::string stringData(const std::string& bytes, bool utf16)
     for (std::size_t i = 0; i < units; ++i)
         if (bytes[2 * i] == '\0' && bytes[2 * i + 1] == '\0') units = i;
     return utf16leToUtf8(std::string_view(bytes).substr(0, units * 2));
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 class SnapshotKey final : public RegistryKey {

@@ -1,5 +1,7 @@
 #include "setupdata/odbc_text.h"
 
+#include "platform/utf8.h"
+
 namespace talvorin::setupdata {
 
 namespace {
@@ -46,24 +48,6 @@ std::size_t decodeUtf8(const std::string& text, std::size_t i, char32_t& codePoi
     return length;
 }
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 #endif
 
 }  // namespace
@@ -131,7 +115,7 @@ std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = 0xFFFD;
         }
-        appendUtf8(out, c);
+        platform::appendUtf8(out, c);
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "support/sql_double.h"
 
+#include "platform/utf8.h"
+
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -143,25 +145,6 @@ private:
         return value;
     }
 
-    static void appendUtf8(std::string& out, std::uint32_t c)
-    {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-
     std::string readString()
     {
         if (pos_ >= text_.size() || text_[pos_] != '"')
@@ -195,7 +178,7 @@ private:
                     const std::uint32_t c2 = hex4();
                     c1 = 0x10000 + ((c1 - 0xD800) << 10) + (c2 - 0xDC00);
                 }
-                appendUtf8(out, c1);
+                talvorin::platform::appendUtf8(out, c1);
                 break;
             }
             default: fail("unknown escape");
