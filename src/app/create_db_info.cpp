@@ -206,31 +206,28 @@ bool TfrmCreateDBInfo::doDatabaseWork(const ServerSettings& s, const std::string
                             kitDir,            ScriptsPath,      InstallType};
     const dbwork::StepInputs in{s.address, s.port, s.user, s.password, supportDir, setupFile};
 
-    if (InstallType == dbwork::kFirstInstallation) {
+    // Databases and tables first; the code tables only when they were created.
+    const auto createThenLoad = [&](const char* creationFailed, const char* loadingFailed) {
         if (!dbwork::CreateDatabases(ctx, in)) {
-            log_.WriteLog("First install (1). Error creating databases and tables");
+            log_.WriteLog(creationFailed);
             return false;
         }
         if (!dbwork::LoadCodeTables(ctx, in)) {
-            log_.WriteLog("Error occurs during loading code tables. Please refer to the above log for details");
+            log_.WriteLog(loadingFailed);
             return false;
         }
         return true;
-    }
+    };
+
+    if (InstallType == dbwork::kFirstInstallation)
+        return createThenLoad("First install (1). Error creating databases and tables",
+                              "Error occurs during loading code tables. Please refer to the above log for details");
 
     std::string serverPath;
     setupdata::GetInstalledVersion(services_.registry, serverPath, InstalledVersion);
     if (setupdata::ordinalLess(InstalledVersion, "3.0")) {
         log_.WriteLog("Upgrade from 1.6.");
-        if (!dbwork::CreateDatabases(ctx, in)) {
-            log_.WriteLog("Upgrade from 1.6. Database creation error");
-            return false;
-        }
-        if (!dbwork::LoadCodeTables(ctx, in)) {
-            log_.WriteLog("Upgrade from 1.6. Error loading code tables");
-            return false;
-        }
-        return true;
+        return createThenLoad("Upgrade from 1.6. Database creation error", "Upgrade from 1.6. Error loading code tables");
     }
 
     log_.WriteLog("Upgrade repair from " + InstalledVersion);
