@@ -21,15 +21,18 @@ int waitForAny(std::initializer_list<WaitHandle> handles, int timeoutMs)
         ++pos;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int left = timeoutMs;
     for (;;) {
-        int left = timeoutMs;
-        if (timeoutMs >= 0) {
-            const auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            left = rest.count() > 0 ? static_cast<int>(rest.count()) : 0;
-        }
         const int ready = ::poll(fds.data(), fds.size(), left);
-        if (ready < 0 && errno == EINTR) continue;  // a signal; its own handle tells if it matters
+        if (ready < 0 && errno == EINTR) {
+            // A signal; its own handle tells whether it matters. Sleep out the rest,
+            // rounded up: a rest rounded down to 0 would turn the wait into a spin.
+            if (timeoutMs >= 0) {
+                const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+                left = rest.count() > 0 ? static_cast<int>(rest.count()) : 0;
+            }
+            continue;
+        }
         if (ready <= 0) return -1;
         for (std::size_t i = 0; i < fds.size(); ++i)
             if (fds[i].revents != 0) return positions[i];
