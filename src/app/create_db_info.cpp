@@ -35,6 +35,7 @@ constexpr const char* kCompletedWithErrors = "Process completed with errors, app
 TfrmCreateDBInfo::TfrmCreateDBInfo(ui::Backend& backend, Services services, std::string programPath,
                                    std::vector<std::string> params)
     : ui::Form(backend, "frmCreateDBInfo", "Velmora Deluxe Setup"),
+      Image1(*this, "Image1", "setup icon, 32 x 32"),
       Label1(*this, "Label1", "Creating Databases ......"),
       pgbProcess(*this, "pgbProcess", 0, 100),
       Timer1(backend, "Timer1", 100),

@@ -28,6 +28,7 @@ public:
     // The SQL Server Information dialog, created after this window.
     void setSqlInfoDialog(ui::Form* dialog) { frmSQLInfo_ = dialog; }
 
+    ui::Image Image1;
     ui::Label Label1;
     ui::ProgressBar pgbProcess;
     ui::Timer Timer1;

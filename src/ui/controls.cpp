@@ -143,6 +143,11 @@ void ProgressBar::setPosition(int pos)
     changed(Change::Position);
 }
 
+Image::Image(Form& owner, std::string name, std::string picture)
+    : Control(owner, std::move(name), false), picture_(std::move(picture))
+{
+}
+
 Shape::Shape(Form& owner, std::string name) : Control(owner, std::move(name), false) {}
 
 }  // namespace talvorin::ui

@@ -128,6 +128,16 @@ private:
     int min_, max_, position_;
 };
 
+// A picture, such as the main window's icon.
+class Image : public Control {
+public:
+    Image(Form& owner, std::string name, std::string picture);
+    const std::string& picture() const { return picture_; }
+
+private:
+    std::string picture_;
+};
+
 // A rectangle drawn around controls that have no borders of their own.
 class Shape : public Control {
 public:
