@@ -241,6 +241,30 @@ TEST_F(SetupRun, SetupModeThatIsNoNumberEndsCleanly)
     EXPECT_EQ(ui.boxes[0].box.text, "'abc' is not a valid integer value");
 }
 
+TEST_F(SetupRun, InstallTypeThatIsNoNumberEndsCleanly)
+{
+    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    const auto lines = run(params("301", "first"));
+    EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Unexpected error: 'first' is not a valid integer "
+                                                             "value. Application will be closed");
+    EXPECT_TRUE(sql.connects.empty());
+}
+
+TEST_F(SetupRun, ServerBasePathWithOrWithoutItsSeparatorGivesTheSamePaths)
+{
+    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    placeScripts({"a.sql"});
+    writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n");
+    auto withSeparator = params("306", "1");
+    withSeparator[1] += "/";
+    run(params("306", "1"));
+    run(withSeparator);
+    ASSERT_EQ(tools.starts.size(), 2u);
+    EXPECT_EQ(tools.starts[0].parameters, tools.starts[1].parameters);
+    EXPECT_NE(tools.starts[0].parameters.find(serverBase + "/Scripts/a.sql\""), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(serverBase + "/BIN/dbsvr.ini"));
+}
+
 TEST_F(SetupRun, UnwritableMigrationStatusEndsCleanly)
 {
     writeKitData("sa", "pw", "10.0.0.1", "1433");
