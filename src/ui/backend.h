@@ -28,7 +28,7 @@ public:
     // Whether the application has been asked to quit.
     virtual bool quitRequested() const = 0;
 
-    virtual Answer messageBox(const MessageBox& box) = 0;
+    virtual Answer messageBox(const Box& box) = 0;
     // Shows the form modally (its show handler runs) until its modal result is set.
     virtual ModalResult showModal(Form& form) = 0;
     // The message loop: runs until the form is closed.

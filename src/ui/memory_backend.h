@@ -16,7 +16,7 @@ namespace talvorin::ui {
 class MemoryBackend : public Backend {
 public:
     struct ShownBox {
-        MessageBox box;
+        Box box;
         Answer answer;
     };
     struct LabelText {
@@ -66,7 +66,7 @@ public:
     void processMessages() override;
     void waitFor(platform::WaitHandle handle) override;
     bool quitRequested() const override { return quit_; }
-    Answer messageBox(const MessageBox& box) override;
+    Answer messageBox(const Box& box) override;
     ModalResult showModal(Form& form) override;
     void run(Form& mainForm) override;
     void setCursor(Cursor cursor) override { cursors.push_back(cursor); }
