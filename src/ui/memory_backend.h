@@ -48,6 +48,8 @@ public:
     // run out the chooser is cancelled.
     std::deque<std::optional<std::string>> folders;
     std::vector<std::string> folderChooserTitles;
+    // What mainWindow() gives, so tests can see it handed on as an owner.
+    platform::WindowHandle window = platform::kNoWindow;
     // Runs at every waitFor before it sleeps, e.g. to request a quit in the middle of a wait.
     std::function<void()> onWait;
 
@@ -71,6 +73,7 @@ public:
     void run(Form& mainForm) override;
     void setCursor(Cursor cursor) override { cursors.push_back(cursor); }
     std::optional<std::string> browseForFolder(const std::string& title) override;
+    platform::WindowHandle mainWindow() const override { return window; }
 
     void controlChanged(const Control& control, Change what) override;
     void focusChanged(const Form& form, const Control* control) override;
