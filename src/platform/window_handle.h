@@ -2,8 +2,8 @@
 
 namespace talvorin::platform {
 
-// A window of the system's user interface (HWND on Windows); the owner of whatever the
-// system shows on the program's behalf.
+// A window of the system's own, as an owner for what the system shows: an HWND on
+// Windows (a pointer type), nothing on POSIX.
 using WindowHandle = void*;
 inline constexpr WindowHandle kNoWindow = nullptr;
 

@@ -191,7 +191,7 @@ void TfrmSQLInfo::guarded(const std::function<void()>& handler)
     try {
         handler();
     } catch (const std::exception& e) {
-        backend().messageBox(ui::MessageBox::applicationError(e.what()));
+        backend().messageBox(ui::Box::applicationError(e.what()));
     }
 }
 
@@ -372,7 +372,7 @@ void TfrmSQLInfo::edtSQLIP1Exit(ui::Edit& Sender)
     const auto value = setupdata::tryStrToInt(Sender.text());
     // No number (an empty field) passes: the OK button catches empty fields.
     if (!value || (*value >= 0 && *value <= 255)) return;
-    backend().messageBox(ui::MessageBox::error(Sender.text() + kOctetRange));
+    backend().messageBox(ui::Box::error(Sender.text() + kOctetRange));
     Sender.setFocus();
 }
 
@@ -385,10 +385,10 @@ void TfrmSQLInfo::edtIPPortNoExit()
     if (filling_ || focusTarget() == &btnCancel) return;
     const auto value = setupdata::tryStrToInt(edtIPPortNo.text());
     if (!value) {
-        backend().messageBox(ui::MessageBox::error(kInvalidPort));
+        backend().messageBox(ui::Box::error(kInvalidPort));
         edtIPPortNo.setFocus();
     } else if (*value < 1 || *value > 65535) {
-        backend().messageBox(ui::MessageBox::warning(edtIPPortNo.text() + kPortRange));
+        backend().messageBox(ui::Box::warning(edtIPPortNo.text() + kPortRange));
         edtIPPortNo.setFocus();
     }
 }
@@ -438,9 +438,9 @@ void TfrmSQLInfo::lbBrowseClick()
 
 // ---- Help ----------------------------------------------------------------------------
 
-void TfrmSQLInfo::SpeedButton1Click() { backend().messageBox(ui::MessageBox::information(kAppPathHelp)); }
-void TfrmSQLInfo::SpeedButton2Click() { backend().messageBox(ui::MessageBox::information(kAddressHelp)); }
-void TfrmSQLInfo::SpeedButton3Click() { backend().messageBox(ui::MessageBox::information(kPortHelp)); }
+void TfrmSQLInfo::SpeedButton1Click() { backend().messageBox(ui::Box::information(kAppPathHelp)); }
+void TfrmSQLInfo::SpeedButton2Click() { backend().messageBox(ui::Box::information(kAddressHelp)); }
+void TfrmSQLInfo::SpeedButton3Click() { backend().messageBox(ui::Box::information(kPortHelp)); }
 
 // ---- OK ------------------------------------------------------------------------------
 
@@ -449,14 +449,14 @@ void TfrmSQLInfo::btnOKClick()
     guarded([this] {
         for (int k = 1; k <= 4; ++k) {
             if (!octet(k).text().empty()) continue;
-            backend().messageBox(ui::MessageBox::error(kInvalidAddress));
+            backend().messageBox(ui::Box::error(kInvalidAddress));
             if (!edtSQLIP1.canFocus()) EnableServerAddress(true);
             octet(k).setFocus();
             return;
         }
         const int portValue = setupdata::StrToInt(edtIPPortNo.text());
         if (portValue < 1 || portValue > 65535) {
-            backend().messageBox(ui::MessageBox::error(edtIPPortNo.text() + kPortRange));
+            backend().messageBox(ui::Box::error(edtIPPortNo.text() + kPortRange));
             edtIPPortNo.setText("");
             if (!edtIPPortNo.canFocus()) EnableServerAddress(true);
             edtIPPortNo.setFocus();
@@ -465,7 +465,7 @@ void TfrmSQLInfo::btnOKClick()
         const std::string address = trimmed(edtSQLIP1.text()) + "." + trimmed(edtSQLIP2.text()) + "." +
                                     trimmed(edtSQLIP3.text()) + "." + trimmed(edtSQLIP4.text());
         if (!credentialsStorable()) return;
-        if (backend().messageBox(ui::MessageBox::confirm(confirmationText(address))) != ui::Answer::Yes) return;
+        if (backend().messageBox(ui::Box::confirm(confirmationText(address))) != ui::Answer::Yes) return;
 
         Label1.setCaption("Connecting");
         ProgressBar.setPosition(25);
@@ -478,7 +478,7 @@ void TfrmSQLInfo::btnOKClick()
             Label1.setCaption("Failed");
             backend().processMessages();
             if (error.empty() || error.back() != '.') error += '.';
-            backend().messageBox(ui::MessageBox::error(error + "\r\n" + kCheckAndRetry));
+            backend().messageBox(ui::Box::error(error + "\r\n" + kCheckAndRetry));
             EnableAdminLogin(true);
             return;
         }
@@ -501,7 +501,7 @@ bool TfrmSQLInfo::credentialsStorable()
                             {edtSQLPassword, setupdata::kKeyPassword, "Password"}};
     for (const Field& f : fields) {
         if (storedUnchanged(f.key, f.edit.text())) continue;
-        backend().messageBox(ui::MessageBox::error(notStorableText(f.name)));
+        backend().messageBox(ui::Box::error(notStorableText(f.name)));
         if (!f.edit.canFocus()) EnableAdminLogin(true);
         f.edit.setFocus();
         return false;
@@ -554,7 +554,7 @@ bool TfrmSQLInfo::saveSettings(const std::string& address)
         ProgressBar.setPosition(0);
         Label1.setCaption("Failed");
         backend().processMessages();
-        backend().messageBox(ui::MessageBox::error(std::string(e.what()) + "\r\n" + kNotSaved));
+        backend().messageBox(ui::Box::error(std::string(e.what()) + "\r\n" + kNotSaved));
         return false;
     }
     return true;

@@ -18,6 +18,23 @@ TEST_F(ToolRunner, ReturnsTheToolsExitCode)
     EXPECT_EQ(dbwork::RunTool(ui, launcher, dir.str() + "/missing.exe", "", ""), dbwork::kNotStarted);
 }
 
+TEST_F(ToolRunner, RequestCarriesTheArgumentsUnchangedAndTheMainWindowAsOwner)
+{
+    int mainWindow = 0;
+    ui.window = &mainWindow;
+    FakeLauncher launcher;
+    launcher.exitCodes = {{"-b", 7}};
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, "C:\\kit\\osql.exe", " -E  -b \"x y\"", "C:\\kit\\"), 7);
+    ASSERT_EQ(launcher.starts.size(), 1u);
+    EXPECT_EQ(launcher.starts[0].program, "C:\\kit\\osql.exe");
+    EXPECT_EQ(launcher.starts[0].parameters, " -E  -b \"x y\"");
+    EXPECT_EQ(launcher.starts[0].workingDirectory, "C:\\kit\\");
+    EXPECT_EQ(launcher.starts[0].owner, &mainWindow);
+
+    launcher.cannotStart = true;
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, "osql.exe", "", ""), dbwork::kNotStarted);
+}
+
 TEST_F(ToolRunner, WaitSleepsWhileTheWindowStaysAlive)
 {
     ui::Timer progressTimer(ui, "Timer1", 100);

@@ -213,26 +213,22 @@ private:
 // Starts nothing: records each start and ends at once with the code the test chose.
 class FakeLauncher : public platform::ProcessLauncher {
 public:
-    struct Start {
-        std::string program, parameters, workingDirectory;
-    };
-    std::vector<Start> starts;
+    std::vector<platform::LaunchRequest> starts;
     // The first rule whose key occurs in the parameters decides the exit code; else 0.
     std::vector<std::pair<std::string, int>> exitCodes;
     bool cannotStart = false;
 
-    std::unique_ptr<platform::ChildProcess> start(const std::string& program, const std::string& parameters,
-                                                  const std::string& workingDirectory) override
+    platform::LaunchResult start(const platform::LaunchRequest& request) override
     {
-        starts.push_back({program, parameters, workingDirectory});
-        if (cannotStart) return nullptr;
+        starts.push_back(request);
+        if (cannotStart) return {nullptr, "The system cannot find the file specified."};
         int code = 0;
         for (const auto& [key, value] : exitCodes)
-            if (parameters.find(key) != std::string::npos) {
+            if (request.parameters.find(key) != std::string::npos) {
                 code = value;
                 break;
             }
-        return std::make_unique<Ended>(code);
+        return {std::make_unique<Ended>(code), {}};
     }
 
 private:

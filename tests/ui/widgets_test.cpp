@@ -105,14 +105,14 @@ TEST(Modal, ScriptDecidesAndAnUnsetResultIsCancel)
 TEST(MessageBoxes, UnscriptedBoxesAreAnsweredAsEscapeWould)
 {
     MemoryBackend ui;
-    EXPECT_EQ(ui.messageBox(MessageBox::warning("w", Buttons::YesNo)), Answer::No);
-    EXPECT_EQ(ui.messageBox(MessageBox::error("e")), Answer::Ok);
+    EXPECT_EQ(ui.messageBox(Box::warning("w", Buttons::YesNo)), Answer::No);
+    EXPECT_EQ(ui.messageBox(Box::error("e")), Answer::Ok);
     ui.answers = {Answer::Yes};
-    EXPECT_EQ(ui.messageBox(MessageBox::confirm("c")), Answer::Yes);
+    EXPECT_EQ(ui.messageBox(Box::confirm("c")), Answer::Yes);
     ASSERT_EQ(ui.boxes.size(), 3u);
     EXPECT_EQ(ui.boxes[2].box.caption, "Confirm");
     EXPECT_EQ(ui.boxes[2].box.icon, Icon::Question);
-    EXPECT_EQ(MessageBox::applicationError("x").caption, "Talvorin");
+    EXPECT_EQ(Box::applicationError("x").caption, "Talvorin");
 }
 
 TEST(Timers, FireOnlyWhenMessagesAreHandledAndOnceWhenLate)

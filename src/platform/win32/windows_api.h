@@ -1,6 +1,7 @@
 #pragma once
 
-// The one place that includes <windows.h>, so every file sees it with the same settings.
+// The one file that includes <windows.h>, so that every Windows source sees the same
+// settings: no min/max macros, the lean header set, and the Windows 7 API level.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -10,4 +11,5 @@
 #ifndef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
 #endif
+
 #include <windows.h>

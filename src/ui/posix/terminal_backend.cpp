@@ -153,7 +153,7 @@ bool TerminalBackend::readLine(std::string& line, bool secret)
     }
 }
 
-Answer TerminalBackend::messageBox(const MessageBox& box)
+Answer TerminalBackend::messageBox(const Box& box)
 {
     const Answer escape = escapeAnswer(box.buttons);
     if (!attended_) {
