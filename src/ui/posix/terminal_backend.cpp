@@ -1,4 +1,4 @@
-#include "ui/terminal_backend.h"
+#include "ui/posix/terminal_backend.h"
 
 #include <termios.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/quit_signal.h"
+#include "platform/posix/quit_signal.h"
 #include "platform/wait.h"
 #include "ui/controls.h"
 #include "ui/form.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "odbc_test_env.h"
+#include "setupdata/odbc_test_env.h"
 
 namespace talvorin::setupdata {
 namespace {

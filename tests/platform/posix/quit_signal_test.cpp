@@ -8,7 +8,7 @@
 #include <unistd.h>
 #endif
 
-#include "platform/quit_signal.h"
+#include "platform/posix/quit_signal.h"
 #include "platform/wait.h"
 
 namespace talvorin::platform {
