@@ -4,15 +4,18 @@
 
 namespace talvorin::platform {
 
-// Owns one system resource and releases it when it goes. Traits name the handle type,
-// the value that owns nothing, and how to release.
+// Owns one system handle and closes it when it goes, the one shape for descriptors, ODBC
+// handles, files to remove and, on Windows, HANDLE, HKEY and the like. Traits give:
+//   using Handle = ...;                        // cheap to copy
+//   static Handle invalid() noexcept;          // what "no handle" is
+//   static void close(Handle) noexcept;        // called once for every valid handle
 template <typename Traits>
 class UniqueResource {
 public:
     using Handle = typename Traits::Handle;
 
     UniqueResource() noexcept : handle_(Traits::invalid()) {}
-    explicit UniqueResource(Handle h) noexcept : handle_(h) {}
+    explicit UniqueResource(Handle handle) noexcept : handle_(std::move(handle)) {}
     UniqueResource(UniqueResource&& other) noexcept : handle_(other.release()) {}
     UniqueResource& operator=(UniqueResource&& other) noexcept
     {
@@ -23,19 +26,31 @@ public:
     UniqueResource& operator=(const UniqueResource&) = delete;
     ~UniqueResource() { reset(); }
 
-    Handle get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != Traits::invalid(); }
+    const Handle& get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return !(handle_ == Traits::invalid()); }
+
+    // Gives the handle up without closing it.
     Handle release() noexcept { return std::exchange(handle_, Traits::invalid()); }
-    void reset(Handle h = Traits::invalid()) noexcept
+
+    // Closes the handle held (if any) and takes the new one.
+    void reset(Handle handle = Traits::invalid()) noexcept
     {
-        const Handle old = std::exchange(handle_, h);
-        if (old != Traits::invalid()) Traits::close(old);
+        Handle old = std::exchange(handle_, std::move(handle));
+        if (!(old == Traits::invalid())) Traits::close(std::move(old));
     }
-    // For out-parameters: releases what is owned and hands out the place to store the new one.
+
+    // For a function that returns a handle through an out-parameter: the old handle is
+    // closed first, so nothing leaks when the object is reused.
     Handle* put() noexcept
     {
         reset();
         return &handle_;
+    }
+
+    friend void swap(UniqueResource& a, UniqueResource& b) noexcept
+    {
+        using std::swap;
+        swap(a.handle_, b.handle_);
     }
 
 private:

@@ -7,12 +7,12 @@
 #include <ctime>
 
 #include "platform/clock.h"
-#include "temp_folder.h"
+#include "platform/file_helpers.h"
 
 namespace talvorin::platform {
 namespace {
 
-using testing::ScopedEnv;
+using talvorin::testing::ScopedEnv;
 
 TEST(ComputerName, IsTheHostNameUpToItsFirstDotInUpperCase)
 {
