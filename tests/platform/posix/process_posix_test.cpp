@@ -1,5 +1,3 @@
-#ifndef _WIN32
-
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -278,5 +276,3 @@ TEST_P(ProcessTest, ReleasedChildRunsOnAndIsReapedAfterItEnds)
 
 }  // namespace
 }  // namespace talvorin::platform
-
-#endif  // _WIN32

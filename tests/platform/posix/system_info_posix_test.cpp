@@ -1,3 +1,4 @@
+// This machine's name, WINDIR and the local clock as the POSIX build reads them.
 #include "platform/system_info.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 #include <ctime>
 
 #include "platform/clock.h"
-#include "platform/file_helpers.h"
+#include "support/scoped_env.h"
 
 namespace talvorin::platform {
 namespace {
