@@ -90,6 +90,11 @@ REGEDIT4
 REG
 "$wine64" regedit /S "$settings"
 rm -f "$settings"
+# The desktop wineboot started is not virtual: the setting takes effect with a new server,
+# whose first program starts the desktop afresh.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+wineserver -p
 
 set +e
 "$@"
