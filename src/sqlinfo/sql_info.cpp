@@ -2,9 +2,11 @@
 
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "platform/scope_exit.h"
 #include "setupdata/connection_string.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/str_to_int.h"
@@ -66,41 +68,12 @@ void digitsOnly(char& key)
     if ((key < '0' || key > '9') && key != '\b') key = '\0';
 }
 
-// Sets the flag for as long as it lives, also when a failure leaves early.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = old_; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-    bool old_;
-};
-
-class WaitCursor {
-public:
-    explicit WaitCursor(ui::Backend& backend) : backend_(backend) { backend_.setCursor(ui::Cursor::SqlWait); }
-    ~WaitCursor() { backend_.setCursor(ui::Cursor::Default); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    ui::Backend& backend_;
-};
-
-// Disconnects the connection when the step ends, however it ends.
-class DisconnectAtEnd {
-public:
-    explicit DisconnectAtEnd(std::unique_ptr<setupdata::SqlConnection>& conn) : conn_(conn) {}
-    ~DisconnectAtEnd() { conn_.reset(); }
-    DisconnectAtEnd(const DisconnectAtEnd&) = delete;
-    DisconnectAtEnd& operator=(const DisconnectAtEnd&) = delete;
-
-private:
-    std::unique_ptr<setupdata::SqlConnection>& conn_;
-};
+// Sets the flag until the scope is left, also when a failure leaves early.
+auto raised(bool& flag)
+{
+    const bool old = std::exchange(flag, true);
+    return platform::scopeExit([&flag, old] { flag = old; });
+}
 
 }  // namespace
 
@@ -224,7 +197,7 @@ void TfrmSQLInfo::EnableAdminLogin(bool Enable)
 void TfrmSQLInfo::FormShow()
 {
     guarded([this] {
-        FlagScope filling(filling_);
+        const auto filling = raised(filling_);
         EnableServerAddress(true);
         edtSQLLogin.setText("sa");
 
@@ -405,7 +378,7 @@ void TfrmSQLInfo::checkApplicationPath()
 {
     // Filling the fields below moves the focus; leaving the path field must not start
     // this check again.
-    FlagScope checking(checkingPath_);
+    const auto checking = raised(checkingPath_);
     if (edtAppPath.text().empty()) return;
     std::string dir = platform::withTrailingSeparator(edtAppPath.text());
     if (!platform::fileExists(dir + setupdata::kServerSettingsFile)) {
@@ -515,8 +488,10 @@ bool TfrmSQLInfo::testConnection(const std::string& address, const std::string& 
     const std::string& login = edtSQLLogin.text();
     const std::string& password = edtSQLPassword.text();
     auto& sql = services_.sql;
-    WaitCursor wait(backend());
-    DisconnectAtEnd disconnect(adoConn);
+    backend().setCursor(ui::Cursor::SqlWait);
+    const auto restoreCursor = platform::scopeExit([this] { backend().setCursor(ui::Cursor::Default); });
+    // Disconnected when the test ends, however it ends.
+    const auto disconnect = platform::scopeExit([this] { adoConn.reset(); });
     try {
         adoConn.reset();
         adoConn = sql.connect(setupdata::dialogConnection(source, "", login, password));

@@ -39,7 +39,7 @@ TEST_F(ToolRunner, WaitSleepsWhileTheWindowStaysAlive)
     int ticks = 0;
     progressTimer.onTimer = [&] { ++ticks; };
     progressTimer.setEnabled(true);
-    ::setenv("KIT_TOOL_SLEEP_MS", "400", 1);
+    toolSleep.set("400");
     EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, "", ""), 0);
     EXPECT_GE(ticks, 2) << "the progress timer keeps firing during the wait";
     // A polling loop would pass through here thousands of times in 400 ms; a sleeping

@@ -13,7 +13,7 @@ class ToolRunnerQuit : public StepFixture {};
 
 TEST_F(ToolRunnerQuit, QuitRequestLeavesTheToolRunningAndStartsNothingMore)
 {
-    ::setenv("KIT_TOOL_SLEEP_MS", "3000", 1);
+    toolSleep.set("3000");
     ui.onWait = [&] { ui.requestQuit(); };
     EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, " first", ""),
               dbwork::kStillActive);
@@ -32,7 +32,7 @@ TEST_F(ToolRunnerQuit, QuitDuringAListFailsEveryRemainingEntryAtOnce)
     installTool("osql.exe");
     placeScripts({"a.sql", "b.sql", "c.sql"});
     setupFile("[SCRIPT_2005]\r\n1=a.sql\r\n2=b.sql\r\n[SCRIPT_2008_ADDITIONAL]\r\n1=c.sql\r\n");
-    ::setenv("KIT_TOOL_SLEEP_MS", "3000", 1);
+    toolSleep.set("3000");
     ui.onWait = [&] { ui.requestQuit(); };
     auto ctx = context();
     EXPECT_FALSE(dbwork::CreateDatabases(ctx, in));

@@ -1,5 +1,3 @@
-#ifndef _WIN32
-
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +17,8 @@
 #include "platform/posix/process_posix.h"
 #include "platform/process.h"
 #include "support/kit_tool_journal.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace talvorin::platform {
 namespace {
@@ -29,42 +29,8 @@ using namespace std::chrono_literals;
 // Only keeps a broken test from hanging; nothing is asserted about how long things take.
 constexpr int kPatienceMs = 60'000;
 
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "talvorin-proc-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = fs::canonical(pattern);
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-class ScopedEnv {
-public:
-    ScopedEnv(std::string name, const std::string& value) : name_(std::move(name))
-    {
-        if (const char* old = std::getenv(name_.c_str())) old_ = old;
-        ::setenv(name_.c_str(), value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-        else ::unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
+using talvorin::testing::ScopedEnv;
+using talvorin::testing::TempDir;
 
 bool endsWithin(const ChildProcess& child, int timeoutMs)
 {
@@ -310,5 +276,3 @@ TEST_P(ProcessTest, ReleasedChildRunsOnAndIsReapedAfterItEnds)
 
 }  // namespace
 }  // namespace talvorin::platform
-
-#endif  // _WIN32

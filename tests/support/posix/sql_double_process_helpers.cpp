@@ -1,5 +1,6 @@
 // Starts and stops the SQL Server double as a child process of the test program.
 #include "support/sql_double.h"
+#include "support/temp_dir.h"
 
 #include <signal.h>
 #include <spawn.h>
@@ -24,21 +25,8 @@ namespace talvorin::testing {
 // The double's folder: port file and journal, removed at the end.
 class SqlDouble::Files {
 public:
-    Files()
-    {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/talvorin-sqldouble-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a folder for the SQL Server double: " +
-                                     std::string(std::strerror(errno)));
-        path = pattern;
-    }
-    ~Files()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::string path;
+    TempDir folder{"talvorin-sqldouble-"};
+    std::string path = folder.str();
 };
 
 class SqlDouble::Process {
