@@ -88,6 +88,21 @@ TEST_F(FileSystemTest, ResolvesNamesForWriting)
     EXPECT_EQ(resolveForWriting(folder.path() + "\\NoKit\\system.log"), folder / "NoKit/system.log");
 }
 
+TEST_F(FileSystemTest, NamesAtTheRootMatchOnlyExactly)
+{
+    // The root holds the system's folders: "\BIN" is not /bin, so no file of a setup run
+    // lands among the system's programs.
+    ASSERT_TRUE(std::filesystem::is_directory("/etc"));
+    EXPECT_EQ(resolvePath("/etc"), "/etc");
+    EXPECT_EQ(resolvePath("/ETC"), std::nullopt);
+    EXPECT_EQ(resolvePath("\\Etc\\passwd"), std::nullopt);
+    EXPECT_FALSE(pathExists("/ETC"));
+    EXPECT_EQ(resolveForWriting("/ETC/dbsvr.ini"), "/ETC/dbsvr.ini");
+    EXPECT_EQ(resolveForWriting("\\BIN\\dbsvr.ini"), "/BIN/dbsvr.ini");
+    // Below the root names still match without regard to case.
+    EXPECT_EQ(resolveForWriting(folder.path() + "/MIGKIT4/dbsvr.ini"), folder / "MigKit4/dbsvr.ini");
+}
+
 TEST_F(FileSystemTest, AppendCreatesTheFile)
 {
     // The new file takes the name as given in a folder that is found without regard to
