@@ -2,17 +2,20 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <vector>
 
 namespace talvorin::platform {
+
+using IPv4Address = std::array<std::uint8_t, 4>;  // most significant byte first
 
 // What resolving this machine's own host name gave.
 struct HostAddress {
     // The Windows Sockets error code of a failed resolution; 0 when the name resolved.
     int error = 0;
-    // The first IPv4 address in the resolver's order, most significant byte first;
-    // nullopt when the name did not resolve or resolved to no IPv4 address.
-    std::optional<std::array<std::uint8_t, 4>> address;
+    // The name's IPv4 addresses in the order the resolver lists them, as gethostbyname
+    // gives them (no re-sorting by preference); empty when the name did not resolve or
+    // resolved to no IPv4 address.
+    std::vector<IPv4Address> addresses;
 };
 
 // Looks up this machine's IPv4 address through the system's resolver.
@@ -25,20 +28,15 @@ public:
 // The resolver of the machine this program runs on.
 HostLookup& systemHostLookup();
 
-// The Windows Sockets code for a getaddrinfo failure (an EAI_* value), so that a POSIX
-// build reports the number a Windows user would see. Windows itself defines the EAI_*
-// codes as these WSA codes:
-//   EAI_NONAME, EAI_NODATA -> 11001 WSAHOST_NOT_FOUND
-//   EAI_AGAIN              -> 11002 WSATRY_AGAIN
-//   EAI_FAIL, EAI_SYSTEM   -> 11003 WSANO_RECOVERY
-//   EAI_ADDRFAMILY         -> 11004 WSANO_DATA (the host has no IPv4 address)
-//   EAI_MEMORY             ->     8 WSA_NOT_ENOUGH_MEMORY
-//   EAI_BADFLAGS           -> 10022 WSAEINVAL
-//   EAI_SOCKTYPE           -> 10044 WSAESOCKTNOSUPPORT
-//   EAI_FAMILY             -> 10047 WSAEAFNOSUPPORT
-//   EAI_SERVICE            -> 10109 WSATYPE_NOT_FOUND
-//   anything else          -> 11003 WSANO_RECOVERY
+// The Windows Sockets code for a failed gethostbyname on POSIX (an h_errno value), so that
+// the number is the one a Windows user would see; Windows defines these h_errno names as
+// the WSA codes:
+//   HOST_NOT_FOUND -> 11001 WSAHOST_NOT_FOUND
+//   TRY_AGAIN      -> 11002 WSATRY_AGAIN
+//   NO_RECOVERY    -> 11003 WSANO_RECOVERY
+//   NO_DATA        -> 11004 WSANO_DATA (the host has no IPv4 address)
+//   anything else  -> 11003 WSANO_RECOVERY
 // Only the POSIX build has this function.
-int winsockErrorFromResolver(int eaiError);
+int winsockErrorFromHostError(int hostError);
 
 }  // namespace talvorin::platform

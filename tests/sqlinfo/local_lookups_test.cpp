@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 #include <netdb.h>
+#include <unistd.h>
+
+#include <utility>
+#include <vector>
 
 #include "platform/host_lookup.h"
+#include "platform/posix/host_entry.h"
 #include "sqlinfo/local_lookups.h"
 #include "sqlinfo_fakes.h"
 #include "ui/memory_backend.h"
@@ -59,18 +64,29 @@ TEST(GetLocalIPAddress, FormatsTheBytesInStoredOrderWithoutLeadingZeros)
 {
     FakeHostLookup host;
     ui::MemoryBackend backend;
-    host.result = {0, std::array<std::uint8_t, 4>{192, 168, 0, 5}};
+    host.result = {0, {{192, 168, 0, 5}}};
     EXPECT_EQ(GetLocalIPAddress(host, backend), "192.168.0.5");
-    host.result = {0, std::array<std::uint8_t, 4>{255, 0, 10, 200}};
+    host.result = {0, {{255, 0, 10, 200}}};
     EXPECT_EQ(GetLocalIPAddress(host, backend), "255.0.10.200");
     EXPECT_TRUE(backend.boxes.empty());
+}
+
+TEST(GetLocalIPAddress, GivesTheFirstAddressTheResolverLists)
+{
+    FakeHostLookup host;
+    ui::MemoryBackend backend;
+    // A loopback address after a public one is still not the one offered.
+    host.result = {0, {{203, 0, 113, 9}, {127, 0, 0, 2}, {10, 0, 0, 1}}};
+    EXPECT_EQ(GetLocalIPAddress(host, backend), "203.0.113.9");
+    host.result = {0, {{127, 0, 0, 2}, {203, 0, 113, 9}}};
+    EXPECT_EQ(GetLocalIPAddress(host, backend), "127.0.0.2");
 }
 
 TEST(GetLocalIPAddress, NoAddressGivesEmptyTextWithoutAMessage)
 {
     FakeHostLookup host;
     ui::MemoryBackend backend;
-    host.result = {0, std::nullopt};
+    host.result = {0, {}};
     EXPECT_EQ(GetLocalIPAddress(host, backend), "");
     EXPECT_TRUE(backend.boxes.empty());
 }
@@ -79,7 +95,7 @@ TEST(GetLocalIPAddress, AFailedResolutionShowsTheWinsockErrorAndGivesEmptyText)
 {
     FakeHostLookup host;
     ui::MemoryBackend backend;
-    host.result = {11001, std::nullopt};
+    host.result = {11001, {}};
     EXPECT_EQ(GetLocalIPAddress(host, backend), "");
     ASSERT_EQ(backend.boxes.size(), 1u);
     EXPECT_EQ(backend.boxes[0].box.text, "Winsock error 11001");
@@ -99,30 +115,29 @@ TEST(GetWindowsDir, AppendsTheSeparatorUnlessEmpty)
     EXPECT_EQ(GetWindowsDir(system), "");
 }
 
-TEST(WinsockErrorFromResolver, GivesTheCodesWindowsWouldReport)
+TEST(WinsockErrorFromHostError, GivesTheCodesWindowsWouldReport)
 {
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_NONAME), 11001);
-#ifdef EAI_NODATA
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_NODATA), 11001);
-#endif
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_AGAIN), 11002);
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_FAIL), 11003);
-#ifdef EAI_ADDRFAMILY
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_ADDRFAMILY), 11004);
-#endif
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_MEMORY), 8);
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_FAMILY), 10047);
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_SYSTEM), 11003);
-    EXPECT_EQ(platform::winsockErrorFromResolver(12345), 11003);
+    const std::vector<std::pair<int, int>> cases = {
+        {HOST_NOT_FOUND, 11001}, {TRY_AGAIN, 11002}, {NO_RECOVERY, 11003}, {NO_DATA, 11004},
+        {NETDB_INTERNAL, 11003}, {12345, 11003},
+    };
+    for (const auto& [hostError, wsa] : cases) EXPECT_EQ(platform::winsockErrorFromHostError(hostError), wsa) << hostError;
 }
 
-TEST(SystemHostLookup, GivesAnAddressOrAnError)
+TEST(SystemHostLookup, GivesTheAddressesInGethostbynamesOrder)
 {
     const platform::HostAddress found = platform::systemHostLookup().localIPv4Address();
     if (found.error != 0) {
-        EXPECT_FALSE(found.address);
+        EXPECT_TRUE(found.addresses.empty());
         EXPECT_GE(found.error, 8);
+        return;
     }
+    // The resolver's own list, not one sorted by preference as getaddrinfo sorts it.
+    char name[256] = {};
+    ASSERT_EQ(::gethostname(name, sizeof name - 1), 0);
+    const hostent* entry = ::gethostbyname(name);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(found.addresses, platform::ipv4AddressesOf(*entry));
 }
 
 }  // namespace

@@ -164,7 +164,8 @@ TEST_F(DialogTest, KitBranchWithoutAUserKeepsSaAndClearsThePassword)
 TEST_F(DialogTest, KitBranchOffersThisMachinesServerAndLocksTheLogin)
 {
     setLocalSqlPort("1433");
-    host.result = {0, std::array<std::uint8_t, 4>{192, 168, 0, 5}};
+    // The resolver lists several: the first is offered.
+    host.result = {0, {{192, 168, 0, 5}, {127, 0, 0, 2}}};
     TfrmSQLInfo& d = shown();
 
     EXPECT_EQ(octets(d), (std::vector<std::string>{"192", "168", "0", "5"}));
@@ -241,7 +242,7 @@ TEST_F(DialogTest, KitBranchShowsTheApplicationPathAlsoWhenItIsLocked)
 TEST_F(DialogTest, AFailedAddressLookupIsReportedAndLeavesTheAddressEmpty)
 {
     setLocalSqlPort("1433");
-    host.result = {11001, std::nullopt};
+    host.result = {11001, {}};
     TfrmSQLInfo& d = shown();
 
     ASSERT_EQ(backend.boxes.size(), 1u);

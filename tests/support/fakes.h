@@ -149,7 +149,7 @@ private:
 // This machine's address as the resolver would give it, or a failure.
 class FakeHostLookup : public platform::HostLookup {
 public:
-    platform::HostAddress result{0, std::array<std::uint8_t, 4>{10, 20, 30, 40}};
+    platform::HostAddress result{0, {{10, 20, 30, 40}}};
     mutable int calls = 0;
     platform::HostAddress localIPv4Address() const override
     {
