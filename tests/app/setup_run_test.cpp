@@ -155,6 +155,31 @@ TEST_F(SetupRun, FailedStructureUpgradeLoadsNoCodeTables)
                                     "Process completed with errors, application will be closed"}))));
 }
 
+TEST_F(SetupRun, EveryUpgradeFailureHasItsOwnSummaryLine)
+{
+    struct Case {
+        const char* version;  // the installed release
+        const char* failing;  // the tool run that fails
+        const char* summary;
+    };
+    const Case cases[] = {
+        {"2.5", "a.sql", "Upgrade from 1.6. Database creation error"},
+        {"2.5", " T9 ", "Upgrade from 1.6. Error loading code tables"},
+        {"3.1", " T9 ", "Error occurs during upgrade/repair code tables. Please refer to the above log for details"},
+    };
+    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    placeScripts({"a.sql", "u1.sql"});
+    writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n[UPD_2005]\r\n1=u1.sql\r\n[CODE_TABLE_UPGRADE_REPAIR]\r\n1=T9\r\n");
+    for (const Case& c : cases) {
+        registry.keys["\\SOFTWARE\\QUORVANTA\\ORVO3"] = {{"Version", c.version}};
+        tools.exitCodes = {{c.failing, 1}};
+        const auto lines = run(params("301", "2"));
+        ASSERT_GE(lines.size(), 5u);
+        EXPECT_EQ(lines[lines.size() - 5], std::string(kStamp) + c.summary) << c.version << c.failing;
+        EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Process completed with errors, application will be closed");
+    }
+}
+
 TEST_F(SetupRun, ConnectionFailureIsLoggedShownAndEndsTheRun)
 {
     writeKitData("sa", "pw", "10.0.0.1", "1433");

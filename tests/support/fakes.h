@@ -170,10 +170,13 @@ public:
     std::map<std::string, std::string> jobErrors;             // job name -> error text
     std::string edition = "Developer Edition (64-bit)";
     int openConnections = 0;
+    // Run at every connect and at every edition query, to see what the caller did before.
+    std::function<void()> onConnect, onEditionQuery;
 
     std::unique_ptr<setupdata::SqlConnection> connect(const setupdata::ConnectionSettings& s) override
     {
         connects.push_back(s);
+        if (onConnect) onConnect();
         if (connectError) throw setupdata::SqlError(*connectError);
         if (auto it = connectErrorByCatalog.find(s.catalog); it != connectErrorByCatalog.end())
             throw setupdata::SqlError(it->second);
@@ -201,6 +204,7 @@ private:
         std::string queryEdition() override
         {
             ++server_.editionQueries;
+            if (server_.onEditionQuery) server_.onEditionQuery();
             if (server_.editionError) throw setupdata::SqlError(*server_.editionError);
             return server_.edition;
         }
