@@ -313,8 +313,11 @@ TEST_F(OkTest, ACredentialTheFileCannotHoldIsRefusedBeforeAnythingHappens)
         ASSERT_EQ(backend.boxes.size(), 1u) << c.password;
         EXPECT_EQ(backend.boxes[0].box.caption, "Error");
         EXPECT_EQ(backend.boxes[0].box.icon, ui::Icon::Error);
-        EXPECT_EQ(backend.boxes[0].box.text.rfind("The " + c.field + " cannot be saved exactly as typed.", 0), 0u)
-            << backend.boxes[0].box.text;
+        EXPECT_EQ(backend.boxes[0].box.text,
+                  "The " + c.field + " cannot be saved exactly as typed. It must not begin or end with \"<\" or with "
+                  "the control character 6, 16, 21 or 23, must not begin and end with \">\", nor begin and end with "
+                  "\";\" (either alone is fine), must not contain the control character 17, 22 or 28, and must not "
+                  "be longer than 2047 characters. Please re-enter.");
         EXPECT_TRUE(d.edtSQLLogin.enabled()) << "unlocked so it can be corrected";
         EXPECT_EQ(focusedName(), c.focus);
         EXPECT_EQ(d.edtSQLPassword.text(), c.password) << "nothing typed is lost";
