@@ -255,6 +255,37 @@ TEST_F(SetupRun, UpgradeSetupInitialisesTheMigrationStatusOnce)
     EXPECT_EQ(readFile(ini), "[DataMigration]\r\nMig_Done=Done\r\n");
 }
 
+TEST_F(SetupRun, SettingsFilesSavedAsUnicodeAreReadAndKeptInUnicode)
+{
+    // What Notepad writes when a file is saved "as Unicode": UTF-16LE after its mark.
+    const auto unicode = [](const std::string& ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) out += std::string{c, '\0'};
+        return out;
+    };
+    using setupdata::ScrambleText;
+    writeFile(kitDir + "Orvo4.DAT", unicode("[DB]\r\nUser=" + ScrambleText("sa") + "\r\nPassword=" +
+                                            ScrambleText("pw") + "\r\nIP address=" + ScrambleText("10.0.0.1") +
+                                            "\r\nPort=" + ScrambleText("1433") + "\r\n"));
+    placeScripts({"a.sql"});
+    writeSetupFile(unicode("[SCRIPT_2005]\r\n1=a.sql\r\n[CODE_TABLE]\r\n1=T1\r\n"));
+    const std::string ini = serverBase + "/BIN/dbsvr.ini";
+    const std::string done = unicode("[DataMigration]\r\nMig_Done=Done\r\n");
+    writeFile(ini, done);
+
+    const auto lines = run(params("306", "1"));
+    EXPECT_TRUE(ui.modalShowings.empty()) << "the settings were found";
+    ASSERT_EQ(sql.connects.size(), 2u);
+    EXPECT_EQ(sql.connects[0].dataSource, "10.0.0.1,1433");
+    ASSERT_EQ(tools.starts.size(), 2u) << "the script and the code table";
+    EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Process completed successfully, application will be closed");
+    EXPECT_EQ(readFile(ini), done);
+
+    writeFile(ini, unicode("[DataMigration]\r\n"));
+    run(params("306", "1"));
+    EXPECT_EQ(readFile(ini), unicode("[DataMigration]\r\nMig_Done=NotDone\r\n"));
+}
+
 TEST_F(SetupRun, SetupModeThatIsNoNumberEndsCleanly)
 {
     const auto p = params("abc", "1");
