@@ -28,15 +28,4 @@ public:
 // The resolver of the machine this program runs on.
 HostLookup& systemHostLookup();
 
-// The Windows Sockets code for a failed gethostbyname on POSIX (an h_errno value), so that
-// the number is the one a Windows user would see; Windows defines these h_errno names as
-// the WSA codes:
-//   HOST_NOT_FOUND -> 11001 WSAHOST_NOT_FOUND
-//   TRY_AGAIN      -> 11002 WSATRY_AGAIN
-//   NO_RECOVERY    -> 11003 WSANO_RECOVERY
-//   NO_DATA        -> 11004 WSANO_DATA (the host has no IPv4 address)
-//   anything else  -> 11003 WSANO_RECOVERY
-// Only the POSIX build has this function.
-int winsockErrorFromHostError(int hostError);
-
 }  // namespace talvorin::platform

@@ -8,9 +8,6 @@ namespace talvorin::platform {
 
 namespace {
 
-bool isHighSurrogate(std::uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(std::uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
 void appendUnit(std::string& out, std::uint32_t unit, ByteOrder order)
 {
     const char high = static_cast<char>(unit >> 8);
@@ -62,24 +59,16 @@ std::optional<char32_t> nextCodePoint(std::string_view text, std::size_t& i)
 std::string utf16ToUtf8(std::string_view bytes, ByteOrder order, Unpaired unpaired)
 {
     const std::size_t units = bytes.size() / 2;
-    const auto unit = [&](std::size_t i) {
-        const auto first = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i]));
-        const auto second = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1]));
-        return order == ByteOrder::Little ? first | (second << 8) : (first << 8) | second;
-    };
     std::string out;
     out.reserve(units);
-    for (std::size_t i = 0; i < units; ++i) {
-        const std::uint32_t u = unit(i);
-        if (isHighSurrogate(u) && i + 1 < units && isLowSurrogate(unit(i + 1))) {
-            appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
-            ++i;
-        } else if ((isHighSurrogate(u) || isLowSurrogate(u)) && unpaired == Unpaired::Replace) {
-            appendUtf8(out, 0xFFFD);
-        } else {
-            appendUtf8(out, u);
-        }
-    }
+    appendUtf16AsUtf8(
+        out, units,
+        [&](std::size_t i) {
+            const auto first = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i]));
+            const auto second = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1]));
+            return order == ByteOrder::Little ? first | (second << 8) : (first << 8) | second;
+        },
+        unpaired == Unpaired::Keep);
     return out;
 }
 

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/file_helpers.h"
 #include "platform/utf16.h"
-#include "temp_folder.h"
 
 namespace talvorin::platform {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempFolder;
+using talvorin::testing::ScopedEnv;
+using talvorin::testing::TempDir;
 using testing::writeBytes;
 
 // UTF-8 text as UTF-16LE bytes, as regedit 5 writes files and hex(2) data.
@@ -399,7 +399,7 @@ TEST(RegFile, ConvertsUtf16ToUtf8)
 
 class SystemRegistryTest : public ::testing::Test {
 protected:
-    TempFolder folder;
+    TempDir folder;
     const std::string file = folder / "machine.reg";
 };
 
@@ -410,7 +410,7 @@ TEST_F(SystemRegistryTest, EveryKeyIsMissingWithoutAReadableFile)
         ScopedEnv env("TALVORIN_REGISTRY", value);
         EXPECT_EQ(systemRegistry().openKey("\\SOFTWARE\\QUORVANTA\\ORVO3"), nullptr);
     }
-    ScopedEnv env("TALVORIN_REGISTRY", folder.path().c_str());  // a folder, not a file
+    ScopedEnv env("TALVORIN_REGISTRY", folder.str().c_str());  // a folder, not a file
     EXPECT_EQ(systemRegistry().openKey("\\SOFTWARE\\QUORVANTA\\ORVO3"), nullptr);
 }
 

@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
-#include <netdb.h>
-#include <unistd.h>
-
-#include <utility>
-#include <vector>
 
 #include "platform/host_lookup.h"
-#include "platform/posix/host_entry.h"
 #include "sqlinfo/local_lookups.h"
 #include "sqlinfo_fakes.h"
 #include "ui/memory_backend.h"
@@ -115,29 +109,13 @@ TEST(GetWindowsDir, AppendsTheSeparatorUnlessEmpty)
     EXPECT_EQ(GetWindowsDir(system), "");
 }
 
-TEST(WinsockErrorFromHostError, GivesTheCodesWindowsWouldReport)
-{
-    const std::vector<std::pair<int, int>> cases = {
-        {HOST_NOT_FOUND, 11001}, {TRY_AGAIN, 11002}, {NO_RECOVERY, 11003}, {NO_DATA, 11004},
-        {NETDB_INTERNAL, 11003}, {12345, 11003},
-    };
-    for (const auto& [hostError, wsa] : cases) EXPECT_EQ(platform::winsockErrorFromHostError(hostError), wsa) << hostError;
-}
-
-TEST(SystemHostLookup, GivesTheAddressesInGethostbynamesOrder)
+TEST(SystemHostLookup, GivesAnAddressOrAnError)
 {
     const platform::HostAddress found = platform::systemHostLookup().localIPv4Address();
     if (found.error != 0) {
         EXPECT_TRUE(found.addresses.empty());
         EXPECT_GE(found.error, 8);
-        return;
     }
-    // The resolver's own list, not one sorted by preference as getaddrinfo sorts it.
-    char name[256] = {};
-    ASSERT_EQ(::gethostname(name, sizeof name - 1), 0);
-    const hostent* entry = ::gethostbyname(name);
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(found.addresses, platform::ipv4AddressesOf(*entry));
 }
 
 }  // namespace

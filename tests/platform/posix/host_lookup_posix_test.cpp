@@ -1,9 +1,13 @@
 #include "platform/posix/host_entry.h"
 
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <vector>
+
+#include "platform/host_lookup.h"
 
 namespace talvorin::platform {
 namespace {
@@ -27,6 +31,18 @@ TEST(HostEntry, KeepsTheOrderTheResolverListsTheAddressesIn)
     entry.h_addr_list = list;
     entry.h_addrtype = AF_INET6;
     EXPECT_TRUE(ipv4AddressesOf(entry).empty());
+}
+
+TEST(SystemHostLookup, GivesTheAddressesInGethostbynamesOrder)
+{
+    const HostAddress found = systemHostLookup().localIPv4Address();
+    if (found.error != 0) return;
+    // The resolver's own list, not one sorted by preference as getaddrinfo sorts it.
+    char name[256] = {};
+    ASSERT_EQ(::gethostname(name, sizeof name - 1), 0);
+    const hostent* entry = ::gethostbyname(name);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(found.addresses, ipv4AddressesOf(*entry));
 }
 
 }  // namespace
