@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "program_run.h"
+#include "e2e/program_run.h"
 #include "support/fakes.h"
 
 namespace talvorin::testing {
