@@ -1,6 +1,7 @@
 #include "platform/ini_text.h"
 
 #include "platform/ascii.h"
+#include "platform/utf16.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -26,11 +27,6 @@ std::string_view trim(std::string_view s)
     return s.substr(b, e - b);
 }
 
-std::size_t bomLength(std::string_view text)
-{
-    return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-}
-
 struct Line {
     std::size_t begin;       // first byte of the line
     std::size_t contentEnd;  // first byte of its line break
@@ -40,7 +36,7 @@ struct Line {
 std::vector<Line> splitLines(std::string_view text)
 {
     std::vector<Line> lines;
-    std::size_t pos = bomLength(text);
+    std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t brk = text.find_first_of("\r\n", pos);
         if (brk == std::string_view::npos) {
@@ -140,11 +136,31 @@ std::string_view cutAtZero(std::string_view v)
 
 }  // namespace
 
+FileText decodeFile(std::string bytes)
+{
+    const std::string_view mark = std::string_view(bytes).substr(0, 2);
+    const bool little = mark == "\xFF\xFE";
+    if (!little && mark != "\xFE\xFF") return FileText{Encoding::EightBit, std::move(bytes), false};
+    const std::string_view body = std::string_view(bytes).substr(2);
+    // Keeping unpaired surrogates as they are lets a write give back every unit it read.
+    return FileText{little ? Encoding::Utf16LittleEndian : Encoding::Utf16BigEndian,
+                    utf16ToUtf8(body, little ? ByteOrder::Little : ByteOrder::Big, Unpaired::Keep),
+                    body.size() % 2 != 0};
+}
+
+std::optional<std::string> encodeFile(Encoding encoding, std::string_view text)
+{
+    if (encoding == Encoding::EightBit) return std::string(text);
+    const bool little = encoding == Encoding::Utf16LittleEndian;
+    auto body = utf8ToUtf16(text, little ? ByteOrder::Little : ByteOrder::Big);
+    if (!body) return std::nullopt;
+    return (little ? std::string("\xFF\xFE") : std::string("\xFE\xFF")) + *body;
+}
+
 std::optional<std::string_view> findRawValue(std::string_view text, std::string_view section,
                                              std::string_view key)
 {
     const std::string_view wantedKey = trim(key);
-    if (wantedKey.empty()) return std::nullopt;
     const std::vector<Line> lines = splitLines(text);
     const auto span = findSection(text, lines, trim(section));
     if (!span) return std::nullopt;
@@ -200,9 +216,10 @@ std::vector<std::string> readKeyNames(std::string_view text, std::string_view se
     std::size_t used = 0;  // bytes taken by the names so far, each with its zero byte
     for (std::size_t i = span->header + 1; i < span->end; ++i) {
         const Parsed p = parseLine(text, lines[i]);
-        if (p.kind != Kind::Key || p.name.empty()) continue;
+        if (p.kind != Kind::Key) continue;
         const std::string_view name = cutAtZero(p.name);
-        if (name.empty()) continue;
+        // An empty name is a lone zero byte in the list, which reads as the list's end.
+        if (name.empty()) break;
         // The list's own closing zero byte must fit after this name.
         if (used + name.size() + 1 + 1 > bufferSize) break;
         used += name.size() + 1;
@@ -290,7 +307,7 @@ std::string writeValue(std::string_view text, std::string_view section, std::str
     }
 
     std::string out(text);
-    if (out.size() > bomLength(text) && out.back() != '\n' && out.back() != '\r') out += "\r\n";
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += "\r\n";
     out.append("[").append(sectionName).append("]\r\n").append(newLine);
     return out;
 }

@@ -23,6 +23,17 @@ std::string lines(const std::vector<std::string>& text, const std::string& brk =
     return out;
 }
 
+// ASCII text as UTF-16 bytes of either byte order.
+std::string utf16(const std::string& ascii, bool littleEndian)
+{
+    std::string out;
+    for (char c : ascii) {
+        out += littleEndian ? c : '\0';
+        out += littleEndian ? '\0' : c;
+    }
+    return out;
+}
+
 // The file Windows' own tests use, in the three line-break styles.
 class IniLineBreaks : public ::testing::TestWithParam<std::string> {
 protected:
@@ -111,9 +122,78 @@ TEST(IniRead, SectionNameRunsToTheLastClosingBracket)
     EXPECT_THAT(ini::readKeyNames(text, "a]b"), ElementsAre("k", "k"));
 }
 
-TEST(IniRead, SkipsAUtf8ByteOrderMark)
+TEST(IniRead, AUtf8ByteOrderMarkIsPartOfTheFirstLine)
 {
-    EXPECT_EQ(ini::readValue("\xEF\xBB\xBF[DB]\r\nUser=x\r\n", "DB", "User", ""), "x");
+    // Windows does not know the mark: the header after it is no header.
+    const std::string text = "\xEF\xBB\xBF[DB]\r\nUser=x\r\n[Next]\r\nUser=y\r\n";
+    EXPECT_EQ(ini::readValue(text, "DB", "User", "none"), "none");
+    EXPECT_THAT(ini::readKeyNames(text, "DB"), IsEmpty());
+    EXPECT_EQ(ini::readValue(text, "Next", "User", "none"), "y");
+    EXPECT_THAT(ini::readSectionNames(text), ElementsAre("Next"));
+}
+
+TEST(IniRead, AnEmptyKeyNameEndsTheListOfNames)
+{
+    for (const std::string& empty : {std::string("=x"), std::string(" \t= x"), std::string("=")}) {
+        const std::string text = lines({"[S]", "a=1", empty, "b=2", "[T]", empty, "c=3"});
+        EXPECT_THAT(ini::readKeyNames(text, "S"), ElementsAre("a")) << empty;
+        EXPECT_THAT(ini::readSectionValues(text, "S"), ElementsAre("1")) << empty;
+        EXPECT_THAT(ini::readKeyNames(text, "T"), IsEmpty()) << empty;
+        EXPECT_THAT(ini::readSectionValues(text, "T"), IsEmpty()) << empty;
+        // The keys after it are still found one by one, and so is the empty name.
+        EXPECT_EQ(ini::readValue(text, "S", "b", "?"), "2") << empty;
+        EXPECT_EQ(ini::readValue(text, "S", "", "?"), ini::readValue(text, "S", " ", "!")) << empty;
+    }
+    EXPECT_EQ(ini::readValue(lines({"[S]", "=x"}), "S", "", "?"), "x");
+    EXPECT_EQ(ini::readValue(lines({"[S]", "a=1"}), "S", "", "?"), "?");
+}
+
+TEST(IniFile, DecodesUtf16ByItsByteOrderMarkOnly)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        ini::Encoding encoding;
+        std::string text;
+        bool strayByte;
+    };
+    const std::string ini = "[DB]\r\nUser=x\r\n";
+    const std::vector<Case> cases = {
+        {"little-endian", "\xFF\xFE" + utf16(ini, true), ini::Encoding::Utf16LittleEndian, ini, false},
+        {"big-endian", "\xFE\xFF" + utf16(ini, false), ini::Encoding::Utf16BigEndian, ini, false},
+        {"not ASCII", std::string("\xFF\xFE\xE9\x00\xAC\x20\x3D\xD8\x00\xDE", 10),
+         ini::Encoding::Utf16LittleEndian, "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", false},
+        {"odd length", "\xFF\xFE" + utf16("k=v", true) + "Z", ini::Encoding::Utf16LittleEndian, "k=v", true},
+        {"mark only", "\xFE\xFF", ini::Encoding::Utf16BigEndian, "", false},
+        {"UTF-16 without a mark is 8-bit text", utf16(ini, true), ini::Encoding::EightBit, utf16(ini, true), false},
+        {"UTF-8 mark kept", "\xEF\xBB\xBF" + ini, ini::Encoding::EightBit, "\xEF\xBB\xBF" + ini, false},
+        {"8-bit text", "\xFF[DB]", ini::Encoding::EightBit, "\xFF[DB]", false},
+        {"empty", "", ini::Encoding::EightBit, "", false},
+    };
+    for (const Case& c : cases) {
+        const ini::FileText file = ini::decodeFile(c.bytes);
+        EXPECT_EQ(file.encoding, c.encoding) << c.what;
+        EXPECT_EQ(file.text, c.text) << c.what;
+        EXPECT_EQ(file.strayByte, c.strayByte) << c.what;
+        if (!c.strayByte) {
+            EXPECT_EQ(ini::encodeFile(file.encoding, file.text), c.bytes) << c.what;
+        }
+    }
+    EXPECT_EQ(ini::readValue(ini::decodeFile(cases[1].bytes).text, "db", "USER", ""), "x");
+}
+
+TEST(IniFile, KeepsEveryUnitOfAUtf16FileAndRefusesWhatUtf16CannotHold)
+{
+    // Surrogates without their partners: not text, but they must survive a rewrite.
+    const std::string odd("\xFF\xFE" "a\x00\x00\xD8" "b\x00\x00\xDC\x00\xDC\x00\xD8", 14);
+    const ini::FileText file = ini::decodeFile(odd);
+    EXPECT_EQ(ini::encodeFile(file.encoding, file.text), odd);
+
+    const std::string stray = "x\xFFy";  // a byte that is no UTF-8
+    EXPECT_EQ(ini::encodeFile(ini::Encoding::Utf16LittleEndian, stray), std::nullopt);
+    EXPECT_EQ(ini::encodeFile(ini::Encoding::Utf16BigEndian, "\xC3"), std::nullopt);
+    EXPECT_EQ(ini::encodeFile(ini::Encoding::Utf16BigEndian, "\xC0\x80"), std::nullopt) << "overlong";
+    EXPECT_EQ(ini::encodeFile(ini::Encoding::EightBit, stray), stray);
 }
 
 TEST(IniRead, ValueIsCutToTheBuffer)
@@ -222,7 +302,8 @@ TEST(IniWrite, AddsAMissingSectionAtTheEnd)
     EXPECT_EQ(ini::writeValue("[App1]\r\nkey1=string1\r\n", "App2", "key2", "string2"),
               "[App1]\r\nkey1=string1\r\n[App2]\r\nkey2=string2\r\n");
     EXPECT_EQ(ini::writeValue("[A]\nk=v", "B", "k", "w"), "[A]\nk=v\r\n[B]\r\nk=w\r\n");
-    EXPECT_EQ(ini::writeValue("\xEF\xBB\xBF", " B ", " k ", "w"), "\xEF\xBB\xBF[B]\r\nk=w\r\n");
+    // A UTF-8 byte-order mark is a line of its own, so the header must start a new one.
+    EXPECT_EQ(ini::writeValue("\xEF\xBB\xBF", " B ", " k ", "w"), "\xEF\xBB\xBF\r\n[B]\r\nk=w\r\n");
 }
 
 TEST(IniWrite, WhatIsWrittenReadsBack)

@@ -131,7 +131,7 @@ TEST_F(TerminalTest, AFailedTestAsksAgainUntilCancelled)
 TEST_F(TerminalTest, LockedFieldsAreShownButNotAsked)
 {
     setLocalSqlPort("1433");
-    host.result = {0, std::array<std::uint8_t, 4>{10, 0, 0, 7}};
+    host.result = {0, {{10, 0, 0, 7}}};
     console.lines = {std::nullopt};
     converse();
     EXPECT_NE(console.output.find("Login:            sa  (locked)"), std::string::npos) << console.output;
