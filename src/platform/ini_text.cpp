@@ -12,6 +12,7 @@ namespace talvorin::platform::ini {
 namespace {
 
 using platform::equalsNoCase;
+using platform::lowerAscii;
 
 bool isBlank(char c)
 {
@@ -190,13 +191,27 @@ std::string defaultValue(std::string_view def, std::size_t bufferSize)
 int toInt(std::string_view value, int def)
 {
     if (value.empty()) return def;
+    // As RtlUnicodeStringToInteger with base 0 reads it: blanks and control characters,
+    // a sign, then 0x, 0o or 0b for hexadecimal, octal or binary digits, else decimal.
     std::size_t i = 0;
-    while (i < value.size() && isBlank(value[i])) ++i;
+    while (i < value.size() && static_cast<unsigned char>(value[i]) <= ' ') ++i;
     bool negative = false;
     if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
+    unsigned base = 10;
+    if (i + 1 < value.size() && value[i] == '0') {
+        const char prefix = lowerAscii(value[i + 1]);
+        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        if (base != 10) i += 2;
+    }
     std::uint32_t result = 0;  // unsigned, so that overflow wraps as it does on Windows
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i)
-        result = result * 10u + static_cast<std::uint32_t>(value[i] - '0');
+    for (; i < value.size(); ++i) {
+        const char c = lowerAscii(value[i]);
+        const unsigned digit = c >= '0' && c <= '9' ? static_cast<unsigned>(c - '0')
+                               : c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
+                                                      : 99u;
+        if (digit >= base) break;
+        result = result * base + digit;
+    }
     if (negative) result = 0u - result;
     return static_cast<int>(static_cast<std::int32_t>(result));
 }

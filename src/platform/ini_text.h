@@ -69,9 +69,10 @@ std::string readValue(std::string_view text, std::string_view section, std::stri
 // What readValue gives when the file itself is missing.
 std::string defaultValue(std::string_view def, std::size_t bufferSize = kValueBufferSize);
 
-// GetPrivateProfileIntA's conversion of a value read as above: an optional sign, then
-// decimal digits up to the first other character, wrapped to 32 bits; no digits give 0.
-// An empty value gives the default (as a missing key does).
+// GetPrivateProfileIntA's conversion of a value read as above: leading blanks, an optional
+// sign, then digits up to the first other character (hexadecimal after 0x, octal after 0o,
+// binary after 0b, else decimal), wrapped to 32 bits; no digits give 0. An empty value gives
+// the default (as a missing key does).
 int toInt(std::string_view value, int def);
 
 // GetPrivateProfileIntA: readValue followed by toInt.

@@ -250,7 +250,8 @@ TEST(IniInt, ConvertsLikeGetPrivateProfileInt)
 {
     const std::string text =
         lines({"[T]", "a=12", "b=-1", "c=+1", "d=42A94967297", "e=B4294967297", "f=4294967296",
-               "g=4294967297", "h=-4294967297", "i=", "j=\"7\"", "k=  5  ", "l=0x10", "m=-", "n=2147483648"});
+               "g=4294967297", "h=-4294967297", "i=", "j=\"7\"", "k=  5  ", "l=0x10", "m=-", "n=2147483648",
+               "o=0o17", "p=0b102", "q=0X1fz", "r=0x", "s=-0x10", "t=\t 08"});
     EXPECT_EQ(ini::readInt(text, "T", "a", 9), 12);
     EXPECT_EQ(ini::readInt(text, "T", "b", 9), -1);
     EXPECT_EQ(ini::readInt(text, "T", "c", 9), 1);
@@ -262,7 +263,14 @@ TEST(IniInt, ConvertsLikeGetPrivateProfileInt)
     EXPECT_EQ(ini::readInt(text, "T", "i", 9), 9);
     EXPECT_EQ(ini::readInt(text, "T", "j", 9), 7);
     EXPECT_EQ(ini::readInt(text, "T", "k", 9), 5);
-    EXPECT_EQ(ini::readInt(text, "T", "l", 9), 0);
+    // A prefix chooses the base, as Windows' own conversion does.
+    EXPECT_EQ(ini::readInt(text, "T", "l", 9), 16);
+    EXPECT_EQ(ini::readInt(text, "T", "o", 9), 15);
+    EXPECT_EQ(ini::readInt(text, "T", "p", 9), 2);
+    EXPECT_EQ(ini::readInt(text, "T", "q", 9), 31);
+    EXPECT_EQ(ini::readInt(text, "T", "r", 9), 0);
+    EXPECT_EQ(ini::readInt(text, "T", "s", 9), -16);
+    EXPECT_EQ(ini::readInt(text, "T", "t", 9), 8);
     EXPECT_EQ(ini::readInt(text, "T", "m", 9), 0);
     EXPECT_EQ(ini::readInt(text, "T", "n", 9), -2147483647 - 1);
     EXPECT_EQ(ini::readInt(text, "T", "missing", -3), -3);

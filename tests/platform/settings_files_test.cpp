@@ -168,7 +168,7 @@ TEST_F(SettingsFilesTest, AUtf16FileIsNotWrittenWhenItWouldNotReadBackWhole)
     expectWriteRefused(file, "User", "new");
     EXPECT_EQ(readBytes(file), unicode + "Z");
     settings.writeString(file, "DB", "User", "old");  // nothing to change, nothing refused
-    EXPECT_EQ(entryCount(folder.path()), 2u);
+    EXPECT_EQ(entryCount(folder.str()), 2u);
 }
 
 TEST_F(SettingsFilesTest, WriteGoesThroughASymbolicLink)
