@@ -1,6 +1,6 @@
 #include "dbwork/database_steps.h"
 
-#include "dbwork/tool_runner.h"
+#include "dbwork/step_tool.h"
 #include "platform/file_system.h"
 #include "setupdata/setup_files.h"
 
@@ -44,6 +44,7 @@ bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& se
 {
     const std::string osql = ctx.kitDir + "osql.exe";
     for (const std::string& entry : setupdata::readSectionList(ctx.settings, in.setupFilePath(), section)) {
+        if (ctx.ui.quitRequested()) throw RunInterrupted();
         ctx.label.setCaption(labelText);
         ctx.ui.processMessages();
         const std::string script = ctx.scriptsPath + entry;
@@ -51,7 +52,7 @@ bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& se
             ctx.log.WriteLog("Script file " + script + " or osql.exe not found");
             continue;
         }
-        if (RunTool(ctx.ui, ctx.processes, osql, osqlParameters(in, ctx.scriptsPath, entry), "") != 0) {
+        if (runEntryTool(ctx, "osql.exe", osqlParameters(in, ctx.scriptsPath, entry), "", entry) != 0) {
             ctx.log.WriteLog(errorText + entry);
             return true;
         }

@@ -220,12 +220,15 @@ public:
     // The first rule whose key occurs in the parameters decides the exit code; else 0.
     std::vector<std::pair<std::string, int>> exitCodes;
     bool cannotStart = false;
+    // A tool whose parameters hold this runs until nobody waits for it any more.
+    std::string neverEnds;
 
     std::unique_ptr<platform::ChildProcess> start(const std::string& program, const std::string& parameters,
                                                   const std::string& workingDirectory) override
     {
         starts.push_back({program, parameters, workingDirectory});
         if (cannotStart) return nullptr;
+        if (!neverEnds.empty() && parameters.find(neverEnds) != std::string::npos) return std::make_unique<Running>();
         int code = 0;
         for (const auto& [key, value] : exitCodes)
             if (parameters.find(key) != std::string::npos) {
@@ -236,6 +239,11 @@ public:
     }
 
 private:
+    class Running : public platform::ChildProcess {
+    public:
+        std::optional<int> exitCode() override { return std::nullopt; }
+        platform::WaitHandle endSignal() const override { return platform::kNoWaitHandle; }
+    };
     class Ended : public platform::ChildProcess {
     public:
         explicit Ended(int code) : code_(code) {}
