@@ -149,12 +149,13 @@ void TfrmCreateDBInfo::runSetup()
         return endRun();
     }
     if (!connect(server)) return endRun();
-    if (setupMode == UPG_SETUP) initialiseMigrationStatus();
 
     bool ok = false;
     bool interrupted = false;
     try {
+        // A quit that came while the connections were made lets nothing more start.
         if (backend().quitRequested()) throw dbwork::RunInterrupted();
+        if (setupMode == UPG_SETUP) initialiseMigrationStatus();
         ok = doDatabaseWork(server, supportDir, setupFile, kitDir);
     } catch (const dbwork::RunInterrupted&) {
         // The step logged what it left running; the summary lines are for real failures.

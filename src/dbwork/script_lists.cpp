@@ -26,6 +26,7 @@ constexpr const char* kModifyError = "Error modify table structure.[sqlcmd faile
 void deleteAgentJobs(StepContext& ctx)
 {
     for (const AgentJob& job : kAgentJobs) {
+        if (ctx.ui.quitRequested()) throw RunInterrupted();
         try {
             if (ctx.msdb == nullptr) throw setupdata::SqlError("Connection to msdb is not open.");
             ctx.msdb->deleteAgentJob(job.name);

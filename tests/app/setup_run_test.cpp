@@ -198,6 +198,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "Interrupted by a quit request: bcp.exe was left running for T8"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(SetupRun, QuitWhileTheDialogIsOpenEndsTheRunAsInterrupted)
+{
+    ui.dialogScripts.push_back([this](ui::Form&) { ui.requestQuit(); });
+    const auto p = params("301", "1");
+    EXPECT_THAT(run(p), ElementsAreArray(framed(concat(
+                            startLines(p), {"Get SQL Server Info",
+                                            "Process interrupted by a quit request, application will be closed"}))));
+    EXPECT_TRUE(sql.connects.empty());
+}
+
 TEST_F(SetupRun, ConnectionFailureIsLoggedShownAndEndsTheRun)
 {
     writeKitData("sa", "pw", "10.0.0.1", "1433");
