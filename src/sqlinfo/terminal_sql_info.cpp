@@ -42,7 +42,8 @@ std::string summary(TfrmSQLInfo& d)
     text += row("Password:         ", shown(d.edtSQLPassword), d.edtSQLPassword);
     if (d.ProgressBar.visible())
         text += "  Connection status: " + d.Label1.caption() + " (" + std::to_string(d.ProgressBar.position()) + "%)\n";
-    text += "Enter or Tab keeps the value shown and goes on, Shift+Tab goes back, ? shows help, Esc cancels.\n";
+    // Short enough for an 80-column terminal.
+    text += "Enter/Tab: next (empty keeps the value)  Shift+Tab: back  ?: help  Esc: cancel\n";
     return text;
 }
 
