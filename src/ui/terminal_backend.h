@@ -72,6 +72,7 @@ protected:
 private:
     class RawMode;
 
+    void takeKeys();
     void put(const std::string& bytes);
     void drawStatus();
     void endStatusLine();

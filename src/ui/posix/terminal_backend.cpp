@@ -1,5 +1,6 @@
 #include "ui/terminal_backend.h"
 
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -69,7 +70,15 @@ public:
     }
     ~RawMode()
     {
-        if (active_) ::tcsetattr(fd_, TCSANOW, &saved_);
+        if (!active_) return;
+        // Put back even when the program has been moved to the background meanwhile: with
+        // SIGTTOU blocked that does not stop it.
+        sigset_t ttou, old;
+        sigemptyset(&ttou);
+        sigaddset(&ttou, SIGTTOU);
+        ::pthread_sigmask(SIG_BLOCK, &ttou, &old);
+        ::tcsetattr(fd_, TCSANOW, &saved_);
+        ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
     }
     RawMode(const RawMode&) = delete;
     RawMode& operator=(const RawMode&) = delete;
@@ -80,11 +89,21 @@ private:
     bool active_ = false;
 };
 
+// A program started in the background of its controlling terminal leaves the terminal's
+// mode alone (changing it would stop the program) until it is brought to the foreground and
+// reads a key. A terminal that is not the controlling one has no foreground to wait for.
+void TerminalBackend::takeKeys()
+{
+    if (!attended_ || raw_) return;
+    const pid_t foreground = ::tcgetpgrp(files_.in);
+    if (foreground == -1 || foreground == ::getpgrp()) raw_ = std::make_unique<RawMode>(files_.in);
+}
+
 TerminalBackend::TerminalBackend(TerminalFiles files)
     : files_(files), attended_(::isatty(files.in) && ::isatty(files.out)), start_(std::chrono::steady_clock::now())
 {
     platform::QuitSignal::instance();  // installs the handlers
-    if (attended_) raw_ = std::make_unique<RawMode>(files_.in);
+    takeKeys();
 }
 
 TerminalBackend::~TerminalBackend() { endStatusLine(); }
@@ -161,6 +180,7 @@ void TerminalBackend::run(Form& mainForm)
 std::optional<TerminalKey> TerminalBackend::readKey()
 {
     using Clock = std::chrono::steady_clock;
+    takeKeys();
     for (;;) {
         if (auto key = keys_.next()) return key;
         if (inputEnded_) return TerminalKey{Kind::Escape};
