@@ -82,7 +82,7 @@ std::string statusLine(const StatusParts& parts, std::size_t columns)
     return clipToColumns(parts.text, room);
 }
 
-std::string unattendedBox(const MessageBox& box, Answer answer)
+std::string unattendedBox(const Box& box, Answer answer)
 {
     std::string out = "[" + box.caption + "] " + terminalText(box.text) + "\n";
     if (box.buttons == Buttons::YesNo)

@@ -34,7 +34,7 @@ std::string statusLine(const StatusParts& parts, std::size_t columns);
 
 // What standard error receives for a box nobody can answer: "[Caption] text" and a line
 // break, and for a box with a choice the answer taken.
-std::string unattendedBox(const MessageBox& box, Answer answer);
+std::string unattendedBox(const Box& box, Answer answer);
 // What it receives for a modal window that cannot be shown.
 std::string unattendedDialog(const std::string& caption);
 

@@ -163,6 +163,8 @@ struct QuitCase {
     std::vector<std::string> lines;
 };
 
+void PrintTo(const QuitCase& c, std::ostream* os) { *os << c.name; }
+
 // A quit request cannot be taken back, so each case has a run of its own.
 class QuitDuringRun : public RunFixture, public ::testing::WithParamInterface<QuitCase> {};
 

@@ -50,6 +50,8 @@ struct Case {
     std::vector<std::string> keys;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class Decoding : public ::testing::TestWithParam<Case> {};
 
 // Each case arrives whole and, again, one byte per read: the keys must be the same.

@@ -70,10 +70,10 @@ TEST(TerminalText, StatusLineNeverReachesTheLastColumn)
 
 TEST(TerminalText, UnattendedBoxGivesTheTextAndForAChoiceTheAnswerTaken)
 {
-    EXPECT_EQ(unattendedBox(MessageBox::information("Wrong Parameters.\n\rCorrect format: ..."), Answer::Ok),
+    EXPECT_EQ(unattendedBox(Box::information("Wrong Parameters.\n\rCorrect format: ..."), Answer::Ok),
               "[Information] Wrong Parameters.\nCorrect format: ...\n");
-    EXPECT_EQ(unattendedBox(MessageBox::error("cut\0here"s), Answer::Ok), "[Error] cut\0here\n"s);
-    EXPECT_EQ(unattendedBox(MessageBox::warning("Do you want to enter the information again?", Buttons::YesNo),
+    EXPECT_EQ(unattendedBox(Box::error("cut\0here"s), Answer::Ok), "[Error] cut\0here\n"s);
+    EXPECT_EQ(unattendedBox(Box::warning("Do you want to enter the information again?", Buttons::YesNo),
                             Answer::No),
               "[Warning] Do you want to enter the information again?\n"
               "[Warning] Answer: No (unattended: standard input or output is not a terminal)\n");

@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/ascii.h"
 #include "platform/posix/file_io.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvorin::platform {
 
@@ -131,7 +132,7 @@ void appendLines(const std::string& path, const std::string& bytes)
         if (!S_ISREG(before.st_mode)) failAppend(path, "not a regular file");
         if (posix_io::looksReadOnly(before)) failAppend(path, "the file is read-only");
     }
-    posix_io::ScopedFd fd(::open(target.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    posix::UniqueFd fd(::open(target.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
     if (!fd) failAppend(path, posix_io::lastErrorText());
     if (bytes.empty()) return;
 
@@ -146,7 +147,7 @@ void appendLines(const std::string& path, const std::string& bytes)
     }
     text += bytes;
     if (!posix_io::writeAll(fd.get(), text.data(), text.size())) failAppend(path, posix_io::lastErrorText());
-    if (!fd.close()) failAppend(path, posix_io::lastErrorText());
+    if (!posix::closeChecked(fd)) failAppend(path, posix_io::lastErrorText());
 }
 
 }  // namespace talvorin::platform
