@@ -139,23 +139,18 @@ std::string_view cutAtZero(std::string_view v)
 
 FileText decodeFile(std::string bytes)
 {
-    const std::string_view mark = std::string_view(bytes).substr(0, 2);
-    const bool little = mark == "\xFF\xFE";
-    if (!little && mark != "\xFE\xFF") return FileText{Encoding::EightBit, std::move(bytes), false};
+    if (std::string_view(bytes).substr(0, 2) != "\xFF\xFE") return FileText{Encoding::EightBit, std::move(bytes), false};
     const std::string_view body = std::string_view(bytes).substr(2);
     // Keeping unpaired surrogates as they are lets a write give back every unit it read.
-    return FileText{little ? Encoding::Utf16LittleEndian : Encoding::Utf16BigEndian,
-                    utf16ToUtf8(body, little ? ByteOrder::Little : ByteOrder::Big, Unpaired::Keep),
-                    body.size() % 2 != 0};
+    return FileText{Encoding::Utf16, utf16leToUtf8(body, Unpaired::Keep), body.size() % 2 != 0};
 }
 
 std::optional<std::string> encodeFile(Encoding encoding, std::string_view text)
 {
     if (encoding == Encoding::EightBit) return std::string(text);
-    const bool little = encoding == Encoding::Utf16LittleEndian;
-    auto body = utf8ToUtf16(text, little ? ByteOrder::Little : ByteOrder::Big);
+    auto body = utf8ToUtf16le(text);
     if (!body) return std::nullopt;
-    return (little ? std::string("\xFF\xFE") : std::string("\xFE\xFF")) + *body;
+    return "\xFF\xFE" + *body;
 }
 
 std::optional<std::string_view> findRawValue(std::string_view text, std::string_view section,

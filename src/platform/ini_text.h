@@ -10,11 +10,11 @@
 // WritePrivateProfileStringA treat it, as pure functions over the file's bytes, so the
 // POSIX build can use them and the Windows build can hold them against the system's own.
 //
-// The file's bytes: a file that starts with a UTF-16 byte-order mark (FF FE little-endian,
-// FE FF big-endian) is UTF-16 text, taken here as UTF-8, the text of this build, and
-// written back in UTF-16 of its own byte order. Any other file is 8-bit text, taken as it
-// is; a UTF-8 byte-order mark is not skipped either, so a header on the first line after
-// one is no header, as on Windows.
+// The file's bytes: a file that starts with the UTF-16LE byte-order mark FF FE is UTF-16
+// text, taken here as UTF-8, the text of this build, and written back in UTF-16. Any other
+// file is 8-bit text, taken as it is, as Windows 10 takes it: FE FF marks no big-endian
+// text (Wine and older Windows read it so), and a UTF-8 byte-order mark is not skipped, so
+// a header on the first line after one is no header.
 //
 // The reading rules:
 // - A line ends at CR LF, LF or CR alone.
@@ -34,7 +34,7 @@
 //   long, loses that one pair. The value is then cut at any zero byte and to the buffer.
 namespace talvorin::platform::ini {
 
-enum class Encoding { EightBit, Utf16LittleEndian, Utf16BigEndian };
+enum class Encoding { EightBit, Utf16 };
 
 // A settings file's content as the functions below take it.
 struct FileText {

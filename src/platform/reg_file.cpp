@@ -79,11 +79,11 @@ struct DecodedText {
 // second byte being zero) converted, a UTF-8 byte-order mark dropped, 8-bit text as it is.
 DecodedText decodeText(std::string_view bytes)
 {
-    if (bytes.substr(0, 2) == "\xFF\xFE") return {TextEncoding::Utf16, utf16ToUtf8(bytes.substr(2), ByteOrder::Little)};
+    if (bytes.substr(0, 2) == "\xFF\xFE") return {TextEncoding::Utf16, utf16leToUtf8(bytes.substr(2))};
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return {TextEncoding::Utf8, std::string(bytes.substr(3))};
     // regedit 5 text without its mark still shows as every second byte zero.
     if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0')
-        return {TextEncoding::Utf16, utf16ToUtf8(bytes, ByteOrder::Little)};
+        return {TextEncoding::Utf16, utf16leToUtf8(bytes)};
     return {TextEncoding::EightBit, std::string(bytes)};
 }
 
@@ -115,7 +115,7 @@ public:
     {
         out_.hasHeader_ = true;
         out_.keys_[""];
-        for (std::size_t i = 1; i < lines.size();) {
+        for (std::size_t i = 1; i < lines.size() && !stopped_;) {
             const std::string_view line = syntax::skipBlanks(lines[i++]);
             if (line.empty()) continue;
             if (line.front() == '[')
@@ -123,7 +123,8 @@ public:
             else if (line.front() == '@')
                 valueLine(std::string(), line.substr(1), lines, i);
             else if (line.front() == '"') {
-                if (const auto name = syntax::unquote(line.substr(1))) valueLine(name->text, name->rest, lines, i);
+                const auto name = syntax::unquote(line.substr(1));
+                if (name.result == syntax::Quoted::Result::Text) valueLine(name.text, name.rest, lines, i);
             }
             // Anything else, comments (';' or '#') included, is passed over.
         }
@@ -184,7 +185,11 @@ private:
         }
         if (!data.empty() && data.front() == '"') {
             const auto text = syntax::unquote(data.substr(1));
-            if (text && syntax::endsHere(text->rest)) store(name, Value{kTypeString, upToZero(text->text)});
+            // regedit reads nothing more of a file once a text holds \0 or runs into the
+            // end of its line with a backslash.
+            if (text.result == syntax::Quoted::Result::Refused) stopped_ = true;
+            if (text.result == syntax::Quoted::Result::Text && syntax::endsHere(text.rest))
+                store(name, Value{kTypeString, upToZero(text.text)});
             return;
         }
         if (data.substr(0, 6) == "dword:") {
@@ -238,7 +243,7 @@ private:
         std::size_t units = bytes.size() / 2;
         for (std::size_t i = 0; i < units; ++i)
             if (bytes[2 * i] == '\0' && bytes[2 * i + 1] == '\0') units = i;
-        return utf16ToUtf8(std::string_view(bytes).substr(0, units * 2), ByteOrder::Little);
+        return utf16leToUtf8(std::string_view(bytes).substr(0, units * 2));
     }
 
     // Sets the value in the current key, or removes it (nullopt); nothing below other roots.
@@ -253,10 +258,10 @@ private:
     }
 
     RegFile& out_;
-    // hex(1) and hex(2) data are UTF-16LE (a version 5 or UTF-16 file), else 8-bit text of
-    // the ANSI code page (REGEDIT4).
+    // hex(1) and hex(2) data are UTF-16LE, else 8-bit text of the ANSI code page.
     const bool utf16Strings_;
     std::optional<std::string> current_;  // the key the value lines belong to, when below HKLM
+    bool stopped_ = false;
 };
 
 RegFile RegFile::parse(std::string_view fileBytes)
@@ -269,9 +274,12 @@ RegFile RegFile::parse(std::string_view fileBytes)
     const std::string_view header = syntax::skipBlanks(lines.front());
     const bool version5 = header == kHeader5;
     if (!version5 && header != kHeader4) return file;
-    // A REGEDIT4 file's 8-bit text is in the ANSI code page.
-    const bool utf16Strings = version5 || decoded.encoding == TextEncoding::Utf16;
-    if (!version5 && decoded.encoding == TextEncoding::EightBit) {
+    // An 8-bit file's text is in the ANSI code page, whichever the header, and so is its
+    // hex(1) and hex(2) data; in a UTF-16 file that data is UTF-16, as regedit reads them. A
+    // version 5 export saved as UTF-8 keeps its hex(2) data in UTF-16.
+    const bool utf16Strings =
+        decoded.encoding == TextEncoding::Utf16 || (version5 && decoded.encoding == TextEncoding::Utf8);
+    if (decoded.encoding == TextEncoding::EightBit) {
         const std::string text = cp1252ToUtf8(decoded.text);
         RegFileParser(file, utf16Strings).run(splitLines(text));
     } else {

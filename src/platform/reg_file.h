@@ -17,16 +17,17 @@
 //   (blanks before it allowed); a text without it holds no keys at all, as regedit refuses
 //   such a file.
 // - The file is UTF-16LE (with a byte-order mark, as regedit 5 writes it, or without one)
-//   or 8-bit text: a REGEDIT4 file's text is in the ANSI code page 1252, a version 5 file's
-//   is taken as UTF-8 (after a UTF-8 byte-order mark, which is skipped).
+//   or 8-bit text in the ANSI code page 1252, whichever the header; after a UTF-8 byte-order
+//   mark (skipped) it is UTF-8.
 // - [key] opens a key and brings its parents with it; [-key] removes the key and everything
 //   below it. The name runs to the last ']' of the line; a blank after '[' or '[-' makes the
 //   line name nothing, and so does an unknown root.
 // - "name"= or @= (the default value), blanks around '=' allowed, then one of: "text"
-//   (\\ \" \n \r escapes; any other character after a backslash stands for itself, and \0
-//   is refused), dword: (up to 8 hex digits), hex: or hex(n): (bytes separated by commas,
-//   continued over lines by a backslash after a comma), or - (the value removed). A
-//   comment (';', not '#') may follow after blanks.
+//   (\\ \" \n \r escapes; any other character after a backslash stands for itself), dword:
+//   (up to 8 hex digits), hex: or hex(n): (bytes separated by commas, continued over lines
+//   by a backslash after a comma), or - (the value removed). A comment (';', not '#') may
+//   follow after blanks. A text holding \0, or whose line ends in its backslash, ends the
+//   file for regedit: nothing after it is read.
 // - A continued value goes on in the next line that is neither blank nor a comment; when
 //   that line starts with anything but a hex digit it spoils the value and is used up with
 //   it. The end of the file ends the data.
@@ -43,8 +44,8 @@ inline constexpr std::uint32_t kTypeDword = 4;
 struct Value {
     std::uint32_t type = 0;
     // The text of a string type as UTF-8, up to its first zero character (hex(1) and
-    // hex(2) data are UTF-16LE in a version 5 or UTF-16 file, 8-bit text of code page 1252
-    // in a REGEDIT4 file); the bytes of any other type.
+    // hex(2) data are UTF-16LE in a UTF-16 file, 8-bit text of code page 1252 in an 8-bit
+    // one); the bytes of any other type.
     std::string data;
 };
 

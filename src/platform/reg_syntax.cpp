@@ -47,7 +47,7 @@ bool endsHere(std::string_view rest)
     return rest.empty() || rest.front() == ';';
 }
 
-std::optional<Quoted> unquote(std::string_view afterQuote)
+Quoted unquote(std::string_view afterQuote)
 {
     Quoted out;
     for (std::size_t i = 0; i < afterQuote.size(); ++i) {
@@ -60,15 +60,18 @@ std::optional<Quoted> unquote(std::string_view afterQuote)
             out.text += c;
             continue;
         }
-        if (++i == afterQuote.size()) return std::nullopt;
+        if (++i == afterQuote.size() || afterQuote[i] == '0') {
+            out.result = Quoted::Result::Refused;
+            return out;
+        }
         switch (afterQuote[i]) {
         case 'n': out.text += '\n'; break;
         case 'r': out.text += '\r'; break;
-        case '0': return std::nullopt;
         default: out.text += afterQuote[i]; break;
         }
     }
-    return std::nullopt;
+    out.result = Quoted::Result::NoClosingQuote;
+    return out;
 }
 
 std::optional<std::uint32_t> dwordData(std::string_view data)

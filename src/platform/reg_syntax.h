@@ -22,15 +22,21 @@ std::string_view skipBlanks(std::string_view s);
 bool endsHere(std::string_view rest);
 
 struct Quoted {
+    enum class Result {
+        Text,            // a text and its closing quote
+        NoClosingQuote,  // the line ends first
+        Refused,         // \0 (regedit stores no text with a zero character in it), or a
+                         // backslash that ends the line
+    };
+    Result result = Result::Text;
     std::string text;
     std::string_view rest;  // what follows the closing quote
 };
 
 // A quoted text, from the character after its opening quote: \\ and \" stand for the
 // character, \n and \r for a line feed and a carriage return, and any other escaped
-// character for itself (the backslash goes). nullopt without a closing quote, for \0
-// (regedit stores no text with a zero character in it) and for a backslash at the end.
-std::optional<Quoted> unquote(std::string_view afterQuote);
+// character for itself (the backslash goes).
+Quoted unquote(std::string_view afterQuote);
 
 // The data after "dword:": at most eight hex digits between blanks, then the end or a
 // comment. No digits before a comment read as 0, as regedit reads them.

@@ -8,17 +8,10 @@ namespace talvorin::platform {
 
 namespace {
 
-void appendUnit(std::string& out, std::uint32_t unit, ByteOrder order)
+void appendUnit(std::string& out, std::uint32_t unit)
 {
-    const char high = static_cast<char>(unit >> 8);
-    const char low = static_cast<char>(unit & 0xFF);
-    if (order == ByteOrder::Little) {
-        out += low;
-        out += high;
-    } else {
-        out += high;
-        out += low;
-    }
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
 }
 
 // The code point starting at text[i], advancing i past it; nullopt when the bytes there
@@ -56,7 +49,7 @@ std::optional<char32_t> nextCodePoint(std::string_view text, std::size_t& i)
 
 }  // namespace
 
-std::string utf16ToUtf8(std::string_view bytes, ByteOrder order, Unpaired unpaired)
+std::string utf16leToUtf8(std::string_view bytes, Unpaired unpaired)
 {
     const std::size_t units = bytes.size() / 2;
     std::string out;
@@ -64,15 +57,14 @@ std::string utf16ToUtf8(std::string_view bytes, ByteOrder order, Unpaired unpair
     appendUtf16AsUtf8(
         out, units,
         [&](std::size_t i) {
-            const auto first = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i]));
-            const auto second = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1]));
-            return order == ByteOrder::Little ? first | (second << 8) : (first << 8) | second;
+            return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i])) |
+                   (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
         },
         unpaired == Unpaired::Keep);
     return out;
 }
 
-std::optional<std::string> utf8ToUtf16(std::string_view text, ByteOrder order)
+std::optional<std::string> utf8ToUtf16le(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() * 2);
@@ -80,10 +72,10 @@ std::optional<std::string> utf8ToUtf16(std::string_view text, ByteOrder order)
         const auto c = nextCodePoint(text, i);
         if (!c) return std::nullopt;
         if (*c >= 0x10000) {
-            appendUnit(out, 0xD800 + ((*c - 0x10000) >> 10), order);
-            appendUnit(out, 0xDC00 + ((*c - 0x10000) & 0x3FF), order);
+            appendUnit(out, 0xD800 + ((*c - 0x10000) >> 10));
+            appendUnit(out, 0xDC00 + ((*c - 0x10000) & 0x3FF));
         } else {
-            appendUnit(out, *c, order);
+            appendUnit(out, *c);
         }
     }
     return out;

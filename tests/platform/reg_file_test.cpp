@@ -124,8 +124,15 @@ TEST(RegFile, ReadsAVersion5ExportAsUtf16WithoutByteOrderMark)
 
 TEST(RegFile, ReadsAVersion5ExportSavedAsUtf8)
 {
-    expectVersion5Content(reg::RegFile::parse(version5Export()));
     expectVersion5Content(reg::RegFile::parse("\xEF\xBB\xBF" + version5Export()));
+    // Without the mark it is 8-bit text in code page 1252, as regedit reads it, and so is its
+    // hex(2) data.
+    const auto ansi = reg::RegFile::parse(version5Export());
+    const auto key = ansi.openKey("\\SOFTWARE\\QUORVANTA\\ORVO3");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->readString("Version"), "4.0");
+    EXPECT_EQ(key->readString("Owner"), "Zo\xC3\x83\xC2\xAB \"the admin\"");
+    EXPECT_EQ(key->readString("InstallDir"), "C");
 }
 
 TEST(RegFile, ReadsARegedit4ExportWithEightBitExpandableStrings)
@@ -313,8 +320,7 @@ TEST(RegFileLines, HexDataGoesOnAfterABackslashAsRegeditReadsIt)
         {"\"a\"=hex:11,\\\r\n[HKEY_LOCAL_MACHINE\\Software\\T\\Sub]\r\n\"c\"=\"in T\"\r\n",
          {{"a", kMissing, ""}, {"c", kSz, "in T"}}},
         // Only hex data goes on.
-        {"\"a\"=\"Test \\\r\nValue\"\r\n\"b\"=dword:1234\\\r\n5678\r\n\"c\"=\"kept\"\r\n",
-         {{"a", kMissing, ""}, {"b", kMissing, ""}, {"c", kSz, "kept"}}},
+        {"\"b\"=dword:1234\\\r\n5678\r\n\"c\"=\"kept\"\r\n", {{"b", kMissing, ""}, {"c", kSz, "kept"}}},
     });
     const auto file = reg::RegFile::parse(std::string("REGEDIT4\r\n") + kTestKey + "\"a\"=hex:11,\\\r\n" +
                                           "[HKEY_LOCAL_MACHINE\\Software\\T\\Sub]\r\n");
@@ -343,10 +349,14 @@ TEST(RegFileLines, TextEscapes)
     expectImported({
         {"\"a\"=\"\\\\0\"\r\n\"b\"=\"x\\ny\\rz\"\r\n\"c\"=\"C:\\Windows\"\r\n\"d\"=\"say \\\"hi\\\"\"\r\n",
          {{"a", kSz, "\\0"}, {"b", kSz, "x\ny\rz"}, {"c", kSz, "C:Windows"}, {"d", kSz, "say \"hi\""}}},
-        // regedit stores no text with a zero character in it.
-        {"\"a\"=\"\\0\"\r\n\"b\"=\"x\\0y\"\r\n\"c\"=\"kept\"\r\n\"d\\0\"=\"x\"\r\n",
-         {{"a", kMissing, ""}, {"b", kMissing, ""}, {"c", kSz, "kept"}, {"d", kMissing, ""}}},
-        {"\"a\"=\"ends in \\\"\r\n\"b\"=\"ends in \\\r\n\"c\"=\"kept\"\r\n", {{"a", kMissing, ""}, {"b", kMissing, ""}, {"c", kSz, "kept"}}},
+        // regedit stores no text with a zero character in it, and reads no further.
+        {"\"z\"=\"before\"\r\n\"a\"=\"\\0\"\r\n\"c\"=\"after\"\r\n[HKEY_LOCAL_MACHINE\\Software\\T\\Sub]\r\n",
+         {{"z", kSz, "before"}, {"a", kMissing, ""}, {"c", kMissing, ""}}},
+        {"\"b\"=\"x\\0y\"\r\n\"c\"=\"after\"\r\n", {{"b", kMissing, ""}, {"c", kMissing, ""}}},
+        {"\"b\"=\"ends in \\\r\n\"c\"=\"after\"\r\n", {{"b", kMissing, ""}, {"c", kMissing, ""}}},
+        // A name is only refused.
+        {"\"d\\0\"=\"x\"\r\n\"c\"=\"kept\"\r\n", {{"d", kMissing, ""}, {"c", kSz, "kept"}}},
+        {"\"a\"=\"ends in \\\"\r\n\"c\"=\"kept\"\r\n", {{"a", kMissing, ""}, {"c", kSz, "kept"}}},
     });
 }
 
@@ -390,7 +400,6 @@ TEST(RegFile, Regedit4TextIsInCodePage1252)
 
 TEST(RegFile, ConvertsUtf16ToUtf8)
 {
-    const auto utf16leToUtf8 = [](const std::string& bytes) { return utf16ToUtf8(bytes, ByteOrder::Little); };
     EXPECT_EQ(utf16leToUtf8(utf16le("plain")), "plain");
     EXPECT_EQ(utf16leToUtf8(utf16le("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
     EXPECT_EQ(utf16leToUtf8(std::string("\x00\xD8x\x00", 4)), "\xEF\xBF\xBDx");  // lone surrogate
