@@ -125,7 +125,7 @@ void KeyDecoder::feed(char byte)
         if (params_ == "[") {
             finishCsi(byte);
         } else if (byte == '[' && params_.empty()) {
-            params_ = "[";
+            params_.assign(1, '[');
         } else if (byte >= 0x40 && byte <= 0x7e) {
             finishCsi(byte);
         } else if (byte >= 0x20 && byte <= 0x3f) {

@@ -34,8 +34,8 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
     const std::string kitDir = dir.str() + "/WINDOWS/MigKit4/";
     const std::string base = dir.str() + "/Srv";
     std::filesystem::create_directories(kitDir);
-    std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + "osql.exe");
-    std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + "bcp.exe");
+    installKitToolStandin(kitDir + "osql.exe");
+    installKitToolStandin(kitDir + "bcp.exe");
     writeFile(base + "/Scripts/create.sql", "--\n");
     writeFile(dir.str() + "/Support/Setup.ini", "[SCRIPT_2005]\r\n1=create.sql\r\n[CODE_TABLE]\r\n1=T1 in t1.dat\r\n");
     // The installer left the kit data file without a server address.

@@ -56,7 +56,7 @@ protected:
         toolJournal.set(journal);
     }
 
-    void installTool(const std::string& name) { std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + name); }
+    void installTool(const std::string& name) { installKitToolStandin(kitDir + name); }
     void placeScripts(const std::vector<std::string>& names)
     {
         for (const auto& n : names) writeFile(scriptsPath + n, "-- script\n");

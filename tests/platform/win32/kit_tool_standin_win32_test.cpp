@@ -57,7 +57,7 @@ TEST(KitToolStandinWin32, JournalsTheCommandLineAsReceivedItsFolderAndGivesTheEx
     fs::create_directory(kit);
     fs::create_directory(workFolder);
     for (const char* tool : {"osql.exe", "bcp.exe"})
-        fs::copy_file(KIT_TOOL_STANDIN, kit / tool);
+        installKitToolStandin((kit / tool).string());
     const std::string journal = temp / "journal";
     const ScopedEnv journalVariable("KIT_TOOL_JOURNAL", journal);
 
@@ -79,7 +79,7 @@ TEST(KitToolStandinWin32, CreatesBcpsErrorFileInItsWorkingFolder)
 {
     const TempDir temp;
     const std::string bcp = temp / "bcp.exe";
-    fs::copy_file(KIT_TOOL_STANDIN, bcp);
+    installKitToolStandin(bcp);
     const ScopedEnv noRules("KIT_TOOL_EXIT_CODES", nullptr);
     EXPECT_EQ(runTool(bcp, "bcp.exe VELMORA..COUNTRY in Country.dat -e Country.err", temp.str()), 0u);
     EXPECT_TRUE(fs::exists(temp.path() / "Country.err"));
