@@ -72,7 +72,7 @@ TEST_F(SetupRun, FirstInstallationCreatesAndLoads)
     ASSERT_EQ(tools.starts.size(), 4u);
     EXPECT_EQ(tools.starts[0].program, kitDir + "osql.exe");
     EXPECT_EQ(tools.starts[0].parameters,
-              " -S 192.168.1.20,1433 -U sa -P secret -i \"" + serverBase + "/Scripts/a.sql\"");
+              " -S 192.168.1.20,1433 -U sa -P secret -i \"" + serverBase + nativePath("/Scripts/a.sql") + "\"");
     EXPECT_EQ(tools.starts[0].workingDirectory, "");
     EXPECT_EQ(tools.starts[3].program, kitDir + "bcp.exe");
     EXPECT_EQ(tools.starts[3].parameters, " DB..T1 in T1.txt -m 0 -t\"\\@\\t\" -r\"\\@\\r\\n\" -q -w -S "
@@ -298,7 +298,7 @@ TEST_F(SetupRun, DialogThatSavesLetsTheRunGoOnWithItsValues)
 TEST_F(SetupRun, UpgradeSetupInitialisesTheMigrationStatusOnce)
 {
     writeKitData("sa", "pw", "10.0.0.1", "1433");
-    const std::string ini = serverBase + "/BIN/dbsvr.ini";
+    const std::string ini = serverBase + nativePath("/BIN/dbsvr.ini");
     const auto p = params("306", "1");
     const auto lines = run(p);
     EXPECT_EQ(lines[9], std::string(kStamp) + "SetupMode = UPG_SETUP, reading Migration status");
@@ -367,25 +367,25 @@ TEST_F(SetupRun, ServerBasePathWithOrWithoutItsSeparatorGivesTheSamePaths)
     placeScripts({"a.sql"});
     writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n");
     auto withSeparator = params("306", "1");
-    withSeparator[1] += "/";
+    withSeparator[1] += platform::kDirSeparator;
     run(params("306", "1"));
     run(withSeparator);
     ASSERT_EQ(tools.starts.size(), 2u);
     EXPECT_EQ(tools.starts[0].parameters, tools.starts[1].parameters);
-    EXPECT_NE(tools.starts[0].parameters.find(serverBase + "/Scripts/a.sql\""), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(serverBase + "/BIN/dbsvr.ini"));
+    EXPECT_NE(tools.starts[0].parameters.find(serverBase + nativePath("/Scripts/a.sql") + "\""), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(serverBase + nativePath("/BIN/dbsvr.ini")));
 }
 
 TEST_F(SetupRun, UnwritableMigrationStatusEndsCleanly)
 {
     writeKitData("sa", "pw", "10.0.0.1", "1433");
-    std::filesystem::remove_all(serverBase + "/BIN");  // nowhere to write dbsvr.ini
+    std::filesystem::remove_all(serverBase + nativePath("/BIN"));  // nowhere to write dbsvr.ini
     const auto lines = run(params("306", "1"));
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Unexpected error: Unable to write to " + serverBase +
-                                           "/BIN/dbsvr.ini. Application will be closed");
+                                           nativePath("/BIN/dbsvr.ini") + ". Application will be closed");
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].box.text, "Unable to write to " + serverBase + "/BIN/dbsvr.ini");
+    EXPECT_EQ(ui.boxes[0].box.text, "Unable to write to " + serverBase + nativePath("/BIN/dbsvr.ini"));
 }
 
 TEST_F(SetupRun, RegistryValueOfTheWrongTypeEndsCleanly)

@@ -40,7 +40,7 @@ TEST_F(CodeTables, ArgumentsWorkingFolderAndErrorFile)
     EXPECT_EQ(r[0].program, "bcp.exe");
     EXPECT_THAT(r[0].args, ElementsAre("DB..FIRST", "in", "first.txt", "-m", "0", "-t\\@\\t", "-r\\@\\r\\n", "-q",
                                        "-w", "-S", "10.0.0.1,1433", "-U", "sa", "-P", "p", "w", "-e", "bcp.log"));
-    EXPECT_EQ(r[0].workingDirectory + "/", kitDir);
+    EXPECT_EQ(r[0].workingDirectory + platform::kDirSeparator, kitDir);
     EXPECT_TRUE(std::filesystem::exists(kitDir + "bcp.log"));
     EXPECT_THAT(log.lines, ElementsAre("Loading code table DB..FIRST in first.txt completed successfully"));
     EXPECT_EQ(label.caption(), "Loading code tables ...");

@@ -13,7 +13,7 @@ TEST_F(ToolRunner, ReturnsTheToolsExitCode)
     exitCodes("fail=1;*=0");
     EXPECT_EQ(dbwork::RunTool(ui, launcher, KIT_TOOL_STANDIN, " ok", ""), 0);
     EXPECT_EQ(dbwork::RunTool(ui, launcher, KIT_TOOL_STANDIN, " fail", ""), 1);
-    EXPECT_EQ(dbwork::RunTool(ui, launcher, dir.str() + "/missing.exe", "", ""), dbwork::kNotStarted);
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, dir / "missing.exe", "", ""), dbwork::kNotStarted);
 }
 
 TEST_F(ToolRunner, RequestCarriesTheArgumentsUnchangedAndTheMainWindowAsOwner)

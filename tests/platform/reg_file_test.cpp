@@ -16,7 +16,6 @@
 namespace talvorin::platform {
 namespace {
 
-using talvorin::testing::ScopedEnv;
 using talvorin::testing::TempDir;
 using testing::writeBytes;
 
@@ -404,40 +403,6 @@ TEST(RegFile, ConvertsUtf16ToUtf8)
     EXPECT_EQ(utf16leToUtf8(utf16le("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
     EXPECT_EQ(utf16leToUtf8(std::string("\x00\xD8x\x00", 4)), "\xEF\xBF\xBDx");  // lone surrogate
     EXPECT_EQ(utf16leToUtf8(std::string("a\x00z", 3)), "a");                       // odd last byte
-}
-
-class SystemRegistryTest : public ::testing::Test {
-protected:
-    TempDir folder;
-    const std::string file = folder / "machine.reg";
-};
-
-TEST_F(SystemRegistryTest, EveryKeyIsMissingWithoutAReadableFile)
-{
-    writeBytes(file, version5Export());
-    for (const char* value : {static_cast<const char*>(nullptr), "", "/no/such/file.reg"}) {
-        ScopedEnv env("TALVORIN_REGISTRY", value);
-        EXPECT_EQ(systemRegistry().openKey("\\SOFTWARE\\QUORVANTA\\ORVO3"), nullptr);
-    }
-    ScopedEnv env("TALVORIN_REGISTRY", folder.str().c_str());  // a folder, not a file
-    EXPECT_EQ(systemRegistry().openKey("\\SOFTWARE\\QUORVANTA\\ORVO3"), nullptr);
-}
-
-TEST_F(SystemRegistryTest, ReadsTheFileAnewForEveryKey)
-{
-    ScopedEnv env("TALVORIN_REGISTRY", file.c_str());
-    EXPECT_EQ(systemRegistry().openKey("\\SOFTWARE\\QUORVANTA\\ORVO3"), nullptr);
-
-    writeBytes(file, "\xFF\xFE" + utf16le(version5Export()));
-    auto key = systemRegistry().openKey("\\SOFTWARE\\QUORVANTA\\ORVO3");
-    ASSERT_NE(key, nullptr);
-    EXPECT_EQ(key->readString("Version"), "4.0");
-
-    writeBytes(file, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVANTA\\ORVO3]\n\"Version\"=\"4.1\"\n");
-    key = systemRegistry().openKey("\\SOFTWARE\\QUORVANTA\\ORVO3");
-    ASSERT_NE(key, nullptr);
-    EXPECT_EQ(key->readString("Version"), "4.1");
-    EXPECT_EQ(systemRegistry().openKey("SOFTWARE\\Microsoft\\MSSQLServer"), nullptr);
 }
 
 }  // namespace

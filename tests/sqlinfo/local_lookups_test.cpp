@@ -11,6 +11,7 @@ namespace {
 using testing::FakeHostLookup;
 using testing::FakeRegistry;
 using testing::FakeSystemInfo;
+using testing::nativePath;
 
 constexpr const char* kRelease = "\\SOFTWARE\\QUORVANTA\\ORVO3";
 
@@ -101,10 +102,11 @@ TEST(GetLocalIPAddress, AFailedResolutionShowsTheWinsockErrorAndGivesEmptyText)
 TEST(GetWindowsDir, AppendsTheSeparatorUnlessEmpty)
 {
     FakeSystemInfo system;
-    system.windowsDir = "/srv/windows";
-    EXPECT_EQ(GetWindowsDir(system), "/srv/windows/");
-    system.windowsDir = "/srv/windows/";
-    EXPECT_EQ(GetWindowsDir(system), "/srv/windows/");
+    const std::string withSeparator = nativePath("/srv/windows/");
+    system.windowsDir = nativePath("/srv/windows");
+    EXPECT_EQ(GetWindowsDir(system), withSeparator);
+    system.windowsDir = withSeparator;
+    EXPECT_EQ(GetWindowsDir(system), withSeparator);
     system.windowsDir = "";
     EXPECT_EQ(GetWindowsDir(system), "");
 }

@@ -196,7 +196,7 @@ TEST_F(OkTest, ASuccessfulTestSavesTheFourValuesScrambledAndEndsWithOk)
     EXPECT_EQ(settings.readString(kitFile(), "DB", "IP address", ""), setupdata::ScrambleText("10.1.2.3"));
     EXPECT_EQ(settings.readString(kitFile(), "DB", "Port", ""), setupdata::ScrambleText("1433"));
     // The setup run reads the same file under its own spelling.
-    const std::string runFile = kitDir() + "/" + setupdata::kKitDataFile;
+    const std::string runFile = kitDir() + platform::kDirSeparator + setupdata::kKitDataFile;
     EXPECT_EQ(setupdata::readScrambled(settings, runFile, "User"), " admin");
     EXPECT_EQ(setupdata::readScrambled(settings, runFile, "Password"), "p@ss =w0rd;");
     EXPECT_EQ(setupdata::readScrambled(settings, runFile, "IP address"), "10.1.2.3");

@@ -1,76 +1,65 @@
-// The POSIX reader's own rules for UTF-16 files: this build's text is UTF-8.
+// The POSIX engine behind the settings files: what it keeps byte for byte, file modes,
+// symbolic links and WINDIR.
 #include "platform/settings_files.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
 
 #include "platform/file_helpers.h"
-#include "support/temp_dir.h"
 
 namespace talvorin::platform {
 namespace {
 
 using testing::entryCount;
+using testing::fileMode;
 using testing::readBytes;
+using talvorin::testing::ScopedEnv;
+using talvorin::testing::TempDir;
 using testing::writeBytes;
 
-// ASCII text as UTF-16 after its byte-order mark; big-endian with the reversed mark.
-std::string unicodeFile(const std::string& ascii, bool littleEndian = true)
-{
-    std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
-    for (char c : ascii) out += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
-    return out;
-}
-
-class SettingsFilesPosix : public ::testing::Test {
+class PosixSettingsFiles : public ::testing::Test {
 protected:
-    void expectWriteRefused(const std::string& key, const std::string& value)
-    {
-        try {
-            settings.writeString(file, "DB", key, value);
-            FAIL() << "the write succeeded";
-        } catch (const SettingsWriteError& e) {
-            EXPECT_EQ(std::string(e.what()), "Unable to write to " + file);
-        }
-    }
+    PosixSettingsFiles() { std::filesystem::create_directory(folder / "MigKit4"); }
 
-    talvorin::testing::TempDir folder;
-    const std::string file = folder / "dbsvr.ini";
+    TempDir folder;
     SettingsFiles& settings = systemSettingsFiles();
 };
 
-TEST_F(SettingsFilesPosix, Utf16TextIsUtf8ForTheProgram)
+TEST_F(PosixSettingsFiles, WriteUpdatesTheExistingFileOfAnotherCaseAndKeepsTheRest)
 {
-    writeBytes(file, unicodeFile("[DB]\r\nUser=caf") + std::string("\xE9\x00", 2) + unicodeFile("\r\n").substr(2));
-    EXPECT_EQ(settings.readString(file, "DB", "User", ""), "caf\xC3\xA9");
-    settings.writeString(file, "DB", "Port", "\xE2\x82\xAC");
-    EXPECT_EQ(readBytes(file), unicodeFile("[DB]\r\nUser=caf") + std::string("\xE9\x00", 2) +
-                                   unicodeFile("\r\nPort=").substr(2) + "\xAC\x20" + unicodeFile("\r\n").substr(2));
+    const std::string original = "; written by the installer\n[OPTIONS]\nInstallMode=1\n\n[DB]\nUser=old\n"
+                                 "Port=1433\n[INSTALLATION]\nAppPath=C:\\Velmora";
+    writeBytes(folder / "MigKit4/Orvo4.DAT", original);
+    ::chmod((folder / "MigKit4/Orvo4.DAT").c_str(), 0640);
+
+    settings.writeString(folder / "MIGKIT4\\Orvo4.dat", "DB", "User", "new");
+
+    EXPECT_EQ(readBytes(folder / "MigKit4/Orvo4.DAT"),
+              "; written by the installer\n[OPTIONS]\nInstallMode=1\n\n[DB]\nUser=new\n"
+              "Port=1433\n[INSTALLATION]\nAppPath=C:\\Velmora");
+    EXPECT_EQ(fileMode(folder / "MigKit4/Orvo4.DAT"), 0640u);
+    EXPECT_EQ(entryCount(folder / "MigKit4"), 1u);
 }
 
-TEST_F(SettingsFilesPosix, ABigEndianMarkMakesNoUtf16File)
+TEST_F(PosixSettingsFiles, WriteGoesThroughASymbolicLink)
 {
-    // As Windows 10 reads it: 8-bit text whose zero bytes hide everything in it.
-    writeBytes(file, unicodeFile("[DataMigration]\r\nMig_Done=Done\r\n", false));
-    EXPECT_EQ(settings.readString(file, "DataMigration", "Mig_Done", "none"), "none");
+    writeBytes(folder / "real.ini", "[DB]\r\nUser=old\r\n");
+    std::filesystem::create_symlink(folder / "real.ini", folder / "MigKit4/link.ini");
+    settings.writeString(folder / "MigKit4/link.ini", "DB", "User", "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "MigKit4/link.ini"));
+    EXPECT_EQ(readBytes(folder / "real.ini"), "[DB]\r\nUser=new\r\n");
 }
 
-TEST_F(SettingsFilesPosix, AUtf16FileIsNotWrittenWhenItWouldNotReadBackWhole)
+TEST_F(PosixSettingsFiles, ABareFileNameMeansTheWindowsDirectory)
 {
-    // A value that is no UTF-8 has no UTF-16 form.
-    const std::string unicode = unicodeFile("[DB]\r\nUser=old\r\n");
-    writeBytes(file, unicode);
-    expectWriteRefused("User", "\xFE\x9E");
-    EXPECT_EQ(readBytes(file), unicode);
-
-    // An odd last byte would be lost, or shift every character after it.
-    writeBytes(file, unicode + "Z");
-    EXPECT_EQ(settings.readString(file, "DB", "User", ""), "old");
-    expectWriteRefused("User", "new");
-    EXPECT_EQ(readBytes(file), unicode + "Z");
-    settings.writeString(file, "DB", "User", "old");  // nothing to change, nothing refused
-    EXPECT_EQ(entryCount(folder.str()), 1u);
+    ScopedEnv windir("WINDIR", folder.str().c_str());
+    settings.writeString("Talvorin.ini", "S", "k", "v");
+    EXPECT_EQ(readBytes(folder / "Talvorin.ini"), "[S]\r\nk=v\r\n");
+    EXPECT_EQ(settings.readString("TALVORIN.INI", "S", "k", ""), "v");
 }
 
 }  // namespace
