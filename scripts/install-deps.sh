@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev
-          unixodbc unixodbc-dev tdsodbc)
+          unixodbc unixodbc-dev tdsodbc
+          clang-14 libclang-rt-14-dev)  # the fuzz targets: clang's libFuzzer
 
 missing=()
 for p in "${packages[@]}"; do
