@@ -27,7 +27,8 @@ private:
     int fd_;
 };
 
-// The whole content of a regular file; nullopt when it cannot be opened or read.
+// The whole content of a regular file; nullopt when it cannot be opened or read, or is
+// no regular file (a FIFO or device is never waited for).
 std::optional<std::string> readWholeFile(const std::string& path);
 
 // Writes all bytes, resuming after partial writes and interruptions; false on error.
