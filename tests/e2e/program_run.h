@@ -8,9 +8,23 @@
 namespace talvorin::testing {
 
 struct ProgramResult {
-    int exitCode = -1;        // -1: did not end in time and was killed
+    int exitCode = -1;        // -1: did not end in time and was killed; 128 + n: signal n
     std::string standardError;
+    long peakMemoryKb = 0;    // the program's largest resident set
 };
+
+struct RunOptions {
+    int timeoutSeconds = 60;
+    // Looked at every 20 ms; SIGTERM is sent once it says so.
+    std::function<bool()> terminateWhen;
+    // Standard error is a pipe whose reading end is already closed.
+    bool standardErrorReaderGone = false;
+    // SIGKILL this long after the start (none when negative).
+    long killAfterMicroseconds = -1;
+};
+
+ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+                          const RunOptions& options);
 
 // Runs the built program unattended (standard input and output not a terminal) with the
 // given arguments and extra environment, and waits at most timeoutSeconds for it. It is sent

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,13 +19,26 @@ namespace talvorin::testing {
 ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
                           int timeoutSeconds, const std::function<bool()>& terminateWhen)
 {
+    RunOptions options;
+    options.timeoutSeconds = timeoutSeconds;
+    options.terminateWhen = terminateWhen;
+    return runTalvorin(args, env, options);
+}
+
+ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+                          const RunOptions& options)
+{
     TempDir scratch;
     const std::string errFile = scratch.str() + "/stderr";
+    int errPipe[2] = {-1, -1};
+    if (options.standardErrorReaderGone && ::pipe(errPipe) != 0) return {};
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int in = ::open("/dev/null", O_RDONLY);
         const int out = ::open("/dev/null", O_WRONLY);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = errPipe[1];
+        if (err < 0) err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        else ::close(errPipe[0]);
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
@@ -35,18 +49,29 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
         ::execv(TALVORIN_BINARY, argv.data());
         ::_exit(127);
     }
+    if (errPipe[0] >= 0) {
+        // Both ends closed here: the program writes to a pipe nobody reads any more.
+        ::close(errPipe[0]);
+        ::close(errPipe[1]);
+    }
     ProgramResult result;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::seconds(options.timeoutSeconds);
+    const auto killAt = start + std::chrono::microseconds(options.killAfterMicroseconds);
     bool terminated = false;
     int status = 0;
+    rusage usage {};
     for (;;) {
-        if (terminateWhen && !terminated && terminateWhen()) {
+        if (options.terminateWhen && !terminated && options.terminateWhen()) {
             ::kill(pid, SIGTERM);
             terminated = true;
         }
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (options.killAfterMicroseconds >= 0 && std::chrono::steady_clock::now() >= killAt)
+            ::kill(pid, SIGKILL);
+        const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
         if (done == pid) {
             result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            result.peakMemoryKb = usage.ru_maxrss;
             break;
         }
         if (std::chrono::steady_clock::now() > deadline) {
@@ -54,7 +79,9 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
             ::waitpid(pid, &status, 0);
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const auto pause = options.killAfterMicroseconds >= 0 ? std::chrono::microseconds(200)
+                                                               : std::chrono::microseconds(20000);
+        std::this_thread::sleep_for(pause);
     }
     result.standardError = readFile(errFile);
     return result;

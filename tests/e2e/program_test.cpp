@@ -70,6 +70,17 @@ TEST_F(Program, MissingSettingsCannotBeAskedForUnattended)
     EXPECT_EQ(lines[9], "Get SQL Server Info");
 }
 
+TEST_F(Program, AStandardErrorNobodyReadsLosesTheBoxButNotTheRun)
+{
+    RunOptions options;
+    options.standardErrorReaderGone = true;
+    const auto result = runTalvorin({"301", "x"}, env(), options);
+    EXPECT_EQ(result.exitCode, 0);
+    const auto lines = log();
+    ASSERT_EQ(lines.size(), 12u);
+    EXPECT_EQ(lines[10], "End database / table createion program");
+}
+
 TEST_F(Program, KitFolderMissingEndsWithAMessageAndExitCodeZero)
 {
     std::filesystem::remove_all(kitDir);
