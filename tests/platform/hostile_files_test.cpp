@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/file_system.h"
+#include "platform/ini_text.h"
 #include "platform/registry.h"
 #include "platform/settings_files.h"
 #include "temp_folder.h"
@@ -150,6 +151,29 @@ TEST(HostileFiles, ANewSettingsFileIsTheOwnersAloneAnOldOneKeepsItsMode)
     ::umask(oldMask);
     EXPECT_EQ(fileMode(folder / "Orvo4.dat"), 0600u);
     EXPECT_EQ(fileMode(folder / "dbsvr.ini"), 0644u);
+}
+
+TEST(HostileFiles, ReadingALargeFileOfEmptyLinesCostsLittleMoreThanItsBytes)
+{
+    constexpr std::size_t size = 16u << 20;
+    // In a child of its own, so that its peak memory is measured alone.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const std::string text = "[SCRIPT_2005]\r\n" + std::string(size, '\n') + "[CODE_TABLE]\r\n1=x\r\n";
+        const bool read = ini::readSectionValues(text, "SCRIPT_2005").empty() &&
+                          ini::readKeyNames(text, "CODE_TABLE").size() == 1 &&
+                          ini::readValue(text, "CODE_TABLE", "1", "") == "x" &&
+                          ini::readSectionNames(text).size() == 2 &&
+                          ini::writeValue(text, "SCRIPT_2005", "1", "a.sql").size() > size;
+        ::_exit(read ? 0 : 1);
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the reader died";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the reader read the file wrong";
+    // The text, the written copy and the test program itself.
+    EXPECT_LT(static_cast<std::size_t>(usage.ru_maxrss) * 1024, 3 * size + (64u << 20));
 }
 
 }  // namespace
