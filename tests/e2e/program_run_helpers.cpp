@@ -32,6 +32,25 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
     const std::string errFile = scratch.str() + "/stderr";
     int errPipe[2] = {-1, -1};
     if (options.standardErrorReaderGone && ::pipe(errPipe) != 0) return {};
+
+    // Everything the child needs is made before the fork, so that tests may run programs
+    // from several threads: the child calls nothing but async-signal-safe functions.
+    std::map<std::string, std::string> merged;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::size_t eq = entry.find('=');
+        if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const auto& [k, v] : env) merged[k] = v;
+    std::vector<std::string> envText;
+    for (const auto& [k, v] : merged) envText.push_back(k + "=" + v);
+    std::vector<char*> envp;
+    for (auto& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<char*> argv{const_cast<char*>(TALVORIN_BINARY)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int in = ::open("/dev/null", O_RDONLY);
@@ -42,11 +61,7 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        for (const auto& [k, v] : env) ::setenv(k.c_str(), v.c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(TALVORIN_BINARY)};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(TALVORIN_BINARY, argv.data());
+        ::execve(TALVORIN_BINARY, argv.data(), envp.data());
         ::_exit(127);
     }
     if (errPipe[0] >= 0) {
@@ -112,6 +127,31 @@ std::string expectedComputerName()
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return name;
+}
+
+}  // namespace talvorin::testing
+
+namespace talvorin::testing {
+
+bool onlyWholeLogLines(const std::string& logText, std::string* firstBad)
+{
+    static const std::regex stamped(R"(^\S{1,15} \d{4}-\d\d-\d\d \d\d:\d\d:\d\d .*$)");
+    const std::string rule(80, '-');
+    std::size_t pos = 0;
+    while (pos < logText.size()) {
+        const std::size_t end = logText.find("\r\n", pos);
+        const std::string line = logText.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        const bool whole = end != std::string::npos && line.find_first_of("\r\n") == std::string::npos &&
+                           (line == rule || line == "Start database / table creation program" ||
+                            line == "End database / table createion program" ||
+                            std::regex_match(line, stamped));
+        if (!whole) {
+            if (firstBad) *firstBad = line;
+            return false;
+        }
+        pos = end + 2;
+    }
+    return true;
 }
 
 }  // namespace talvorin::testing
