@@ -19,7 +19,7 @@
 #include "support/fakes.h"
 #include "ui/controls.h"
 #include "ui/form.h"
-#include "ui/terminal_backend.h"
+#include "ui/posix/terminal_backend.h"
 #include "ui/timer.h"
 
 namespace {

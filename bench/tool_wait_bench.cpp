@@ -13,7 +13,7 @@
 #include "platform/process.h"
 #include "ui/controls.h"
 #include "ui/form.h"
-#include "ui/terminal_backend.h"
+#include "ui/posix/terminal_backend.h"
 #include "ui/timer.h"
 
 namespace {

@@ -58,7 +58,7 @@ void TfrmCreateDBInfo::FormShow()
         log_.WriteLogBanner(true);
     } catch (const std::exception& e) {
         // Without its log the run must not start: nobody could tell what it did.
-        backend().messageBox(ui::MessageBox::applicationError(e.what()));
+        backend().messageBox(ui::Box::applicationError(e.what()));
         close();
         return;
     }
@@ -98,7 +98,7 @@ void TfrmCreateDBInfo::endAfterUnexpectedError(const std::string& text)
     } catch (const std::exception&) {
         // The box below still tells the user.
     }
-    backend().messageBox(ui::MessageBox::applicationError(text));
+    backend().messageBox(ui::Box::applicationError(text));
     disconnect();
     endRun();
 }
@@ -113,7 +113,7 @@ void TfrmCreateDBInfo::runSetup()
     for (std::size_t i = 0; i < 5; ++i) log_.WriteLog(kParamLabels[i] + (i < params_.size() ? params_[i] : ""));
     if (params_.size() != 5) {
         Timer1.setEnabled(false);
-        backend().messageBox(ui::MessageBox::information(kWrongParameters));
+        backend().messageBox(ui::Box::information(kWrongParameters));
         return endRun();
     }
 
@@ -160,7 +160,7 @@ bool TfrmCreateDBInfo::obtainServerSettings(const std::string& kitDir, ServerSet
             backend().processMessages();
             Timer1.setEnabled(false);
             const auto answer =
-                backend().messageBox(ui::MessageBox::warning(kSettingsNotCompleted, ui::Buttons::YesNo));
+                backend().messageBox(ui::Box::warning(kSettingsNotCompleted, ui::Buttons::YesNo));
             if (answer != ui::Answer::Yes) return false;
             Timer1.setEnabled(true);
         }
@@ -183,7 +183,7 @@ bool TfrmCreateDBInfo::connect(const ServerSettings& s)
         disconnect();
         log_.WriteLog("SQL Server connection error. Application will be closed");
         Timer1.setEnabled(false);
-        backend().messageBox(ui::MessageBox::error(e.what()));
+        backend().messageBox(ui::Box::error(e.what()));
         return false;
     }
     backend().processMessages();

@@ -8,7 +8,9 @@ int RunTool(ui::Backend& ui, platform::ProcessLauncher& launcher, const std::str
     // After a quit request every remaining entry fails at once instead of starting
     // tools that nobody waits for.
     if (ui.quitRequested()) return kStillActive;
-    const auto child = launcher.start(program, parameters, workingDirectory);
+    const platform::LaunchResult started =
+        launcher.start({program, parameters, workingDirectory, ui.mainWindow()});
+    const auto& child = started.child;
     if (!child) return kNotStarted;
     for (;;) {
         ui.processMessages();

@@ -1,5 +1,7 @@
 #include "platform/system_info.h"
 
+#include "platform/ascii.h"
+
 namespace talvorin::platform {
 
 namespace {
@@ -13,9 +15,7 @@ std::string computerNameFromHostName(std::string_view hostName)
 {
     std::string name(hostName.substr(0, hostName.find('.')));
     if (name.size() > kMaxComputerName) name.resize(kMaxComputerName);
-    for (char& c : name)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return name;
+    return upperAsciiText(name);
 }
 
 }  // namespace talvorin::platform

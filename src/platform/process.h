@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/wait_handle.h"
+#include "platform/window_handle.h"
 
 namespace talvorin::platform {
 
@@ -20,23 +21,35 @@ public:
     virtual WaitHandle endSignal() const = 0;
 };
 
+// What to start and how.
+struct LaunchRequest {
+    std::string program;
+    std::string parameters;          // the whole argument string, passed on unchanged
+    std::string workingDirectory;    // empty: the tool starts in this program's current folder
+    WindowHandle owner = kNoWindow;  // owner of anything the system shows (the main window)
+};
+
+struct LaunchResult {
+    std::unique_ptr<ChildProcess> child;  // null when the program could not be started
+    std::string failure;                  // the system's reason then (strerror / FormatMessage text)
+};
+
 class ProcessLauncher {
 public:
     virtual ~ProcessLauncher() = default;
-    // Starts the program hidden with the argument string as given (split as the Microsoft
-    // C runtime would where the system needs a list), in the working directory when it is
-    // not empty. Null when the program cannot be started.
-    virtual std::unique_ptr<ChildProcess> start(const std::string& program,
-                                                const std::string& parameters,
-                                                const std::string& workingDirectory) = 0;
+    // Starts the program hidden with the argument string as given (split by
+    // splitCommandLine where the system needs a list), in the working directory when it is
+    // not empty.
+    virtual LaunchResult start(const LaunchRequest& request) = 0;
 };
 
 ProcessLauncher& systemProcessLauncher();
 
-// Splits an argument string by the rules of CommandLineToArgvW for the arguments after
-// the program name: blanks and tabs separate, double quotes group, 2n backslashes before a
-// quote give n backslashes, 2n+1 give n and a literal quote, other backslashes are literal,
-// and "" inside a quoted part gives one quote.
+// Splits an argument string into arguments as the Microsoft C runtime (2008 and later)
+// does for the arguments after the program name: blanks and tabs separate, double quotes
+// group, 2n backslashes before a quote give n backslashes, 2n+1 give n and a literal quote,
+// other backslashes are literal, and "" inside a quoted part gives one quote and the quoted
+// part goes on. The last rule is where CommandLineToArgvW differs: it ends the quoted part.
 std::vector<std::string> splitCommandLine(const std::string& parameters);
 
 }  // namespace talvorin::platform

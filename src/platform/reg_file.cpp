@@ -1,5 +1,6 @@
 #include "platform/reg_file.h"
 
+#include "platform/ascii.h"
 #include "platform/utf8.h"
 
 #include <vector>
@@ -11,18 +12,11 @@ namespace {
 constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string upper(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) c = upperAscii(c);
-    return out;
-}
+std::string upper(std::string_view s) { return upperAsciiText(s); }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix)
 {
-    return s.size() >= prefix.size() && upper(s.substr(0, prefix.size())) == upper(prefix);
+    return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -370,22 +364,10 @@ std::string utf16leToUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size() / 2);
-    const std::size_t units = bytes.size() / 2;
-    auto unit = [&](std::size_t i) {
+    appendUtf16AsUtf8(out, bytes.size() / 2, [&](std::size_t i) {
         return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i])) |
                (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
-    };
-    for (std::size_t i = 0; i < units; ++i) {
-        const std::uint32_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-            appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            appendUtf8(out, 0xFFFD);
-        } else {
-            appendUtf8(out, u);
-        }
-    }
+    });
     return out;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace talvorin::platform {
@@ -21,6 +23,26 @@ inline void appendUtf8(std::string& out, char32_t c)
         out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Appends `count` UTF-16 code units as UTF-8, `unitAt(i)` giving the i-th; a surrogate
+// that is not part of a pair becomes U+FFFD.
+template <typename UnitAt>
+void appendUtf16AsUtf8(std::string& out, std::size_t count, UnitAt unitAt)
+{
+    const auto high = [](std::uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; };
+    const auto low = [](std::uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; };
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t u = unitAt(i);
+        if (high(u) && i + 1 < count && low(unitAt(i + 1))) {
+            appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unitAt(i + 1) - 0xDC00));
+            ++i;
+        } else if (high(u) || low(u)) {
+            appendUtf8(out, 0xFFFD);
+        } else {
+            appendUtf8(out, u);
+        }
     }
 }
 

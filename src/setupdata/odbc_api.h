@@ -4,10 +4,7 @@
 
 // The ODBC headers, with what each platform needs before them.
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 #endif
 
 #include <sql.h>

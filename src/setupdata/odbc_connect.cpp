@@ -126,7 +126,7 @@ OdbcSession openOdbcSession(SQLHANDLE environment, const ConnectionSettings& set
         connectWithString(dbc.get(), settings, driverName);
     else
         connectWithPrivateDataSource(dbc.get(), settings, driverName);
-    return OdbcSession(std::move(dbc));
+    return OdbcSession(dbc.release());
 }
 
 }  // namespace talvorin::setupdata

@@ -1,7 +1,8 @@
 #include "setupdata/odbc_connection_string.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
-#include <cctype>
 
 #include "setupdata/odbc_text.h"
 
@@ -9,16 +10,9 @@ namespace talvorin::setupdata {
 
 namespace {
 
-std::string lowered(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 bool isMicrosoftDriver(const std::string& driverName)
 {
-    const std::string name = lowered(driverName);
+    const std::string name = platform::lowerAsciiText(driverName);
     const auto startsWith = [&](const std::string& prefix) { return name.rfind(prefix, 0) == 0; };
     const auto endsWith = [&](const std::string& suffix) {
         return name.size() >= suffix.size() &&
@@ -31,7 +25,7 @@ bool isMicrosoftDriver(const std::string& driverName)
 bool needsEncryptOff(const std::string& driverName)
 {
     // Driver 18 encrypts by default; the provider the product was built on never did.
-    const std::string name = lowered(driverName);
+    const std::string name = platform::lowerAsciiText(driverName);
     return name.rfind("odbc driver ", 0) == 0;
 }
 
@@ -85,7 +79,7 @@ SqlError unpassable(const std::string& what, const std::string& reason)
 
 bool isFreeTdsDriver(const std::string& driverName)
 {
-    const std::string name = lowered(driverName);
+    const std::string name = platform::lowerAsciiText(driverName);
     return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
 }
 

@@ -1,67 +1,33 @@
 #pragma once
 
-#include <utility>
-
+#include "platform/unique_resource.h"
 #include "setupdata/odbc_api.h"
 
 namespace talvorin::setupdata {
 
-// Owns one ODBC handle of kind `Type` and frees it when destroyed.
+// An ODBC handle of kind `Type`, freed when it goes.
 template <SQLSMALLINT Type>
-class OdbcHandle {
-public:
-    OdbcHandle() = default;
-    explicit OdbcHandle(SQLHANDLE handle) : handle_(handle) {}
-    ~OdbcHandle() { reset(); }
-
-    OdbcHandle(const OdbcHandle&) = delete;
-    OdbcHandle& operator=(const OdbcHandle&) = delete;
-    OdbcHandle(OdbcHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    OdbcHandle& operator=(OdbcHandle&& other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
-
-    SQLHANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-    void reset()
-    {
-        if (handle_ != nullptr)
-            SQLFreeHandle(Type, handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    SQLHANDLE handle_ = nullptr;
+struct OdbcHandleTraits {
+    using Handle = SQLHANDLE;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle handle) noexcept { SQLFreeHandle(Type, handle); }
 };
 
-using OdbcEnvHandle = OdbcHandle<SQL_HANDLE_ENV>;
-using OdbcDbcHandle = OdbcHandle<SQL_HANDLE_DBC>;
-using OdbcStmtHandle = OdbcHandle<SQL_HANDLE_STMT>;
+using OdbcEnvHandle = platform::UniqueResource<OdbcHandleTraits<SQL_HANDLE_ENV>>;
+using OdbcDbcHandle = platform::UniqueResource<OdbcHandleTraits<SQL_HANDLE_DBC>>;
+using OdbcStmtHandle = platform::UniqueResource<OdbcHandleTraits<SQL_HANDLE_STMT>>;
 
-// A connection handle that has been connected: disconnects before the handle is freed.
-class OdbcSession {
-public:
-    explicit OdbcSession(OdbcDbcHandle dbc) : dbc_(std::move(dbc)) {}
-    ~OdbcSession()
+// A connection handle that has been connected: disconnected before the handle is freed.
+struct OdbcSessionTraits {
+    using Handle = SQLHANDLE;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle dbc) noexcept
     {
-        if (dbc_)
-            SQLDisconnect(dbc_.get());
+        SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     }
-    OdbcSession(OdbcSession&&) noexcept = default;  // the moved-from one holds no handle
-    OdbcSession& operator=(OdbcSession&&) = delete;
-    OdbcSession(const OdbcSession&) = delete;
-    OdbcSession& operator=(const OdbcSession&) = delete;
-
-    SQLHANDLE get() const { return dbc_.get(); }
-
-private:
-    OdbcDbcHandle dbc_;
 };
+
+using OdbcSession = platform::UniqueResource<OdbcSessionTraits>;
 
 }  // namespace talvorin::setupdata

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "setupdata/odbc_connect.h"
 #include "setupdata/odbc_diagnostics.h"
 #include "setupdata/odbc_handles.h"
@@ -19,13 +19,6 @@ constexpr std::array<const char*, 4> preferredDrivers = {
 
 // sp_delete_job's @job_name and @originating_server are sysname, nvarchar(128).
 constexpr SQLULEN sysnameLength = 128;
-
-bool sameName(const std::string& a, const std::string& b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-    });
-}
 
 SQLULEN seconds(int value)
 {
@@ -161,7 +154,7 @@ std::string OdbcConnection::queryEdition()
                                            &digits, &nullable)))
             fail(SQL_HANDLE_STMT, stmt.get(), "The edition query failed.");
         const auto length = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0)), 129);
-        if (sameName(fromOdbcText(name, length), "SERVER"))
+        if (platform::equalsNoCase(fromOdbcText(name, length), "SERVER"))
             column = i;
     }
     if (column == 0)
@@ -273,7 +266,7 @@ std::string chooseOdbcDriver(const std::vector<std::string>& installed,
         return explicitDriver;
     for (const char* preferred : preferredDrivers)
         for (const auto& name : installed)
-            if (sameName(name, preferred))
+            if (platform::equalsNoCase(name, preferred))
                 return name;
     throw SqlError(
         "No ODBC driver for SQL Server is installed (looked for \"SQL Server\", \"ODBC Driver 18 "

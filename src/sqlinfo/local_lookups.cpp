@@ -26,7 +26,7 @@ std::string GetLocalIPAddress(const platform::HostLookup& host, ui::Backend& bac
 {
     const platform::HostAddress found = host.localIPv4Address();
     if (found.error != 0) {
-        backend.messageBox(ui::MessageBox::error("Winsock error " + std::to_string(found.error)));
+        backend.messageBox(ui::Box::error("Winsock error " + std::to_string(found.error)));
         return {};
     }
     if (!found.address) return {};

@@ -2,9 +2,11 @@
 
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "platform/scope_exit.h"
 #include "setupdata/connection_string.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/str_to_int.h"
@@ -66,41 +68,12 @@ void digitsOnly(char& key)
     if ((key < '0' || key > '9') && key != '\b') key = '\0';
 }
 
-// Sets the flag for as long as it lives, also when a failure leaves early.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = old_; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-    bool old_;
-};
-
-class WaitCursor {
-public:
-    explicit WaitCursor(ui::Backend& backend) : backend_(backend) { backend_.setCursor(ui::Cursor::SqlWait); }
-    ~WaitCursor() { backend_.setCursor(ui::Cursor::Default); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    ui::Backend& backend_;
-};
-
-// Disconnects the connection when the step ends, however it ends.
-class DisconnectAtEnd {
-public:
-    explicit DisconnectAtEnd(std::unique_ptr<setupdata::SqlConnection>& conn) : conn_(conn) {}
-    ~DisconnectAtEnd() { conn_.reset(); }
-    DisconnectAtEnd(const DisconnectAtEnd&) = delete;
-    DisconnectAtEnd& operator=(const DisconnectAtEnd&) = delete;
-
-private:
-    std::unique_ptr<setupdata::SqlConnection>& conn_;
-};
+// Sets the flag until the scope is left, also when a failure leaves early.
+auto raised(bool& flag)
+{
+    const bool old = std::exchange(flag, true);
+    return platform::scopeExit([&flag, old] { flag = old; });
+}
 
 }  // namespace
 
@@ -191,7 +164,7 @@ void TfrmSQLInfo::guarded(const std::function<void()>& handler)
     try {
         handler();
     } catch (const std::exception& e) {
-        backend().messageBox(ui::MessageBox::applicationError(e.what()));
+        backend().messageBox(ui::Box::applicationError(e.what()));
     }
 }
 
@@ -224,7 +197,7 @@ void TfrmSQLInfo::EnableAdminLogin(bool Enable)
 void TfrmSQLInfo::FormShow()
 {
     guarded([this] {
-        FlagScope filling(filling_);
+        const auto filling = raised(filling_);
         EnableServerAddress(true);
         edtSQLLogin.setText("sa");
 
@@ -372,7 +345,7 @@ void TfrmSQLInfo::edtSQLIP1Exit(ui::Edit& Sender)
     const auto value = setupdata::tryStrToInt(Sender.text());
     // No number (an empty field) passes: the OK button catches empty fields.
     if (!value || (*value >= 0 && *value <= 255)) return;
-    backend().messageBox(ui::MessageBox::error(Sender.text() + kOctetRange));
+    backend().messageBox(ui::Box::error(Sender.text() + kOctetRange));
     Sender.setFocus();
 }
 
@@ -385,10 +358,10 @@ void TfrmSQLInfo::edtIPPortNoExit()
     if (filling_ || focusTarget() == &btnCancel) return;
     const auto value = setupdata::tryStrToInt(edtIPPortNo.text());
     if (!value) {
-        backend().messageBox(ui::MessageBox::error(kInvalidPort));
+        backend().messageBox(ui::Box::error(kInvalidPort));
         edtIPPortNo.setFocus();
     } else if (*value < 1 || *value > 65535) {
-        backend().messageBox(ui::MessageBox::warning(edtIPPortNo.text() + kPortRange));
+        backend().messageBox(ui::Box::warning(edtIPPortNo.text() + kPortRange));
         edtIPPortNo.setFocus();
     }
 }
@@ -405,7 +378,7 @@ void TfrmSQLInfo::checkApplicationPath()
 {
     // Filling the fields below moves the focus; leaving the path field must not start
     // this check again.
-    FlagScope checking(checkingPath_);
+    const auto checking = raised(checkingPath_);
     if (edtAppPath.text().empty()) return;
     std::string dir = platform::withTrailingSeparator(edtAppPath.text());
     if (!platform::fileExists(dir + setupdata::kServerSettingsFile)) {
@@ -438,9 +411,9 @@ void TfrmSQLInfo::lbBrowseClick()
 
 // ---- Help ----------------------------------------------------------------------------
 
-void TfrmSQLInfo::SpeedButton1Click() { backend().messageBox(ui::MessageBox::information(kAppPathHelp)); }
-void TfrmSQLInfo::SpeedButton2Click() { backend().messageBox(ui::MessageBox::information(kAddressHelp)); }
-void TfrmSQLInfo::SpeedButton3Click() { backend().messageBox(ui::MessageBox::information(kPortHelp)); }
+void TfrmSQLInfo::SpeedButton1Click() { backend().messageBox(ui::Box::information(kAppPathHelp)); }
+void TfrmSQLInfo::SpeedButton2Click() { backend().messageBox(ui::Box::information(kAddressHelp)); }
+void TfrmSQLInfo::SpeedButton3Click() { backend().messageBox(ui::Box::information(kPortHelp)); }
 
 // ---- OK ------------------------------------------------------------------------------
 
@@ -449,14 +422,14 @@ void TfrmSQLInfo::btnOKClick()
     guarded([this] {
         for (int k = 1; k <= 4; ++k) {
             if (!octet(k).text().empty()) continue;
-            backend().messageBox(ui::MessageBox::error(kInvalidAddress));
+            backend().messageBox(ui::Box::error(kInvalidAddress));
             if (!edtSQLIP1.canFocus()) EnableServerAddress(true);
             octet(k).setFocus();
             return;
         }
         const int portValue = setupdata::StrToInt(edtIPPortNo.text());
         if (portValue < 1 || portValue > 65535) {
-            backend().messageBox(ui::MessageBox::error(edtIPPortNo.text() + kPortRange));
+            backend().messageBox(ui::Box::error(edtIPPortNo.text() + kPortRange));
             edtIPPortNo.setText("");
             if (!edtIPPortNo.canFocus()) EnableServerAddress(true);
             edtIPPortNo.setFocus();
@@ -465,7 +438,7 @@ void TfrmSQLInfo::btnOKClick()
         const std::string address = trimmed(edtSQLIP1.text()) + "." + trimmed(edtSQLIP2.text()) + "." +
                                     trimmed(edtSQLIP3.text()) + "." + trimmed(edtSQLIP4.text());
         if (!credentialsStorable()) return;
-        if (backend().messageBox(ui::MessageBox::confirm(confirmationText(address))) != ui::Answer::Yes) return;
+        if (backend().messageBox(ui::Box::confirm(confirmationText(address))) != ui::Answer::Yes) return;
 
         Label1.setCaption("Connecting");
         ProgressBar.setPosition(25);
@@ -478,7 +451,7 @@ void TfrmSQLInfo::btnOKClick()
             Label1.setCaption("Failed");
             backend().processMessages();
             if (error.empty() || error.back() != '.') error += '.';
-            backend().messageBox(ui::MessageBox::error(error + "\r\n" + kCheckAndRetry));
+            backend().messageBox(ui::Box::error(error + "\r\n" + kCheckAndRetry));
             EnableAdminLogin(true);
             return;
         }
@@ -501,7 +474,7 @@ bool TfrmSQLInfo::credentialsStorable()
                             {edtSQLPassword, setupdata::kKeyPassword, "Password"}};
     for (const Field& f : fields) {
         if (storedUnchanged(f.key, f.edit.text())) continue;
-        backend().messageBox(ui::MessageBox::error(notStorableText(f.name)));
+        backend().messageBox(ui::Box::error(notStorableText(f.name)));
         if (!f.edit.canFocus()) EnableAdminLogin(true);
         f.edit.setFocus();
         return false;
@@ -515,8 +488,10 @@ bool TfrmSQLInfo::testConnection(const std::string& address, const std::string& 
     const std::string& login = edtSQLLogin.text();
     const std::string& password = edtSQLPassword.text();
     auto& sql = services_.sql;
-    WaitCursor wait(backend());
-    DisconnectAtEnd disconnect(adoConn);
+    backend().setCursor(ui::Cursor::SqlWait);
+    const auto restoreCursor = platform::scopeExit([this] { backend().setCursor(ui::Cursor::Default); });
+    // Disconnected when the test ends, however it ends.
+    const auto disconnect = platform::scopeExit([this] { adoConn.reset(); });
     try {
         adoConn.reset();
         adoConn = sql.connect(setupdata::dialogConnection(source, "", login, password));
@@ -554,7 +529,7 @@ bool TfrmSQLInfo::saveSettings(const std::string& address)
         ProgressBar.setPosition(0);
         Label1.setCaption("Failed");
         backend().processMessages();
-        backend().messageBox(ui::MessageBox::error(std::string(e.what()) + "\r\n" + kNotSaved));
+        backend().messageBox(ui::Box::error(std::string(e.what()) + "\r\n" + kNotSaved));
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/wait_handle.h"
+#include "platform/window_handle.h"
 #include "ui/types.h"
 
 namespace talvorin::ui {
@@ -28,7 +29,7 @@ public:
     // Whether the application has been asked to quit.
     virtual bool quitRequested() const = 0;
 
-    virtual Answer messageBox(const MessageBox& box) = 0;
+    virtual Answer messageBox(const Box& box) = 0;
     // Shows the form modally (its show handler runs) until its modal result is set.
     virtual ModalResult showModal(Form& form) = 0;
     // The message loop: runs until the form is closed.
@@ -37,6 +38,9 @@ public:
     // The system's folder chooser, rooted at the desktop, file-system folders only; the
     // chosen folder's path, or nullopt when the user cancelled.
     virtual std::optional<std::string> browseForFolder(const std::string& title) = 0;
+    // The main window, as the owner of what the system shows for the program (a started
+    // tool's windows and error boxes); none where the front end has no system window.
+    virtual platform::WindowHandle mainWindow() const { return platform::kNoWindow; }
 
     // Told by the widgets, so the backend can draw or record.
     virtual void controlChanged(const Control&, Change) {}

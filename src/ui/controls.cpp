@@ -1,8 +1,8 @@
 #include "ui/controls.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "platform/ascii.h"
 #include "ui/backend.h"
 #include "ui/form.h"
 
@@ -101,7 +101,7 @@ void Edit::typeOne(char c)
         text_.erase(--selStart_, 1);
     } else {
         if (maxLength != 0 && text_.size() >= maxLength) return;
-        if (upperCase) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (upperCase) c = platform::upperAscii(c);
         text_.insert(selStart_++, 1, c);
     }
     changed(Change::Text);

@@ -35,7 +35,7 @@ void MemoryBackend::waitFor(platform::WaitHandle handle)
     fireDueTimers();
 }
 
-Answer MemoryBackend::messageBox(const MessageBox& box)
+Answer MemoryBackend::messageBox(const Box& box)
 {
     Answer answer = escapeAnswer(box.buttons);
     if (!answers.empty()) {

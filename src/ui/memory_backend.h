@@ -16,7 +16,7 @@ namespace talvorin::ui {
 class MemoryBackend : public Backend {
 public:
     struct ShownBox {
-        MessageBox box;
+        Box box;
         Answer answer;
     };
     struct LabelText {
@@ -48,6 +48,8 @@ public:
     // run out the chooser is cancelled.
     std::deque<std::optional<std::string>> folders;
     std::vector<std::string> folderChooserTitles;
+    // What mainWindow() gives, so tests can see it handed on as an owner.
+    platform::WindowHandle window = platform::kNoWindow;
     // Runs at every waitFor before it sleeps, e.g. to request a quit in the middle of a wait.
     std::function<void()> onWait;
 
@@ -66,11 +68,12 @@ public:
     void processMessages() override;
     void waitFor(platform::WaitHandle handle) override;
     bool quitRequested() const override { return quit_; }
-    Answer messageBox(const MessageBox& box) override;
+    Answer messageBox(const Box& box) override;
     ModalResult showModal(Form& form) override;
     void run(Form& mainForm) override;
     void setCursor(Cursor cursor) override { cursors.push_back(cursor); }
     std::optional<std::string> browseForFolder(const std::string& title) override;
+    platform::WindowHandle mainWindow() const override { return window; }
 
     void controlChanged(const Control& control, Change what) override;
     void focusChanged(const Form& form, const Control* control) override;

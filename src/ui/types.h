@@ -18,7 +18,9 @@ enum class Key { Left, Right, Up, Down, Home, End, Other };
 // What changed on a control, for the backends that show or record it.
 enum class Change { Text, Caption, Enabled, Visible, Color, Position, Bounds, Cursor };
 
-struct MessageBox {
+// A message box: caption, text, icon and buttons. (Not called MessageBox: <windows.h>
+// defines that name as a macro.)
+struct Box {
     std::string caption;
     std::string text;
     Icon icon = Icon::Information;
@@ -26,20 +28,20 @@ struct MessageBox {
 
     // The four kinds the program uses, each with its caption, and the general error box
     // that reports a failure nothing else caught.
-    static MessageBox warning(std::string text, Buttons b = Buttons::Ok)
+    static Box warning(std::string text, Buttons b = Buttons::Ok)
     {
         return {"Warning", std::move(text), Icon::Warning, b};
     }
-    static MessageBox error(std::string text) { return {"Error", std::move(text), Icon::Error, Buttons::Ok}; }
-    static MessageBox information(std::string text)
+    static Box error(std::string text) { return {"Error", std::move(text), Icon::Error, Buttons::Ok}; }
+    static Box information(std::string text)
     {
         return {"Information", std::move(text), Icon::Information, Buttons::Ok};
     }
-    static MessageBox confirm(std::string text)
+    static Box confirm(std::string text)
     {
         return {"Confirm", std::move(text), Icon::Question, Buttons::YesNo};
     }
-    static MessageBox applicationError(std::string text)
+    static Box applicationError(std::string text)
     {
         return {kAppTitle, std::move(text), Icon::Error, Buttons::Ok};
     }

@@ -13,6 +13,7 @@
 #include "setupdata/scramble.h"
 #include "sqlinfo/sql_info.h"
 #include "support/fakes.h"
+#include "support/scoped_env.h"
 #include "support/kit_tool_journal.h"
 #include "support/sql_double.h"
 #include "ui/memory_backend.h"
@@ -40,8 +41,8 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
     // The installer left the kit data file without a server address.
     writeFile(kitDir + "Orvo4.DAT", "[OPTIONS]\r\nInstallMode=1\r\n");
     const std::string journal = dir.str() + "/tools.journal";
-    ::setenv("KIT_TOOL_JOURNAL", journal.c_str(), 1);
-    ::setenv("TALVORIN_ODBC_DRIVER", "FreeTDS", 1);
+    const ScopedEnv journalVariable("KIT_TOOL_JOURNAL", journal);
+    const ScopedEnv driverVariable("TALVORIN_ODBC_DRIVER", "FreeTDS");
 
     SqlDouble server(SqlDoubleOptions().account("admin", "S3cret").job("ORVO_Schedule_Archive"));
     FakeSystemInfo system;
@@ -84,7 +85,6 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
         ui.run(main);
         EXPECT_TRUE(main.isClosed());
     }
-    ::unsetenv("KIT_TOOL_JOURNAL");
 
     ASSERT_EQ(ui.modalShowings.size(), 2u);
     EXPECT_EQ(ui.modalShowings[1].result, ui::ModalResult::Ok);

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -13,6 +12,7 @@
 #include "platform/settings_files.h"
 #include "support/fakes.h"
 #include "support/kit_tool_journal.h"
+#include "support/scoped_env.h"
 #include "ui/form.h"
 #include "ui/memory_backend.h"
 
@@ -40,6 +40,10 @@ protected:
     std::unique_ptr<setupdata::SqlConnection> msdb = sql.connect({});
     std::string kitDir, scriptsPath, journal;
     dbwork::StepInputs in;
+    // What the kit-tool stand-in reads, back as they were after the test.
+    ScopedEnv toolJournal{"KIT_TOOL_JOURNAL", nullptr};
+    ScopedEnv toolExitCodes{"KIT_TOOL_EXIT_CODES", nullptr};
+    ScopedEnv toolSleep{"KIT_TOOL_SLEEP_MS", nullptr};
 
     void SetUp() override
     {
@@ -49,15 +53,7 @@ protected:
         std::filesystem::create_directories(kitDir);
         std::filesystem::create_directories(scriptsPath);
         in = {"10.0.0.1", "1433", "sa", "p w", dir.str() + "/Support/", "setup.ini"};
-        ::setenv("KIT_TOOL_JOURNAL", journal.c_str(), 1);
-        ::unsetenv("KIT_TOOL_EXIT_CODES");
-        ::unsetenv("KIT_TOOL_SLEEP_MS");
-    }
-    void TearDown() override
-    {
-        ::unsetenv("KIT_TOOL_JOURNAL");
-        ::unsetenv("KIT_TOOL_EXIT_CODES");
-        ::unsetenv("KIT_TOOL_SLEEP_MS");
+        toolJournal.set(journal);
     }
 
     void installTool(const std::string& name) { std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + name); }
@@ -66,7 +62,7 @@ protected:
         for (const auto& n : names) writeFile(scriptsPath + n, "-- script\n");
     }
     void setupFile(const std::string& text) { writeFile(in.setupFilePath(), text); }
-    void exitCodes(const std::string& rules) { ::setenv("KIT_TOOL_EXIT_CODES", rules.c_str(), 1); }
+    void exitCodes(const std::string& rules) { toolExitCodes.set(rules); }
 
     dbwork::StepContext context(int installType = dbwork::kFirstInstallation)
     {

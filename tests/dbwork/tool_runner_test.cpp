@@ -1,5 +1,3 @@
-#include <signal.h>
-
 #include "dbwork/tool_runner.h"
 #include "step_fixture.h"
 #include "ui/timer.h"
@@ -18,50 +16,35 @@ TEST_F(ToolRunner, ReturnsTheToolsExitCode)
     EXPECT_EQ(dbwork::RunTool(ui, launcher, dir.str() + "/missing.exe", "", ""), dbwork::kNotStarted);
 }
 
+TEST_F(ToolRunner, RequestCarriesTheArgumentsUnchangedAndTheMainWindowAsOwner)
+{
+    int mainWindow = 0;
+    ui.window = &mainWindow;
+    FakeLauncher launcher;
+    launcher.exitCodes = {{"-b", 7}};
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, "C:\\kit\\osql.exe", " -E  -b \"x y\"", "C:\\kit\\"), 7);
+    ASSERT_EQ(launcher.starts.size(), 1u);
+    EXPECT_EQ(launcher.starts[0].program, "C:\\kit\\osql.exe");
+    EXPECT_EQ(launcher.starts[0].parameters, " -E  -b \"x y\"");
+    EXPECT_EQ(launcher.starts[0].workingDirectory, "C:\\kit\\");
+    EXPECT_EQ(launcher.starts[0].owner, &mainWindow);
+
+    launcher.cannotStart = true;
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, "osql.exe", "", ""), dbwork::kNotStarted);
+}
+
 TEST_F(ToolRunner, WaitSleepsWhileTheWindowStaysAlive)
 {
     ui::Timer progressTimer(ui, "Timer1", 100);
     int ticks = 0;
     progressTimer.onTimer = [&] { ++ticks; };
     progressTimer.setEnabled(true);
-    ::setenv("KIT_TOOL_SLEEP_MS", "400", 1);
+    toolSleep.set("400");
     EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, "", ""), 0);
     EXPECT_GE(ticks, 2) << "the progress timer keeps firing during the wait";
     // A polling loop would pass through here thousands of times in 400 ms; a sleeping
     // one about once per timer tick.
     EXPECT_LE(ui.processMessagesCalls, 20);
-}
-
-TEST_F(ToolRunner, QuitRequestLeavesTheToolRunningAndStartsNothingMore)
-{
-    ::setenv("KIT_TOOL_SLEEP_MS", "3000", 1);
-    ui.onWait = [&] { ui.requestQuit(); };
-    EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, " first", ""),
-              dbwork::kStillActive);
-    const auto r = awaitRuns(1);
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(::kill(static_cast<pid_t>(r[0].pid), 0), 0) << "the tool goes on by itself";
-    ::kill(static_cast<pid_t>(r[0].pid), SIGKILL);
-
-    EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, " second", ""),
-              dbwork::kStillActive);
-    EXPECT_EQ(runs().size(), 1u) << "nothing is started after the quit";
-}
-
-TEST_F(ToolRunner, QuitDuringAListFailsEveryRemainingEntryAtOnce)
-{
-    installTool("osql.exe");
-    placeScripts({"a.sql", "b.sql", "c.sql"});
-    setupFile("[SCRIPT_2005]\r\n1=a.sql\r\n2=b.sql\r\n[SCRIPT_2008_ADDITIONAL]\r\n1=c.sql\r\n");
-    ::setenv("KIT_TOOL_SLEEP_MS", "3000", 1);
-    ui.onWait = [&] { ui.requestQuit(); };
-    auto ctx = context();
-    EXPECT_FALSE(dbwork::CreateDatabases(ctx, in));
-    EXPECT_EQ(log.lines.back(), "Error creating database.[sqlcmd failed] c.sql");
-    EXPECT_EQ(log.lines[log.lines.size() - 2], "Error creating database.[sqlcmd failed] a.sql");
-    const auto r = awaitRuns(1);
-    ASSERT_EQ(r.size(), 1u);
-    ::kill(static_cast<pid_t>(r[0].pid), SIGKILL);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "program_run.h"
 
+#include "platform/ascii.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -7,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <regex>
 #include <thread>
@@ -123,10 +124,7 @@ std::string expectedComputerName()
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     std::string name(host);
-    name = name.substr(0, name.find('.')).substr(0, 15);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return name;
+    return platform::upperAsciiText(name.substr(0, name.find('.')).substr(0, 15));
 }
 
 }  // namespace talvorin::testing

@@ -9,13 +9,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "temp_folder.h"
+#include "platform/file_helpers.h"
 
 namespace talvorin::platform {
 namespace {
 
 using testing::readBytes;
-using testing::TempFolder;
+using talvorin::testing::TempDir;
 using testing::writeBytes;
 
 class FileSystemTest : public ::testing::Test {
@@ -26,7 +26,7 @@ protected:
         writeBytes(folder / "MigKit4/Orvo4.DAT", "x");
         writeBytes(folder / "MigKit4/Sub Dir/a.sql", "x");
     }
-    TempFolder folder;
+    TempDir folder;
 };
 
 TEST_F(FileSystemTest, ResolvesEachNameWithoutRegardToCase)
@@ -35,7 +35,7 @@ TEST_F(FileSystemTest, ResolvesEachNameWithoutRegardToCase)
     EXPECT_EQ(resolvePath(expected), expected);
     EXPECT_EQ(resolvePath(folder / "MigKit4/Orvo4.dat"), expected);
     EXPECT_EQ(resolvePath(folder / "migkit4/ORVO4.DAT"), expected);
-    EXPECT_EQ(resolvePath(folder.path() + "\\MIGKIT4\\orvo4.dat"), expected);
+    EXPECT_EQ(resolvePath(folder.str() + "\\MIGKIT4\\orvo4.dat"), expected);
     EXPECT_EQ(resolvePath(folder / "migkit4\\sub dir\\A.SQL"), folder / "MigKit4/Sub Dir/a.sql");
     EXPECT_EQ(resolvePath(folder / "MigKit4//Orvo4.dat"), expected);
     EXPECT_EQ(resolvePath(folder / "migkit4/"), folder / "MigKit4");
@@ -74,7 +74,7 @@ TEST_F(FileSystemTest, ResolvesRelativeNames)
         std::filesystem::path old = std::filesystem::current_path();
     };
     // The old folder is taken before the change: members are initialised first.
-    const WorkingFolder inKitParent(folder.path());
+    const WorkingFolder inKitParent(folder.str());
     EXPECT_EQ(resolvePath("MIGKIT4\\orvo4.dat"), "MigKit4/Orvo4.DAT");
     EXPECT_EQ(resolveForWriting("migkit4\\system.log"), "MigKit4/system.log");
     EXPECT_EQ(resolveForWriting("nokit\\system.log"), "nokit/system.log");
@@ -85,7 +85,7 @@ TEST_F(FileSystemTest, ResolvesNamesForWriting)
 {
     EXPECT_EQ(resolveForWriting(folder / "migkit4/ORVO4.dat"), folder / "MigKit4/Orvo4.DAT");
     EXPECT_EQ(resolveForWriting(folder / "MIGKIT4\\sub dir\\New.log"), folder / "MigKit4/Sub Dir/New.log");
-    EXPECT_EQ(resolveForWriting(folder.path() + "\\NoKit\\system.log"), folder / "NoKit/system.log");
+    EXPECT_EQ(resolveForWriting(folder.str() + "\\NoKit\\system.log"), folder / "NoKit/system.log");
 }
 
 TEST_F(FileSystemTest, AppendCreatesTheFile)

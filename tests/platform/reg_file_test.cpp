@@ -7,13 +7,13 @@
 #include <string>
 
 #include "platform/registry.h"
-#include "temp_folder.h"
+#include "platform/file_helpers.h"
 
 namespace talvorin::platform {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempFolder;
+using talvorin::testing::ScopedEnv;
+using talvorin::testing::TempDir;
 using testing::writeBytes;
 
 // UTF-8 text as UTF-16LE bytes, as regedit 5 writes files and hex(2) data.
@@ -229,7 +229,7 @@ TEST(RegFile, ConvertsUtf16ToUtf8)
 
 class SystemRegistryTest : public ::testing::Test {
 protected:
-    TempFolder folder;
+    TempDir folder;
     const std::string file = folder / "machine.reg";
 };
 
@@ -240,7 +240,7 @@ TEST_F(SystemRegistryTest, EveryKeyIsMissingWithoutAReadableFile)
         ScopedEnv env("TALVORIN_REGISTRY", value);
         EXPECT_EQ(systemRegistry().openKey("\\SOFTWARE\\QUORVANTA\\ORVO3"), nullptr);
     }
-    ScopedEnv env("TALVORIN_REGISTRY", folder.path().c_str());  // a folder, not a file
+    ScopedEnv env("TALVORIN_REGISTRY", folder.str().c_str());  // a folder, not a file
     EXPECT_EQ(systemRegistry().openKey("\\SOFTWARE\\QUORVANTA\\ORVO3"), nullptr);
 }
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "temp_folder.h"
+#include "platform/file_helpers.h"
 
 namespace talvorin::platform {
 namespace {
@@ -17,8 +17,8 @@ namespace {
 using testing::entryCount;
 using testing::fileMode;
 using testing::readBytes;
-using testing::ScopedEnv;
-using testing::TempFolder;
+using talvorin::testing::ScopedEnv;
+using talvorin::testing::TempDir;
 using testing::writeBytes;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -38,7 +38,7 @@ protected:
         }
     }
 
-    TempFolder folder;
+    TempDir folder;
     SettingsFiles& settings = systemSettingsFiles();
 };
 
@@ -94,7 +94,7 @@ TEST_F(SettingsFilesTest, WriteToAMissingFolderFailsAndCreatesNothing)
     expectWriteRefused(folder / "NoSuchKit/Orvo4.dat", "User", "sa");
     expectWriteRefused(folder / "NoSuchKit\\Orvo4.dat", "User", "sa");
     EXPECT_FALSE(std::filesystem::exists(folder / "NoSuchKit"));
-    EXPECT_EQ(entryCount(folder.path()), 1u);
+    EXPECT_EQ(entryCount(folder.str()), 1u);
 }
 
 TEST_F(SettingsFilesTest, WriteToAReadOnlyFileFailsAndLeavesItAlone)
@@ -133,7 +133,7 @@ TEST_F(SettingsFilesTest, WriteGoesThroughASymbolicLink)
 
 TEST_F(SettingsFilesTest, ABareFileNameMeansTheWindowsDirectory)
 {
-    ScopedEnv windir("WINDIR", folder.path().c_str());
+    ScopedEnv windir("WINDIR", folder.str().c_str());
     settings.writeString("Talvorin.ini", "S", "k", "v");
     EXPECT_EQ(readBytes(folder / "Talvorin.ini"), "[S]\r\nk=v\r\n");
     EXPECT_EQ(settings.readString("TALVORIN.INI", "S", "k", ""), "v");

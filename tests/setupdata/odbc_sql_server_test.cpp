@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,7 +16,7 @@ namespace talvorin::setupdata {
 namespace {
 
 using testing::PrivateDataSourceWatch;
-using testing::variable;
+using testing::environmentVariable;
 using talvorin::testing::JsonValue;
 using talvorin::testing::SqlDouble;
 using talvorin::testing::SqlDoubleOptions;
@@ -27,12 +25,8 @@ using ::testing::Not;
 
 class OdbcSqlServer : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        // Pinned so that a machine with Microsoft's driver as well still tests FreeTDS.
-        setenv(odbcDriverVariable, "FreeTDS", 1);
-    }
-    void TearDown() override { unsetenv(odbcDriverVariable); }
+    // Pinned so that a machine with Microsoft's driver as well still tests FreeTDS.
+    testing::ScopedEnv driver{odbcDriverVariable, "FreeTDS"};
 
     std::unique_ptr<SqlServerClient> client = makeOdbcSqlServerClient();
 };
@@ -275,7 +269,7 @@ TEST_F(OdbcSqlServer, CredentialsNoConnectionStringCanCarryReachTheServerUnchang
     for (const auto& prelogin : server.events("prelogin"))
         EXPECT_EQ(prelogin["encryption"].number(), 2);
     EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
-    EXPECT_EQ(variable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
+    EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
 }
 
 TEST_F(OdbcSqlServer, AConnectionOpenedBySqlConnectWorksLikeAnyOther)
@@ -321,7 +315,7 @@ TEST_F(OdbcSqlServer, FailuresBySqlConnectCarryTheMessagesAndLeaveNothingBehind)
                 HasSubstr("The server address cannot be passed to the ODBC driver"));
 
     EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
-    EXPECT_EQ(variable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
+    EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
 }
 
 TEST_F(OdbcSqlServer, TheConnectTimeoutHoldsBySqlConnectToo)
@@ -353,10 +347,10 @@ TEST_F(OdbcSqlServer, NulCharactersAreStillRefusedBeforeConnecting)
 TEST_F(OdbcSqlServer, TheDriverComesFromTheInstalledListOrTheVariable)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
-    unsetenv(odbcDriverVariable);
+    driver.set(nullptr);
     EXPECT_NO_THROW(client->connect(masterConnection(server.dataSource(), "sa", "pw")));
 
-    setenv(odbcDriverVariable, "No Such Driver", 1);
+    driver.set("No Such Driver");
     const std::string message =
         failureOf([&] { client->connect(masterConnection(server.dataSource(), "sa", "pw")); });
     EXPECT_THAT(message, HasSubstr("No Such Driver"));

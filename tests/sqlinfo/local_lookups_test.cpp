@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <netdb.h>
 
 #include "platform/host_lookup.h"
 #include "sqlinfo/local_lookups.h"
@@ -97,23 +96,6 @@ TEST(GetWindowsDir, AppendsTheSeparatorUnlessEmpty)
     EXPECT_EQ(GetWindowsDir(system), "/srv/windows/");
     system.windowsDir = "";
     EXPECT_EQ(GetWindowsDir(system), "");
-}
-
-TEST(WinsockErrorFromResolver, GivesTheCodesWindowsWouldReport)
-{
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_NONAME), 11001);
-#ifdef EAI_NODATA
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_NODATA), 11001);
-#endif
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_AGAIN), 11002);
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_FAIL), 11003);
-#ifdef EAI_ADDRFAMILY
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_ADDRFAMILY), 11004);
-#endif
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_MEMORY), 8);
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_FAMILY), 10047);
-    EXPECT_EQ(platform::winsockErrorFromResolver(EAI_SYSTEM), 11003);
-    EXPECT_EQ(platform::winsockErrorFromResolver(12345), 11003);
 }
 
 TEST(SystemHostLookup, GivesAnAddressOrAnError)

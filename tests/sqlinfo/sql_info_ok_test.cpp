@@ -120,7 +120,7 @@ TEST_F(OkTest, AnsweringNoToTheConfirmationChangesNothing)
     backend.answers.push_back(ui::Answer::No);
     d.pressEnter();
     ASSERT_EQ(backend.boxes.size(), 1u);
-    const ui::MessageBox& box = backend.boxes[0].box;
+    const ui::Box& box = backend.boxes[0].box;
     EXPECT_EQ(box.text,
               "If you have not installed SQL Server on the machine with IP Address - [10.1.2.3], you should quit "
               "this setup and install SQL Server first. \rAre you sure to proceed?");
@@ -198,7 +198,7 @@ TEST_F(OkTest, AFailedConnectionIsReportedAndUnlocksTheLogin)
     d.pressEnter();
 
     ASSERT_EQ(backend.boxes.size(), 2u);
-    const ui::MessageBox& box = backend.boxes[1].box;
+    const ui::Box& box = backend.boxes[1].box;
     EXPECT_EQ(box.text, "Microsoft SQL Server connection failed. Login failed for user 'sa'." + kRetry);
     EXPECT_EQ(box.caption, "Error");
     EXPECT_EQ(box.icon, ui::Icon::Error);
@@ -322,7 +322,7 @@ TEST_F(OkTest, AFailedSaveIsShownAndKeepsTheDialogOpen)
     d.pressEnter();
 
     ASSERT_EQ(backend.boxes.size(), 2u);
-    const ui::MessageBox& box = backend.boxes[1].box;
+    const ui::Box& box = backend.boxes[1].box;
     const std::string file = tmp / "missing/MigKit4/Orvo4.dat";
     EXPECT_EQ(box.text, "Unable to write to " + file + "\r\nThe SQL Server information has not been saved.");
     EXPECT_EQ(box.caption, "Error");

@@ -2,9 +2,6 @@
 // Test doubles for the services the run talks to. Header-only so every test program can
 // use them whatever libraries it links.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -24,41 +21,9 @@
 #include "platform/registry.h"
 #include "platform/system_info.h"
 #include "setupdata/sql_server.h"
+#include "support/temp_dir.h"
 
 namespace talvorin::testing {
-
-// A folder of its own for one test, removed with everything in it afterwards.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "talvorin-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string str() const { return path_.string(); }
-    std::string operator/(const std::string& relative) const { return str() + "/" + relative; }
-    // A path below the folder, its parent folders created.
-    std::string make(const std::string& relative) const
-    {
-        const auto p = path_ / relative;
-        std::filesystem::create_directories(p.parent_path());
-        return p.string();
-    }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline std::string readFile(const std::string& path)
 {
@@ -213,26 +178,22 @@ private:
 // Starts nothing: records each start and ends at once with the code the test chose.
 class FakeLauncher : public platform::ProcessLauncher {
 public:
-    struct Start {
-        std::string program, parameters, workingDirectory;
-    };
-    std::vector<Start> starts;
+    std::vector<platform::LaunchRequest> starts;
     // The first rule whose key occurs in the parameters decides the exit code; else 0.
     std::vector<std::pair<std::string, int>> exitCodes;
     bool cannotStart = false;
 
-    std::unique_ptr<platform::ChildProcess> start(const std::string& program, const std::string& parameters,
-                                                  const std::string& workingDirectory) override
+    platform::LaunchResult start(const platform::LaunchRequest& request) override
     {
-        starts.push_back({program, parameters, workingDirectory});
-        if (cannotStart) return nullptr;
+        starts.push_back(request);
+        if (cannotStart) return {nullptr, "The system cannot find the file specified."};
         int code = 0;
         for (const auto& [key, value] : exitCodes)
-            if (parameters.find(key) != std::string::npos) {
+            if (request.parameters.find(key) != std::string::npos) {
                 code = value;
                 break;
             }
-        return std::make_unique<Ended>(code);
+        return {std::make_unique<Ended>(code), {}};
     }
 
 private:

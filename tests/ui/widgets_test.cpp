@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -105,14 +104,14 @@ TEST(Modal, ScriptDecidesAndAnUnsetResultIsCancel)
 TEST(MessageBoxes, UnscriptedBoxesAreAnsweredAsEscapeWould)
 {
     MemoryBackend ui;
-    EXPECT_EQ(ui.messageBox(MessageBox::warning("w", Buttons::YesNo)), Answer::No);
-    EXPECT_EQ(ui.messageBox(MessageBox::error("e")), Answer::Ok);
+    EXPECT_EQ(ui.messageBox(Box::warning("w", Buttons::YesNo)), Answer::No);
+    EXPECT_EQ(ui.messageBox(Box::error("e")), Answer::Ok);
     ui.answers = {Answer::Yes};
-    EXPECT_EQ(ui.messageBox(MessageBox::confirm("c")), Answer::Yes);
+    EXPECT_EQ(ui.messageBox(Box::confirm("c")), Answer::Yes);
     ASSERT_EQ(ui.boxes.size(), 3u);
     EXPECT_EQ(ui.boxes[2].box.caption, "Confirm");
     EXPECT_EQ(ui.boxes[2].box.icon, Icon::Question);
-    EXPECT_EQ(MessageBox::applicationError("x").caption, "Talvorin");
+    EXPECT_EQ(Box::applicationError("x").caption, "Talvorin");
 }
 
 TEST(Timers, FireOnlyWhenMessagesAreHandledAndOnceWhenLate)
@@ -173,26 +172,6 @@ TEST(MessageLoop, QuitClosesTheMainWindowAndNoTimerMeansNoHang)
     ui.requestQuit();
     ui.run(g);
     EXPECT_TRUE(g.isClosed());
-}
-
-TEST(MemoryWait, WaitSleepsOnTheHandleAndFollowsTheTimers)
-{
-    MemoryBackend ui;
-    Timer t(ui, "t", 100);
-    int ticks = 0;
-    t.onTimer = [&] { ++ticks; };
-    t.setEnabled(true);
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    // Nothing is written: the wait times out at the timer and fires it.
-    ui.waitFor(fds[0]);
-    EXPECT_EQ(ticks, 1);
-    EXPECT_EQ(ui.virtualNow(), std::chrono::milliseconds(100));
-    ASSERT_EQ(::write(fds[1], "x", 1), 1);
-    ui.waitFor(fds[0]);  // returns at once: the handle is signalled
-    EXPECT_EQ(ticks, 1);
-    ::close(fds[0]);
-    ::close(fds[1]);
 }
 
 }  // namespace

@@ -8,25 +8,6 @@
 // Small file helpers shared by the POSIX settings-file, registry and file-system code.
 namespace talvorin::platform::posix_io {
 
-// Owns a file descriptor and closes it when it goes.
-class ScopedFd {
-public:
-    explicit ScopedFd(int fd = -1) : fd_(fd) {}
-    ScopedFd(ScopedFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    ScopedFd& operator=(ScopedFd&& other) noexcept;
-    ScopedFd(const ScopedFd&) = delete;
-    ScopedFd& operator=(const ScopedFd&) = delete;
-    ~ScopedFd();
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Closes now and reports whether the close succeeded (a late write error shows here).
-    bool close();
-
-private:
-    int fd_;
-};
-
 // The whole content of a regular file; nullopt when it cannot be opened or read, or is
 // no regular file (a FIFO or device is never waited for).
 std::optional<std::string> readWholeFile(const std::string& path);

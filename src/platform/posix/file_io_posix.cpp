@@ -1,4 +1,5 @@
 #include "platform/posix/file_io.h"
+#include "platform/posix/unique_fd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,31 +9,11 @@
 
 namespace talvorin::platform::posix_io {
 
-ScopedFd& ScopedFd::operator=(ScopedFd&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-ScopedFd::~ScopedFd() { close(); }
-
-bool ScopedFd::close()
-{
-    if (fd_ < 0) return true;
-    const int rc = ::close(fd_);
-    fd_ = -1;
-    return rc == 0;
-}
-
 std::optional<std::string> readWholeFile(const std::string& path)
 {
     // Non-blocking, so that a FIFO or a device put where a settings file belongs is
     // refused by the fstat below instead of holding the open until a writer comes.
-    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    posix::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) return std::nullopt;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;

@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/ascii.h"
 #include "platform/posix/file_io.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvorin::platform {
 
@@ -136,9 +137,9 @@ void appendLines(const std::string& path, const std::string& bytes)
     }
     // O_NOFOLLOW and O_NONBLOCK close the gap between the look above and the open: a link
     // or a FIFO put there meanwhile fails the open or the fstat below, and never blocks.
-    posix_io::ScopedFd fd(::open(target.c_str(),
-                                 O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY,
-                                 0666));
+    posix::UniqueFd fd(::open(target.c_str(),
+                              O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY,
+                              0666));
     if (!fd) failAppend(path, errno == ELOOP ? "it is a symbolic link, which is not followed"
                                               : posix_io::lastErrorText());
 
@@ -161,7 +162,7 @@ void appendLines(const std::string& path, const std::string& bytes)
         [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), st.st_size);
         failAppend(path, reason);
     }
-    if (!fd.close()) failAppend(path, posix_io::lastErrorText());
+    if (!posix::closeChecked(fd)) failAppend(path, posix_io::lastErrorText());
 }
 
 }  // namespace talvorin::platform

@@ -1,4 +1,5 @@
 #include "platform/host_lookup.h"
+#include "platform/posix/resolver_errors.h"
 
 #include <netdb.h>
 #include <netinet/in.h>

@@ -111,55 +111,62 @@ int openPidfd(pid_t pid)
 }
 
 // The name as the file system has it; relative names are made absolute, since the child
-// changes its directory before the exec.
-std::optional<std::string> executablePath(const std::string& program)
+// changes its directory before the exec. An errno value when there is no such file.
+std::optional<std::string> executablePath(const std::string& program, int& error)
 {
+    error = ENOENT;
     if (program.empty()) return std::nullopt;
     std::optional<std::string> resolved = resolvePath(program);
     if (!resolved) return std::nullopt;
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(*resolved, error);
-    if (error) return std::nullopt;
+    std::error_code failed;
+    std::filesystem::path absolute = std::filesystem::absolute(*resolved, failed);
+    if (failed) {
+        error = failed.value();
+        return std::nullopt;
+    }
     return absolute.string();
 }
+
+LaunchResult failedWith(int error) { return {nullptr, std::generic_category().message(error)}; }
 
 class Launcher final : public ProcessLauncher {
 public:
     explicit Launcher(bool pidfdFirst) : pidfdFirst_(pidfdFirst) {}
 
-    std::unique_ptr<ChildProcess> start(const std::string& program, const std::string& parameters,
-                                        const std::string& workingDirectory) override
+    LaunchResult start(const LaunchRequest& request) override
     {
         abandonedChildren().reap();
 
-        const std::optional<std::string> path = executablePath(program);
-        if (!path) return nullptr;
+        int error = 0;
+        const std::optional<std::string> path = executablePath(request.program, error);
+        if (!path) return failedWith(error);
         std::string directory;
-        if (!workingDirectory.empty())
-            directory = resolvePath(workingDirectory).value_or(workingDirectory);
+        if (!request.workingDirectory.empty())
+            directory = resolvePath(request.workingDirectory).value_or(request.workingDirectory);
 
-        std::vector<std::string> argv = splitCommandLine(parameters);
-        argv.insert(argv.begin(), program);
+        std::vector<std::string> argv = splitCommandLine(request.parameters);
+        argv.insert(argv.begin(), request.program);
 
         const SpawnResult spawned = spawnDetached(*path, argv, directory);
-        if (spawned.pid < 0) return nullptr;
+        if (spawned.pid < 0) return failedWith(spawned.error);
 
         if (pidfdFirst_) {
             UniqueFd pidfd(openPidfd(spawned.pid));
-            if (pidfd) return std::make_unique<PidfdChild>(spawned.pid, std::move(pidfd));
-            if (errno != ENOSYS) return abandon(spawned.pid);
+            if (pidfd) return {std::make_unique<PidfdChild>(spawned.pid, std::move(pidfd)), {}};
+            if (errno != ENOSYS) return abandon(spawned.pid, errno);
         }
+        errno = 0;
         std::optional<WatchedChild> watched = watchChild(spawned.pid);
-        if (!watched) return abandon(spawned.pid);
-        return std::make_unique<SigchldChild>(std::move(*watched));
+        if (!watched) return abandon(spawned.pid, errno);
+        return {std::make_unique<SigchldChild>(std::move(*watched)), {}};
     }
 
 private:
     // Out of descriptors or watch slots: the tool runs, but cannot be waited for.
-    static std::unique_ptr<ChildProcess> abandon(pid_t pid)
+    static LaunchResult abandon(pid_t pid, int error)
     {
         abandonedChildren().add(pid);
-        return nullptr;
+        return failedWith(error != 0 ? error : EAGAIN);  // all watch slots taken
     }
 
     bool pidfdFirst_;

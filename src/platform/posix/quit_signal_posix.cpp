@@ -1,4 +1,4 @@
-#include "platform/quit_signal.h"
+#include "platform/posix/quit_signal.h"
 
 #include <fcntl.h>
 #include <signal.h>

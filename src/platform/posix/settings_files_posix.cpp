@@ -15,6 +15,7 @@
 #include "platform/ini_text.h"
 #include "platform/paths.h"
 #include "platform/posix/file_io.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/system_info.h"
 
 namespace talvorin::platform {
@@ -38,26 +39,9 @@ std::optional<std::string> readText(const std::string& file)
     return posix_io::readWholeFile(*resolved);
 }
 
-// Removes the temporary file unless it was renamed into place.
-class TempFile {
-public:
-    explicit TempFile(std::string path) : path_(std::move(path)) {}
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile()
-    {
-        if (!kept_) ::unlink(path_.c_str());
-    }
-    const std::string& path() const { return path_; }
-    void keep() { kept_ = true; }
-
-private:
-    std::string path_;
-    bool kept_ = false;
-};
-
 // Creates a new file in the same folder, so the final rename cannot cross file systems.
-std::optional<std::pair<std::unique_ptr<TempFile>, posix_io::ScopedFd>> createTempBeside(
+// The temporary file is removed unless it was renamed into place.
+std::optional<std::pair<posix::RemovedFile, posix::UniqueFd>> createTempBeside(
     const std::string& target)
 {
     const std::size_t slash = target.rfind('/');
@@ -70,7 +54,7 @@ std::optional<std::pair<std::unique_ptr<TempFile>, posix_io::ScopedFd>> createTe
         // Owner only: a new file is the kit data file, which holds the administrator's
         // password; a file that existed gets its own mode back before the rename.
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) return std::make_pair(std::make_unique<TempFile>(name), posix_io::ScopedFd(fd));
+        if (fd >= 0) return std::make_pair(posix::RemovedFile(name), posix::UniqueFd(fd));
         if (errno != EEXIST) return std::nullopt;
     }
     return std::nullopt;
@@ -91,9 +75,9 @@ bool replaceFile(const std::string& target, const std::string& content, const st
             [[maybe_unused]] const int ignored = ::fchown(fd.get(), original->st_uid, original->st_gid);
         }
     }
-    if (::fsync(fd.get()) != 0 || !fd.close()) return false;
-    if (::rename(file->path().c_str(), target.c_str()) != 0) return false;
-    file->keep();
+    if (::fsync(fd.get()) != 0 || !posix::closeChecked(fd)) return false;
+    if (::rename(file.get().c_str(), target.c_str()) != 0) return false;
+    file.release();
     return true;
 }
 

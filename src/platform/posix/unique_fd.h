@@ -2,36 +2,40 @@
 
 #include <unistd.h>
 
-#include <utility>
+#include <string>
+
+#include "platform/unique_resource.h"
 
 namespace talvorin::platform::posix {
 
-// Owns one file descriptor and closes it when it goes.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept
-    {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release() { return std::exchange(fd_, -1); }
-    void reset(int fd = -1)
-    {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
+struct FdTraits {
+    using Handle = int;
+    static Handle invalid() noexcept { return -1; }
+    static void close(Handle fd) noexcept { ::close(fd); }
 };
+
+// Owns one file descriptor and closes it when it goes.
+using UniqueFd = UniqueResource<FdTraits>;
+
+// Closes the descriptor now and says whether the close succeeded: a late write error of
+// some file systems shows only here.
+inline bool closeChecked(UniqueFd& fd) { return !fd || ::close(fd.release()) == 0; }
+
+// A path that is removed (unlink) when it goes, unless released first: a temporary file
+// until it is renamed into place.
+struct UnlinkedPathTraits {
+    using Handle = std::string;
+    static Handle invalid() noexcept { return {}; }
+    static void close(const Handle& path) noexcept { ::unlink(path.c_str()); }
+};
+using RemovedFile = UniqueResource<UnlinkedPathTraits>;
+
+// A folder that is removed (rmdir: it must be empty by then) when it goes.
+struct RemovedFolderTraits {
+    using Handle = std::string;
+    static Handle invalid() noexcept { return {}; }
+    static void close(const Handle& path) noexcept { ::rmdir(path.c_str()); }
+};
+using RemovedFolder = UniqueResource<RemovedFolderTraits>;
 
 }  // namespace talvorin::platform::posix

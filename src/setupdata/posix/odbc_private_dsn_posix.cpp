@@ -100,55 +100,28 @@ void removeLeftoversOfDeadRuns(const std::string& parent)
     }
 }
 
-// A folder made by mkdtemp (mode 0700), removed when the object goes. Its name carries
-// the pid, so that a later run can tell a leftover of a dead one.
-class PrivateFolder {
-public:
-    PrivateFolder()
-    {
-        removeLeftoversOfDeadRuns(temporaryFolder());
-        std::string pattern =
-            temporaryFolder() + "/" + folderPrefix + std::to_string(::getpid()) + "-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw setupError("folder in " + temporaryFolder(), errno);
-        path_ = pattern;
-    }
-    ~PrivateFolder() { ::rmdir(path_.c_str()); }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
+// A folder made by mkdtemp (mode 0700), removed when the owner goes. Its name carries the
+// pid, so that a later run can tell a leftover of a dead one.
+platform::posix::RemovedFolder makePrivateFolder()
+{
+    removeLeftoversOfDeadRuns(temporaryFolder());
+    std::string pattern = temporaryFolder() + "/" + folderPrefix + std::to_string(::getpid()) + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw setupError("folder in " + temporaryFolder(), errno);
+    return platform::posix::RemovedFolder(pattern);
+}
 
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-// A file written whole at creation, removed when the object goes.
-class WrittenFile {
-public:
-    WrittenFile(std::string path, const std::string& text) : path_(std::move(path))
-    {
-        platform::posix::UniqueFd fd(
-            ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!fd)
-            throw setupError("file", errno);
-        const bool written = platform::posix_io::writeAll(fd.get(), text.data(), text.size());
-        const int writeError = errno;
-        if (!written || ::close(fd.release()) != 0) {
-            const int error = written ? errno : writeError;
-            ::unlink(path_.c_str());  // the destructor does not run for a failed constructor
-            throw setupError("file", error);
-        }
-    }
-    ~WrittenFile() { ::unlink(path_.c_str()); }
-    WrittenFile(const WrittenFile&) = delete;
-    WrittenFile& operator=(const WrittenFile&) = delete;
-
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+// A file written whole, removed when the owner goes (also when writing it failed).
+platform::posix::RemovedFile writeWholeFile(const std::string& path, const std::string& text)
+{
+    platform::posix::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd)
+        throw setupError("file", errno);
+    platform::posix::RemovedFile file(path);
+    if (!platform::posix_io::writeAll(fd.get(), text.data(), text.size()) || !platform::posix::closeChecked(fd))
+        throw setupError("file", errno);
+    return file;
+}
 
 // An environment variable set for the object's lifetime; the earlier value (or its absence)
 // comes back when it goes.
@@ -183,13 +156,15 @@ private:
 class PrivateOdbcDataSource::Parts {
 public:
     explicit Parts(const std::string& text)
-        : file_(folder_.path() + "/odbc.ini", text), variable_(iniVariable, file_.path())
+        : folder_(makePrivateFolder()),
+          file_(writeWholeFile(folder_.get() + "/odbc.ini", text)),
+          variable_(iniVariable, file_.get())
     {
     }
 
 private:
-    PrivateFolder folder_;
-    WrittenFile file_;
+    platform::posix::RemovedFolder folder_;
+    platform::posix::RemovedFile file_;
     VariableOverride variable_;
 };
 

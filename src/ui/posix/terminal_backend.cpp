@@ -1,4 +1,4 @@
-#include "ui/terminal_backend.h"
+#include "ui/posix/terminal_backend.h"
 
 #include <termios.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/quit_signal.h"
+#include "platform/posix/quit_signal.h"
 #include "platform/wait.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -153,7 +153,7 @@ bool TerminalBackend::readLine(std::string& line, bool secret)
     }
 }
 
-Answer TerminalBackend::messageBox(const MessageBox& box)
+Answer TerminalBackend::messageBox(const Box& box)
 {
     const Answer escape = escapeAnswer(box.buttons);
     if (!attended_) {

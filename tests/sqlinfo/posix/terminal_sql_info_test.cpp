@@ -1,8 +1,8 @@
 // The dialog on a terminal, with a scripted console.
 #include <deque>
 
-#include "sqlinfo/terminal_sql_info.h"
-#include "sqlinfo_fixture.h"
+#include "sqlinfo/posix/terminal_sql_info.h"
+#include "sqlinfo/sqlinfo_fixture.h"
 
 namespace talvorin::sqlinfo::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "sqlinfo/terminal_sql_info.h"
+#include "sqlinfo/posix/terminal_sql_info.h"
 
 #include <cstdio>
 #include <vector>

@@ -20,15 +20,15 @@
 #include "platform/ini_text.h"
 #include "platform/registry.h"
 #include "platform/settings_files.h"
-#include "temp_folder.h"
+#include "platform/file_helpers.h"
 
 namespace talvorin::platform {
 namespace {
 
+using talvorin::testing::ScopedEnv;
+using talvorin::testing::TempDir;
 using testing::fileMode;
 using testing::readBytes;
-using testing::ScopedEnv;
-using testing::TempFolder;
 using testing::writeBytes;
 
 // Opens a FIFO's writing end once `give up` has come, so a reader stuck in open() gets free
@@ -61,7 +61,7 @@ private:
 
 TEST(HostileFiles, AFifoAsSettingsOrRegistryFileReadsAsMissingWithoutBlocking)
 {
-    TempFolder folder;
+    TempDir folder;
     const std::string fifo = folder / "Orvo4.DAT";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     ScopedEnv registry("TALVORIN_REGISTRY", fifo.c_str());
@@ -80,25 +80,25 @@ TEST(HostileFiles, TheLogIsNeverALinkAFifoOrAFolder)
 {
     struct Case {
         const char* what;
-        void (*make)(const TempFolder&, const std::string& log);
+        void (*make)(const TempDir&, const std::string& log);
         const char* reason;
     };
     const Case cases[] = {
-        {"link to a file", [](const TempFolder& f, const std::string& log) {
+        {"link to a file", [](const TempDir& f, const std::string& log) {
              writeBytes(f / "other.txt", "other\r\n");
              std::filesystem::create_symlink(f / "other.txt", log);
          }, "symbolic link"},
-        {"dangling link", [](const TempFolder& f, const std::string& log) {
+        {"dangling link", [](const TempDir& f, const std::string& log) {
              std::filesystem::create_symlink(f / "created-by-the-log", log);
          }, "symbolic link"},
-        {"FIFO", [](const TempFolder&, const std::string& log) { ::mkfifo(log.c_str(), 0600); },
+        {"FIFO", [](const TempDir&, const std::string& log) { ::mkfifo(log.c_str(), 0600); },
          "not a regular file"},
-        {"folder", [](const TempFolder&, const std::string& log) { std::filesystem::create_directory(log); },
+        {"folder", [](const TempDir&, const std::string& log) { std::filesystem::create_directory(log); },
          "not a regular file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TempFolder folder;
+        TempDir folder;
         const std::string log = folder / "system.log";
         c.make(folder, log);
         FifoWatchdog watchdog(log);
@@ -117,7 +117,7 @@ TEST(HostileFiles, TheLogIsNeverALinkAFifoOrAFolder)
 
 TEST(HostileFiles, AnAppendCutShortByAFullDiskIsTakenBackWhole)
 {
-    TempFolder folder;
+    TempDir folder;
     const std::string log = folder / "system.log";
     writeBytes(log, "first line\r\n");
     // A file-size limit cuts a write short where it crosses the limit, as a full disk does.
@@ -141,7 +141,7 @@ TEST(HostileFiles, AnAppendCutShortByAFullDiskIsTakenBackWhole)
 
 TEST(HostileFiles, ANewSettingsFileIsTheOwnersAloneAnOldOneKeepsItsMode)
 {
-    TempFolder folder;
+    TempDir folder;
     const mode_t oldMask = ::umask(0);
     SettingsFiles& settings = systemSettingsFiles();
     settings.writeString(folder / "Orvo4.dat", "DB", "Password", "scrambled");

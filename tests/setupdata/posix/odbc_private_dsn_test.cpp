@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "odbc_test_env.h"
+#include "setupdata/odbc_test_env.h"
 
 namespace talvorin::setupdata {
 namespace {
 
 using testing::PrivateDataSourceWatch;
-using testing::ScopedVariable;
-using testing::variable;
+using testing::ScopedEnv;
+using testing::environmentVariable;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -96,7 +96,7 @@ TEST(PrivateOdbcDataSource, LivesInAPrivateFileNamedByOdbcIniOnlyWhileItExists)
     {
         PrivateOdbcDataSource source(freeTdsValues);
         name = source.name();
-        file = variable("ODBCINI").value_or("");
+        file = environmentVariable("ODBCINI").value_or("");
         const std::filesystem::path folder = std::filesystem::path(file).parent_path();
         EXPECT_EQ(folder.parent_path().string(), watch.folder());
         EXPECT_EQ(permissions(folder.string()), 0700u);
@@ -105,7 +105,7 @@ TEST(PrivateOdbcDataSource, LivesInAPrivateFileNamedByOdbcIniOnlyWhileItExists)
         EXPECT_EQ(watch.leftOver().size(), 2u);
     }
     EXPECT_LE(name.size(), 32u);  // SQLConnect's limit for a data source name
-    EXPECT_EQ(variable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
+    EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
     EXPECT_FALSE(std::filesystem::exists(file));
     EXPECT_TRUE(watch.leftOver().empty());
 }
@@ -113,14 +113,14 @@ TEST(PrivateOdbcDataSource, LivesInAPrivateFileNamedByOdbcIniOnlyWhileItExists)
 TEST(PrivateOdbcDataSource, EveryOneHasANameOfItsOwnAndAnUnsetOdbcIniStaysUnset)
 {
     PrivateDataSourceWatch watch;
-    ScopedVariable unset("ODBCINI", nullptr);
+    ScopedEnv unset("ODBCINI", nullptr);
     std::string first;
     {
         PrivateOdbcDataSource source(freeTdsValues);
         first = source.name();
-        ASSERT_TRUE(variable("ODBCINI").has_value());
+        ASSERT_TRUE(environmentVariable("ODBCINI").has_value());
     }
-    EXPECT_FALSE(variable("ODBCINI").has_value());
+    EXPECT_FALSE(environmentVariable("ODBCINI").has_value());
     PrivateOdbcDataSource second(freeTdsValues);
     // unixODBC keeps what it read under the name for a while, whatever the file.
     EXPECT_NE(second.name(), first);
@@ -133,9 +133,9 @@ TEST(PrivateOdbcDataSource, ARefusedValueOrAMissingTempFolderLeavesNothingBehind
     values[1].value = "host\nDriver=Evil";
     EXPECT_THROW(PrivateOdbcDataSource source(values), SqlError);
     EXPECT_TRUE(watch.leftOver().empty());
-    EXPECT_EQ(variable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
+    EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
 
-    ScopedVariable missing("TMPDIR", (watch.folder() + "/missing").c_str());
+    ScopedEnv missing("TMPDIR", (watch.folder() + "/missing").c_str());
     try {
         PrivateOdbcDataSource source(freeTdsValues);
         ADD_FAILURE() << "made a data source in a folder that does not exist";
@@ -144,7 +144,7 @@ TEST(PrivateOdbcDataSource, ARefusedValueOrAMissingTempFolderLeavesNothingBehind
         EXPECT_THAT(error.what(), HasSubstr("missing"));
     }
     EXPECT_TRUE(watch.leftOver().empty());
-    EXPECT_EQ(variable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
+    EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
 }
 
 TEST(PrivateOdbcDataSource, RemovesWhatARunKilledDuringItsConnectLeftBehind)

@@ -9,8 +9,8 @@
 #include "platform/program_path.h"
 #include "setupdata/odbc_sql_server.h"
 #include "sqlinfo/sql_info.h"
-#include "sqlinfo/terminal_sql_info.h"
-#include "ui/terminal_backend.h"
+#include "sqlinfo/posix/terminal_sql_info.h"
+#include "ui/posix/terminal_backend.h"
 
 int main(int argc, char** argv)
 {

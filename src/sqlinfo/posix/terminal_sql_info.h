@@ -3,7 +3,7 @@
 #include <string>
 
 #include "sqlinfo/sql_info.h"
-#include "ui/terminal_backend.h"
+#include "ui/posix/terminal_backend.h"
 
 namespace talvorin::sqlinfo {
 

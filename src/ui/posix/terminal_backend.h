@@ -27,7 +27,7 @@ public:
     void processMessages() override;
     void waitFor(platform::WaitHandle handle) override;
     bool quitRequested() const override;
-    Answer messageBox(const MessageBox& box) override;
+    Answer messageBox(const Box& box) override;
     ModalResult showModal(Form& form) override;
     void run(Form& mainForm) override;
     void setCursor(Cursor) override {}

@@ -1,5 +1,3 @@
-#ifndef _WIN32
-
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +17,8 @@
 #include "platform/posix/process_posix.h"
 #include "platform/process.h"
 #include "support/kit_tool_journal.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace talvorin::platform {
 namespace {
@@ -29,42 +29,8 @@ using namespace std::chrono_literals;
 // Only keeps a broken test from hanging; nothing is asserted about how long things take.
 constexpr int kPatienceMs = 60'000;
 
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "talvorin-proc-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = fs::canonical(pattern);
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-class ScopedEnv {
-public:
-    ScopedEnv(std::string name, const std::string& value) : name_(std::move(name))
-    {
-        if (const char* old = std::getenv(name_.c_str())) old_ = old;
-        ::setenv(name_.c_str(), value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-        else ::unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
+using talvorin::testing::ScopedEnv;
+using talvorin::testing::TempDir;
 
 bool endsWithin(const ChildProcess& child, int timeoutMs)
 {
@@ -120,13 +86,19 @@ protected:
 
     std::string tool(const char* name) const { return (kitDir_ / name).string(); }
 
+    std::unique_ptr<ChildProcess> start(const std::string& program, const std::string& parameters,
+                                        const std::string& workingDirectory = "")
+    {
+        return launcher().start({program, parameters, workingDirectory}).child;
+    }
+
     std::vector<KitToolRun> runs() const { return readKitToolJournal(journal_.string()); }
 
     // Starts the tool, waits for it, and returns its exit code.
     std::optional<int> run(const std::string& program, const std::string& parameters,
                            const std::string& workingDirectory = "")
     {
-        std::unique_ptr<ChildProcess> child = launcher().start(program, parameters, workingDirectory);
+        std::unique_ptr<ChildProcess> child = start(program, parameters, workingDirectory);
         if (!child) return std::nullopt;
         return waitForExit(*child);
     }
@@ -224,7 +196,7 @@ TEST_P(ProcessTest, ToolSeesOnlyDevNullForItsStandardFiles)
               (std::vector<std::string>{"0=/dev/null", "1=/dev/null", "2=/dev/null"}));
 }
 
-TEST_P(ProcessTest, ProgramThatCannotBeStartedGivesNull)
+TEST_P(ProcessTest, ProgramThatCannotBeStartedGivesNullAndTheSystemsReason)
 {
     const fs::path plain = dir_.path() / "plain.exe";
     std::ofstream(plain) << "not a program\n";
@@ -232,20 +204,39 @@ TEST_P(ProcessTest, ProgramThatCannotBeStartedGivesNull)
     std::ofstream(garbage) << "\x7f" "ELF but not really";
     fs::permissions(garbage, fs::perms::owner_all);
 
-    EXPECT_EQ(launcher().start((dir_.path() / "missing.exe").string(), " -q", ""), nullptr);
-    EXPECT_EQ(launcher().start("", " -q", ""), nullptr);
-    EXPECT_EQ(launcher().start(plain.string(), " -q", ""), nullptr) << "not executable";
-    EXPECT_EQ(launcher().start(garbage.string(), " -q", ""), nullptr) << "exec refuses it";
-    EXPECT_EQ(launcher().start(kitDir_.string(), " -q", ""), nullptr) << "a folder";
-    EXPECT_EQ(launcher().start(tool("osql.exe"), " -q", (dir_.path() / "nowhere").string()), nullptr)
-        << "missing working directory";
+    struct Case {
+        const char* what;
+        std::string program, workingDirectory;
+        int error;
+    };
+    const Case cases[] = {
+        {"missing", (dir_.path() / "missing.exe").string(), "", ENOENT},
+        {"no name", "", "", ENOENT},
+        {"not executable", plain.string(), "", EACCES},
+        {"exec refuses it", garbage.string(), "", ENOEXEC},
+        {"a folder", kitDir_.string(), "", EACCES},
+        {"missing working directory", tool("osql.exe"), (dir_.path() / "nowhere").string(), ENOENT},
+    };
+    for (const Case& c : cases) {
+        const LaunchResult result = launcher().start({c.program, " -q", c.workingDirectory});
+        EXPECT_EQ(result.child, nullptr) << c.what;
+        EXPECT_EQ(result.failure, std::generic_category().message(c.error)) << c.what;
+    }
     EXPECT_TRUE(runs().empty());
+}
+
+TEST_P(ProcessTest, StartedProgramHasNoFailure)
+{
+    const LaunchResult result = launcher().start({tool("osql.exe"), " -q", "", kNoWindow});
+    ASSERT_NE(result.child, nullptr);
+    EXPECT_EQ(result.failure, "");
+    EXPECT_EQ(waitForExit(*result.child), 0);
 }
 
 TEST_P(ProcessTest, EndSignalComesWhenTheChildEndsAndNotBefore)
 {
     const ScopedEnv sleep("KIT_TOOL_SLEEP_MS", "600000");
-    std::unique_ptr<ChildProcess> child = launcher().start(tool("osql.exe"), " -q", "");
+    std::unique_ptr<ChildProcess> child = start(tool("osql.exe"), " -q");
     ASSERT_NE(child, nullptr);
     const pid_t pid = startedPid(1);
     ASSERT_GT(pid, 0);
@@ -266,7 +257,7 @@ TEST_P(ProcessTest, ReleasedChildRunsOnAndIsReapedAfterItEnds)
     std::unique_ptr<ChildProcess> child;
     {
         const ScopedEnv sleep("KIT_TOOL_SLEEP_MS", "600000");
-        child = launcher().start(tool("osql.exe"), " -q", "");
+        child = start(tool("osql.exe"), " -q");
     }
     ASSERT_NE(child, nullptr);
     const pid_t pid = startedPid(1);
@@ -285,5 +276,3 @@ TEST_P(ProcessTest, ReleasedChildRunsOnAndIsReapedAfterItEnds)
 
 }  // namespace
 }  // namespace talvorin::platform
-
-#endif  // _WIN32

@@ -3,12 +3,10 @@
 #include <csignal>
 #include <cstdlib>
 
-#ifndef _WIN32
 #include <signal.h>
 #include <unistd.h>
-#endif
 
-#include "platform/quit_signal.h"
+#include "platform/posix/quit_signal.h"
 #include "platform/wait.h"
 
 namespace talvorin::platform {
@@ -47,7 +45,6 @@ TEST_F(QuitSignalTest, HandleStaysSignalledAfterRepeatedRequests)
                 ::testing::ExitedWithCode(kRequested), "");
 }
 
-#ifndef _WIN32
 class QuitSignalFromOutsideTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
@@ -66,7 +63,6 @@ INSTANTIATE_TEST_SUITE_P(Signals, QuitSignalFromOutsideTest, ::testing::Values(S
                                     : info.param == SIGINT ? "SIGINT"
                                                            : "SIGHUP";
                          });
-#endif
 
 }  // namespace
 }  // namespace talvorin::platform

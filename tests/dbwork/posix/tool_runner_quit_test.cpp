@@ -1,0 +1,47 @@
+// A quit in the middle of a tool's run: the tool goes on by itself (seen and ended here
+// through its process id).
+#include <signal.h>
+
+#include "dbwork/database_steps.h"
+#include "dbwork/step_fixture.h"
+#include "dbwork/tool_runner.h"
+
+namespace talvorin::testing {
+namespace {
+
+class ToolRunnerQuit : public StepFixture {};
+
+TEST_F(ToolRunnerQuit, QuitRequestLeavesTheToolRunningAndStartsNothingMore)
+{
+    toolSleep.set("3000");
+    ui.onWait = [&] { ui.requestQuit(); };
+    EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, " first", ""),
+              dbwork::kStillActive);
+    const auto r = awaitRuns(1);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(::kill(static_cast<pid_t>(r[0].pid), 0), 0) << "the tool goes on by itself";
+    ::kill(static_cast<pid_t>(r[0].pid), SIGKILL);
+
+    EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, " second", ""),
+              dbwork::kStillActive);
+    EXPECT_EQ(runs().size(), 1u) << "nothing is started after the quit";
+}
+
+TEST_F(ToolRunnerQuit, QuitDuringAListFailsEveryRemainingEntryAtOnce)
+{
+    installTool("osql.exe");
+    placeScripts({"a.sql", "b.sql", "c.sql"});
+    setupFile("[SCRIPT_2005]\r\n1=a.sql\r\n2=b.sql\r\n[SCRIPT_2008_ADDITIONAL]\r\n1=c.sql\r\n");
+    toolSleep.set("3000");
+    ui.onWait = [&] { ui.requestQuit(); };
+    auto ctx = context();
+    EXPECT_FALSE(dbwork::CreateDatabases(ctx, in));
+    EXPECT_EQ(log.lines.back(), "Error creating database.[sqlcmd failed] c.sql");
+    EXPECT_EQ(log.lines[log.lines.size() - 2], "Error creating database.[sqlcmd failed] a.sql");
+    const auto r = awaitRuns(1);
+    ASSERT_EQ(r.size(), 1u);
+    ::kill(static_cast<pid_t>(r[0].pid), SIGKILL);
+}
+
+}  // namespace
+}  // namespace talvorin::testing
