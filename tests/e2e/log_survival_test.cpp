@@ -6,7 +6,11 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -116,6 +120,65 @@ TEST(LogSurvival, TwoHundredKillsAtRandomMomentsChangeNoEarlierLineAndCutNone)
         EXPECT_EQ(box->dataSourceFolders(), 0u);
         EXPECT_TRUE(onlyWholeLogLines(readFile(box->logPath())));
     }
+}
+
+// A small tmpfs of its own, unmounted when it goes.
+class SmallTmpfs {
+public:
+    explicit SmallTmpfs(const std::string& where) : where_(where)
+    {
+        std::filesystem::create_directories(where);
+        mounted_ = ::mount("tmpfs", where.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k,mode=0755") == 0;
+        error_ = errno;
+    }
+    ~SmallTmpfs()
+    {
+        if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
+    }
+    SmallTmpfs(const SmallTmpfs&) = delete;
+    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+    bool mounted() const { return mounted_; }
+    std::string error() const { return std::strerror(error_); }
+
+private:
+    std::string where_;
+    bool mounted_ = false;
+    int error_ = 0;
+};
+
+TEST(LogSurvival, ADiskThatFillsDuringTheRunLeavesOnlyWholeLines)
+{
+    Sandbox box;
+    const std::string windows = box.dir / "full/WINDOWS";
+    SmallTmpfs disk(box.dir / "full");
+    if (!disk.mounted())
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << disk.error()
+                     << "; it needs root and CAP_SYS_ADMIN): the full-disk test is skipped";
+    SqlDouble server(SqlDoubleOptions().account("sa", "Secret1").job(kJobs[0]));
+    box.winDir = windows;
+    box.kitDir = windows + "/MigKit4/";
+    std::filesystem::create_directories(box.kitDir);
+    std::filesystem::create_symlink(KIT_TOOL_STANDIN, box.kitDir + "osql.exe");
+    std::filesystem::create_symlink(KIT_TOOL_STANDIN, box.kitDir + "bcp.exe");
+    box.kitData("sa", "Secret1", SqlDouble::address(), std::to_string(server.port()));
+    // Whole lines filling most of a page, and no page free after it: the run fills the rest.
+    std::string earlier;
+    while (earlier.size() < 3000) earlier += "EARLIER 2026-01-01 00:00:00 an earlier run's line\r\n";
+    writeFile(box.logPath(), earlier);
+    {
+        std::ofstream filler(box.dir / "full/filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), block.size())) {}
+    }
+
+    const ProgramResult result = box.run();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_THAT(result.standardError, HasSubstr("No space left on device"));
+    const std::string after = readFile(box.logPath());
+    EXPECT_EQ(after.compare(0, earlier.size(), earlier), 0) << "an earlier line changed";
+    std::string bad;
+    EXPECT_TRUE(onlyWholeLogLines(after, &bad)) << "[" << bad << "]";
+    EXPECT_GT(after.size(), earlier.size()) << "the disk filled before the run wrote anything";
 }
 
 }  // namespace
