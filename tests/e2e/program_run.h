@@ -10,6 +10,7 @@ namespace talvorin::testing {
 struct ProgramResult {
     int exitCode = -1;        // -1: did not end in time and was killed; 128 + n: signal n
     std::string standardError;
+    std::string standardOutput;  // only with RunOptions::keepStandardOutput
     long peakMemoryKb = 0;    // the program's largest resident set
 };
 
@@ -19,6 +20,8 @@ struct RunOptions {
     std::function<bool()> terminateWhen;
     // Standard error is a pipe whose reading end is already closed.
     bool standardErrorReaderGone = false;
+    // Standard output to a file (not a terminal still) instead of /dev/null.
+    bool keepStandardOutput = false;
     // SIGKILL this long after the start (none when negative).
     long killAfterMicroseconds = -1;
 };

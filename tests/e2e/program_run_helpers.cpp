@@ -31,6 +31,7 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
 {
     TempDir scratch;
     const std::string errFile = scratch.str() + "/stderr";
+    const std::string outFile = options.keepStandardOutput ? scratch.str() + "/stdout" : "/dev/null";
     int errPipe[2] = {-1, -1};
     if (options.standardErrorReaderGone && ::pipe(errPipe) != 0) return {};
 
@@ -55,7 +56,7 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open("/dev/null", O_WRONLY);
+        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = errPipe[1];
         if (err < 0) err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         else ::close(errPipe[0]);
@@ -100,6 +101,7 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
         std::this_thread::sleep_for(pause);
     }
     result.standardError = readFile(errFile);
+    if (options.keepStandardOutput) result.standardOutput = readFile(outFile);
     return result;
 }
 
