@@ -3,8 +3,12 @@
 #include <string>
 
 #include "dbwork/step_context.h"
+#include "dbwork/step_tool.h"
 
 namespace talvorin::dbwork {
+
+// Every step throws RunInterrupted once a quit has been requested, instead of starting its
+// next tool (see step_tool.h).
 
 // Removes the old agent jobs, then runs the creation scripts of "SCRIPT_2005" and
 // "SCRIPT_2008_ADDITIONAL". True when no script run failed.

@@ -155,6 +155,61 @@ TEST_F(SetupRun, FailedStructureUpgradeLoadsNoCodeTables)
                                     "Process completed with errors, application will be closed"}))));
 }
 
+struct QuitCase {
+    const char* name;
+    const char* installType;
+    const char* version;      // of the installed release
+    const char* runningTool;  // the entry whose tool is running when the quit comes
+    std::vector<std::string> lines;
+};
+
+void PrintTo(const QuitCase& c, std::ostream* os) { *os << c.name; }
+
+// A quit request cannot be taken back, so each case has a run of its own.
+class QuitDuringRun : public RunFixture, public ::testing::WithParamInterface<QuitCase> {};
+
+TEST_P(QuitDuringRun, IsLoggedAsAnInterruptionAndStartsNothingMore)
+{
+    const QuitCase& c = GetParam();
+    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    placeScripts({"a.sql", "b.sql", "u1.sql"});
+    writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n2=b.sql\r\n[SCRIPT_2008_ADDITIONAL]\r\n1=a.sql\r\n"
+                   "[UPD_2005]\r\n1=u1.sql\r\n[CODE_TABLE]\r\n1=T1\r\n"
+                   "[CODE_TABLE_UPGRADE_REPAIR]\r\n1=T8\r\n2=T9\r\n");
+    registry.keys["\\SOFTWARE\\QUORVANTA\\ORVO3"] = {{"Version", c.version}};
+    tools.neverEnds = c.runningTool;
+    ui.onWait = [this] { ui.requestQuit(); };
+    const auto p = params("301", c.installType);
+    EXPECT_THAT(run(p), ElementsAreArray(framed(concat(
+                            concat(startLines(p), c.lines),
+                            {"Process interrupted by a quit request, application will be closed"}))));
+    ASSERT_FALSE(tools.starts.empty());
+    EXPECT_NE(tools.starts.back().parameters.find(c.runningTool), std::string::npos)
+        << "nothing is started after the quit";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, QuitDuringRun,
+    ::testing::Values(
+        QuitCase{"FirstInstallation", "1", "", "b.sql",
+                 {"Start creating database", kJobsDeleted[0], kJobsDeleted[1], kJobsDeleted[2],
+                  "Execute a.sql successfully", "Interrupted by a quit request: osql.exe was left running for b.sql"}},
+        QuitCase{"UpgradeRepair", "2", "3.0", "T8",
+                 {"Upgrade repair from 3.0", "Start modify table structures.", "Execute u1.sql successfully",
+                  "Table structures modified successfully.",
+                  "Interrupted by a quit request: bcp.exe was left running for T8"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SetupRun, QuitWhileTheDialogIsOpenEndsTheRunAsInterrupted)
+{
+    ui.dialogScripts.push_back([this](ui::Form&) { ui.requestQuit(); });
+    const auto p = params("301", "1");
+    EXPECT_THAT(run(p), ElementsAreArray(framed(concat(
+                            startLines(p), {"Get SQL Server Info",
+                                            "Process interrupted by a quit request, application will be closed"}))));
+    EXPECT_TRUE(sql.connects.empty());
+}
+
 TEST_F(SetupRun, ConnectionFailureIsLoggedShownAndEndsTheRun)
 {
     writeKitData("sa", "pw", "10.0.0.1", "1433");

@@ -40,6 +40,7 @@ TEST_F(KitToolJournalTest, RecordsSurviveAnyBytesInTheirValues)
     first.workingDirectory = "/tmp/with blank\nand line";
     first.pid = 4242;
     first.openFiles = {"0=/dev/null"};
+    first.commandLine = "\"C:\\kit\\bcp.exe\" \"a b\" \n\"\"";
     KitToolRun second;
     second.program = "osql.exe";
     write(formatKitToolRun(first) + formatKitToolRun(second));
@@ -51,8 +52,10 @@ TEST_F(KitToolJournalTest, RecordsSurviveAnyBytesInTheirValues)
     EXPECT_EQ(runs[0].workingDirectory, first.workingDirectory);
     EXPECT_EQ(runs[0].pid, 4242);
     EXPECT_EQ(runs[0].openFiles, first.openFiles);
+    EXPECT_EQ(runs[0].commandLine, first.commandLine);
     EXPECT_EQ(runs[1].program, "osql.exe");
     EXPECT_TRUE(runs[1].args.empty());
+    EXPECT_FALSE(runs[1].commandLine.has_value());
 }
 
 TEST_F(KitToolJournalTest, MissingJournalHasNoRuns)

@@ -182,11 +182,15 @@ public:
     // The first rule whose key occurs in the parameters decides the exit code; else 0.
     std::vector<std::pair<std::string, int>> exitCodes;
     bool cannotStart = false;
+    // A tool whose parameters hold this runs until nobody waits for it any more.
+    std::string neverEnds;
 
     platform::LaunchResult start(const platform::LaunchRequest& request) override
     {
         starts.push_back(request);
         if (cannotStart) return {nullptr, "The system cannot find the file specified."};
+        if (!neverEnds.empty() && request.parameters.find(neverEnds) != std::string::npos)
+            return {std::make_unique<Running>(), {}};
         int code = 0;
         for (const auto& [key, value] : exitCodes)
             if (request.parameters.find(key) != std::string::npos) {
@@ -197,6 +201,11 @@ public:
     }
 
 private:
+    class Running : public platform::ChildProcess {
+    public:
+        std::optional<int> exitCode() override { return std::nullopt; }
+        platform::WaitHandle endSignal() const override { return platform::kNoWaitHandle; }
+    };
     class Ended : public platform::ChildProcess {
     public:
         explicit Ended(int code) : code_(code) {}

@@ -8,6 +8,7 @@
 //   program <n>:<n bytes>\n     the base name of argv[0]
 //   cwd <n>:<n bytes>\n         the working directory
 //   pid <n>:<n bytes>\n         the process id, in decimal
+//   cmdline <n>:<n bytes>\n     Windows only: the command line exactly as received
 //   arg <n>:<n bytes>\n         one per argument after argv[0], in order
 //   fd <n>:<n bytes>\n          one per descriptor open at start: "<fd>=<target>"
 //   end\n
@@ -15,6 +16,7 @@
 // <n> is the decimal byte count of the value that follows the colon, so values may hold
 // blanks, quotes, backslashes, line breaks or any other byte.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,8 @@ struct KitToolRun {
     std::vector<std::string> args;
     std::string workingDirectory;
     long pid = 0;
-    std::vector<std::string> openFiles;  // "0=/dev/null", "1=/dev/null", ...
+    std::vector<std::string> openFiles;  // "0=/dev/null", "1=/dev/null", ... (POSIX)
+    std::optional<std::string> commandLine;  // GetCommandLineA() (Windows)
 };
 
 // Every record of the journal, oldest first; empty when the file does not exist. Throws
@@ -45,6 +48,7 @@ inline std::string formatKitToolRun(const KitToolRun& run)
     field("program", run.program);
     field("cwd", run.workingDirectory);
     field("pid", std::to_string(run.pid));
+    if (run.commandLine) field("cmdline", *run.commandLine);
     for (const std::string& arg : run.args) field("arg", arg);
     for (const std::string& file : run.openFiles) field("fd", file);
     out += "end\n";

@@ -94,6 +94,7 @@ std::vector<KitToolRun> readKitToolJournal(const std::string& path)
             else if (name == "pid") run.pid = parsePid(reader, value);
             else if (name == "arg") run.args.push_back(value);
             else if (name == "fd") run.openFiles.push_back(value);
+            else if (name == "cmdline") run.commandLine = value;
             else reader.fail("unknown field " + name);
         }
         runs.push_back(std::move(run));

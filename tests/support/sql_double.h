@@ -85,6 +85,9 @@ struct SqlDoubleOptions {
     double lifetimeSeconds = 300;            // it stops by itself after this, whatever happens
 };
 
+// The double's command-line options for these settings (all but its port and files).
+std::vector<std::string> doubleOptions(const SqlDoubleOptions& options);
+
 class SqlDouble {
 public:
     // Starts the double and waits (at most 15 s) until it listens. Throws std::runtime_error

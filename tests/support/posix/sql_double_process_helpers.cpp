@@ -93,13 +93,6 @@ std::string readFile(const std::string& path)
     return text.str();
 }
 
-std::string formatNumber(double value)
-{
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
 }  // namespace
 
 SqlDouble::SqlDouble(const SqlDoubleOptions& options) : files_(std::make_unique<Files>())
@@ -107,18 +100,9 @@ SqlDouble::SqlDouble(const SqlDoubleOptions& options) : files_(std::make_unique<
     const std::string portFile = files_->path + "/port";
     journalPath_ = files_->path + "/journal.jsonl";
     std::vector<std::string> args = {"python3", defaultScript(), "--port", "0", "--port-file", portFile,
-                                     "--journal", journalPath_, "--lifetime",
-                                     formatNumber(options.lifetimeSeconds)};
-    for (const auto& [user, password] : options.accounts)
-        args.insert(args.end(), {"--account", user + ":" + password});
-    for (const auto& name : options.databases)
-        args.insert(args.end(), {"--database", name});
-    for (const auto& name : options.jobs)
-        args.insert(args.end(), {"--job", name});
-    if (options.editionText)
-        args.insert(args.end(), {"--edition", *options.editionText});
-    for (const auto& fault : options.faults)
-        args.insert(args.end(), {"--fault", fault});
+                                     "--journal", journalPath_};
+    const std::vector<std::string> rest = doubleOptions(options);
+    args.insert(args.end(), rest.begin(), rest.end());
     process_ = std::make_unique<Process>(args);
 
     // The double writes the port file in one rename once it listens.
@@ -138,37 +122,5 @@ SqlDouble::SqlDouble(const SqlDoubleOptions& options) : files_(std::make_unique<
 }
 
 SqlDouble::~SqlDouble() = default;
-
-std::vector<JsonValue> SqlDouble::journal() const
-{
-    const std::string text = readFile(journalPath_);
-    std::vector<JsonValue> entries;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        if (end > start)
-            entries.push_back(JsonValue::parse(text.substr(start, end - start)));
-    return entries;
-}
-
-std::vector<JsonValue> SqlDouble::events(const std::string& name) const
-{
-    std::vector<JsonValue> found;
-    for (auto& entry : journal())
-        if (entry["event"].string() == name)
-            found.push_back(std::move(entry));
-    return found;
-}
-
-std::vector<JsonValue> SqlDouble::waitForEvents(const std::string& name, std::size_t count,
-                                                std::chrono::milliseconds timeout) const
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        auto found = events(name);
-        if (found.size() >= count || std::chrono::steady_clock::now() >= deadline)
-            return found;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
 
 }  // namespace talvorin::testing

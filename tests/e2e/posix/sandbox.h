@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "program_run.h"
+#include "e2e/posix/program_run_posix.h"
 #include "setupdata/scramble.h"
 #include "support/fakes.h"
 
@@ -82,9 +82,5 @@ struct Sandbox {
         return n;
     }
 };
-
-// Whether the text is nothing but whole lines, each ended by CR LF: a banner rule, a banner
-// text or a time-stamped event line.
-bool onlyWholeLogLines(const std::string& logText, std::string* firstBad = nullptr);
 
 }  // namespace talvorin::testing

@@ -1,7 +1,7 @@
 // The one line that names a setup file or osql.exe the run cannot use.
 #include <functional>
 
-#include "step_fixture.h"
+#include "dbwork/step_fixture.h"
 
 namespace talvorin::testing {
 namespace {

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "program_run.h"
+#include "e2e/program_run.h"
 #include "setupdata/scramble.h"
 #include "support/fakes.h"
 #include "support/kit_tool_journal.h"

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Runs a command inside a private, throw-away Wine prefix with a display of its own:
+#
+#   bash scripts/wine-prefix.sh ctest --preset windows-x64
+#
+# The prefix (64-bit, in $TMPDIR) is created with wineboot, gets the settings the tests need,
+# and is removed with everything in it at the end, however the command ends. One wineserver
+# stays up for the whole command, so the Windows programs it starts do not each pay for
+# starting one. The command's exit code is this script's exit code.
+set -euo pipefail
+
+if (($# == 0)); then
+  echo "usage: $0 COMMAND [ARGUMENT...]" >&2
+  exit 2
+fi
+
+wine64=/usr/lib/wine/wine64
+for tool in "$wine64" wineserver Xvfb; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$0: $tool is missing (bash scripts/install-deps.sh installs it)" >&2
+    exit 2
+  fi
+done
+
+prefix="$(mktemp -d "${TMPDIR:-/tmp}/talvorin-wine-XXXXXX")"
+xvfb_pid=""
+cleanup() {
+  local rc=$?
+  # -k kills the prefix's processes and its server; -w waits until the server has gone, so
+  # nothing writes into the folder while it is removed.
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
+  if [[ -n "$xvfb_pid" ]]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$prefix"
+  exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+# No Mono or Gecko: nothing here needs them, and wineboot would offer to download them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# A display: creating a window fails without one. Xvfb picks a free display number itself.
+display_file="$prefix.display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [[ -s "$display_file" ]] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [[ ! -s "$display_file" ]]; then
+  echo "$0: Xvfb did not start" >&2
+  rm -f "$display_file"
+  exit 2
+fi
+export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
+rm -f "$display_file"
+
+wineserver -p
+# Without wine32 wineboot reports that it cannot open syswow64\rundll32.exe: harmless.
+"$wine64" wineboot -i >/dev/null 2>&1 || true
+if [[ ! -d "$prefix/drive_c/windows/system32" ]]; then
+  echo "$0: wineboot did not create the prefix $prefix" >&2
+  exit 2
+fi
+
+# A crash ends the program instead of opening winedbg, which would wait for ever. Wine's
+# virtual desktop gives windows a frame and spares every hide or destroy a wait of about two
+# seconds that Wine makes without a window manager.
+settings="$(mktemp "$prefix/drive_c/settings-XXXXXX.reg")"
+cat >"$settings" <<'REG'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Auto"="1"
+"Debugger"="false"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+REG
+"$wine64" regedit /S "$settings"
+rm -f "$settings"
+
+set +e
+"$@"
+rc=$?
+set -e
+exit "$rc"

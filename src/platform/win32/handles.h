@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/unique_resource.h"
+#include "platform/win32/windows_api.h"
+
+// Owners of the Windows handles this program opens.
+namespace talvorin::platform::win32 {
+
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle h) noexcept { ::CloseHandle(h); }
+};
+// A process, event or other kernel object (null when none; CreateFile's
+// INVALID_HANDLE_VALUE is turned into null by its caller).
+using UniqueHandle = UniqueResource<KernelHandleTraits>;
+
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
+
+struct WindowTraits {
+    using Handle = HWND;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle h) noexcept { ::DestroyWindow(h); }
+};
+using UniqueWindow = UniqueResource<WindowTraits>;
+
+// The system's text for an error code (GetLastError, a registry result), without the
+// line break Windows ends it with; the number when the system has no text for it.
+std::string errorText(DWORD code);
+
+}  // namespace talvorin::platform::win32

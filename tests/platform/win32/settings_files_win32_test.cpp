@@ -1,0 +1,116 @@
+// The settings files through the system's own profile functions.
+#include "platform/settings_files.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/win32/windows_api.h"
+#include "support/temp_dir.h"
+
+namespace talvorin::platform {
+namespace {
+
+using ::testing::ElementsAre;
+
+class Win32SettingsFiles : public ::testing::Test {
+protected:
+    std::string file(const std::string& name, const std::string& bytes)
+    {
+        const std::string path = folder.make(name);
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    static std::string bytesOf(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+
+    testing::TempDir folder;
+    SettingsFiles& settings = systemSettingsFiles();
+};
+
+TEST_F(Win32SettingsFiles, ReadsValuesAsTheSystemTrimsAndCutsThem)
+{
+    const std::string path = file("Orvo4.DAT", "[DB]\r\nUser = \"sa\" \r\nLong=" + std::string(3000, 'x') +
+                                                   "\r\n[OPTIONS]\r\nInstallMode= 2 \r\nDBServerLoc=x\r\n");
+    EXPECT_EQ(settings.readString(path, "db", "user", ""), "sa");
+    EXPECT_EQ(settings.readString(path, "DB", "Long", ""), std::string(2047, 'x'));
+    EXPECT_EQ(settings.readString(path, "DB", "Missing", "fallback"), "fallback");
+    EXPECT_EQ(settings.readString(folder.path().string() + "\\none.ini", "DB", "User", "d"), "d");
+    EXPECT_EQ(settings.readInt(path, "OPTIONS", "InstallMode", 0), 2);
+    EXPECT_EQ(settings.readInt(path, "OPTIONS", "DBServerLoc", 5), 0);
+    EXPECT_EQ(settings.readInt(path, "OPTIONS", "Missing", 5), 5);
+    // Names are matched without regard to case, the file's name too.
+    EXPECT_EQ(settings.readString(folder.path().string() + "\\orvo4.dat", "DB", "USER", ""), "sa");
+}
+
+TEST_F(Win32SettingsFiles, ListsKeyNamesInFileOrderUpToAnEmptyName)
+{
+    const std::string path = file("Setup.ini", "[SCRIPT_2005]\r\n2=b.sql\r\n1=a.sql\r\n2=c.sql\r\n=x\r\n3=d.sql\r\n");
+    // An empty name ends the list the system gives, so what follows it is not seen.
+    EXPECT_THAT(settings.readKeyNames(path, "SCRIPT_2005"), ElementsAre("2", "1", "2"));
+    EXPECT_THAT(settings.readSectionValues(path, "SCRIPT_2005"), ElementsAre("b.sql", "a.sql", "b.sql"));
+    EXPECT_TRUE(settings.readKeyNames(path, "CODE_TABLE").empty());
+}
+
+TEST_F(Win32SettingsFiles, LeavesOutTheNameTheListBufferCutShort)
+{
+    std::string text = "[S]\r\n";
+    std::size_t listed = 0;
+    // Names of 9 bytes with their NUL: the 16384-byte buffer holds 1820 whole ones.
+    for (int i = 0; i < 2000; ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "key%05d", i);
+        text += std::string(key) + "=v\r\n";
+    }
+    const auto names = settings.readKeyNames(file("many.ini", text), "S");
+    ASSERT_FALSE(names.empty());
+    for (const std::string& name : names) listed += name.size() + 1;
+    EXPECT_LE(listed + 1, 16384u);
+    EXPECT_EQ(names.back().size(), 8u) << "a cut name was listed: " << names.back();
+}
+
+TEST_F(Win32SettingsFiles, WritesAndKeepsEverythingElse)
+{
+    const std::string path = file("Orvo4.dat", "; kit\r\n[OPTIONS]\r\nInstallMode=2\r\n");
+    settings.writeString(path, "DB", "User", "sa");
+    settings.writeString(path, "DB", "User", "admin");
+    settings.writeString(path, "DB", "Password", "p=w;{x}");
+    EXPECT_EQ(settings.readString(path, "DB", "User", ""), "admin");
+    EXPECT_EQ(settings.readString(path, "DB", "Password", ""), "p=w;{x}");
+    EXPECT_EQ(settings.readInt(path, "OPTIONS", "InstallMode", 0), 2);
+    EXPECT_NE(bytesOf(path).find("; kit"), std::string::npos);
+}
+
+TEST_F(Win32SettingsFiles, RefusesWritesItCannotCarryOutNamingTheFile)
+{
+    const std::string readOnly = file("ro.ini", "[DB]\r\nUser=sa\r\n");
+    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string noFolder = folder.path().string() + "\\missing\\Orvo4.dat";
+    const std::string plain = file("plain.ini", "[DB]\r\nUser=sa\r\n");
+    const struct {
+        std::string path;
+        std::string value;
+    } cases[] = {{readOnly, "x"}, {noFolder, "x"}, {plain, "two\r\nlines"}};
+    for (const auto& c : cases) {
+        try {
+            settings.writeString(c.path, "DB", "User", c.value);
+            ADD_FAILURE() << "the write to " << c.path << " succeeded";
+        } catch (const SettingsWriteError& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + c.path);
+        }
+    }
+    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(settings.readString(readOnly, "DB", "User", ""), "sa");
+    EXPECT_EQ(settings.readString(plain, "DB", "User", ""), "sa");
+}
+
+}  // namespace
+}  // namespace talvorin::platform
