@@ -6,7 +6,8 @@ set -euo pipefail
 
 packages=(g++ cmake make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev
           unixodbc unixodbc-dev tdsodbc
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb)
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb
+          clang-14 libclang-rt-14-dev)  # the fuzz targets: clang's libFuzzer
 
 missing=()
 for p in "${packages[@]}"; do

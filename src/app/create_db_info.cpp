@@ -226,6 +226,7 @@ bool TfrmCreateDBInfo::doDatabaseWork(const ServerSettings& s, const std::string
                             services_.settings, services_.registry, services_.processes, adocMSDB.get(),
                             kitDir,            ScriptsPath,      InstallType};
     const dbwork::StepInputs in{s.address, s.port, s.user, s.password, supportDir, setupFile};
+    dbwork::LogUnusableKitInputs(ctx, in);
 
     // Databases and tables first; the code tables only when they were created.
     const auto createThenLoad = [&](const char* creationFailed, const char* loadingFailed) {

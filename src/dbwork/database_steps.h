@@ -21,6 +21,11 @@ bool ModifyTableStructures(StepContext& ctx, const StepInputs& in);
 // every load succeeded.
 bool LoadCodeTables(StepContext& ctx, const StepInputs& in);
 
+// Logs one line naming the setup file when it cannot be read (missing, a folder, ...), or
+// else osql.exe when it is no file and the setup file lists scripts: both make the run do
+// nothing without a failure line.
+void LogUnusableKitInputs(StepContext& ctx, const StepInputs& in);
+
 // Runs one section of the setup file through osql.exe, stopping at the first failed run.
 // Returns true when a run failed.
 bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& section,

@@ -53,7 +53,9 @@ std::optional<std::pair<posix::RemovedFile, posix::UniqueFd>> createTempBeside(
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = folder + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
                                  std::to_string(counter++);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Owner only: a new file is the kit data file, which holds the administrator's
+        // password; a file that existed gets its own mode back before the rename.
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) return std::make_pair(posix::RemovedFile(name), posix::UniqueFd(fd));
         if (errno != EEXIST) return std::nullopt;
     }

@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "e2e/program_run.h"
+#include "e2e/posix/program_run_posix.h"
 #include "support/fakes.h"
 
 namespace talvorin::testing {
@@ -74,6 +74,17 @@ TEST_F(Program, MissingSettingsCannotBeAskedForUnattended)
     const auto lines = log();
     ASSERT_EQ(lines.size(), 13u);
     EXPECT_EQ(lines[9], "Get SQL Server Info");
+}
+
+TEST_F(Program, AStandardErrorNobodyReadsLosesTheBoxButNotTheRun)
+{
+    RunOptions options;
+    options.standardErrorReaderGone = true;
+    const auto result = runTalvorin({"301", "x"}, env(), options);
+    EXPECT_EQ(result.exitCode, 0);
+    const auto lines = log();
+    ASSERT_EQ(lines.size(), 12u);
+    EXPECT_EQ(lines[10], "End database / table createion program");
 }
 
 TEST_F(Program, KitFolderMissingEndsWithAMessageAndExitCodeZero)
