@@ -29,6 +29,7 @@ constexpr const char* kSettingsNotCompleted =
 
 constexpr const char* kCompleted = "Process completed successfully, application will be closed";
 constexpr const char* kCompletedWithErrors = "Process completed with errors, application will be closed";
+constexpr const char* kInterrupted = "Process interrupted by a quit request, application will be closed";
 
 }  // namespace
 
@@ -96,13 +97,19 @@ void TfrmCreateDBInfo::endAfterUnexpectedError(const std::string& text)
 {
     Timer1.setEnabled(false);
     try {
-        log_.WriteLog("Unexpected error: " + text + ". Application will be closed");
+        logClosingLine("Unexpected error: " + text + ". Application will be closed");
     } catch (const std::exception&) {
         // The box below still tells the user.
     }
     backend().messageBox(ui::Box::applicationError(text));
     disconnect();
     endRun();
+}
+
+void TfrmCreateDBInfo::logClosingLine(const std::string& line)
+{
+    log_.WriteLog(line);
+    closingLine_ = line;
 }
 
 void TfrmCreateDBInfo::runSetup()
@@ -121,7 +128,7 @@ void TfrmCreateDBInfo::runSetup()
 
     const int setupMode = setupdata::StrToInt(params_[0]);
     if (setupMode == WS_SETUP) {
-        log_.WriteLog("SetupMode = WS_SETUP. skip database and tables creation");
+        logClosingLine("SetupMode = WS_SETUP. skip database and tables creation");
         return endRun();
     }
     SvrBasePath = platform::withTrailingSeparator(params_[1]);
@@ -138,15 +145,28 @@ void TfrmCreateDBInfo::runSetup()
     backend().processMessages();
 
     ServerSettings server;
-    if (!obtainServerSettings(kitDir, server)) return endRun();
+    if (!obtainServerSettings(kitDir, server)) {
+        // A quit answers the dialog and the warning as Cancel and No; the log says why.
+        if (backend().quitRequested()) logClosingLine(kInterrupted);
+        return endRun();
+    }
     if (!connect(server)) return endRun();
-    if (setupMode == UPG_SETUP) initialiseMigrationStatus();
 
-    const bool ok = doDatabaseWork(server, supportDir, setupFile, kitDir);
+    bool ok = false;
+    bool interrupted = false;
+    try {
+        // A quit that came while the connections were made lets nothing more start.
+        if (backend().quitRequested()) throw dbwork::RunInterrupted();
+        if (setupMode == UPG_SETUP) initialiseMigrationStatus();
+        ok = doDatabaseWork(server, supportDir, setupFile, kitDir);
+    } catch (const dbwork::RunInterrupted&) {
+        // The step logged what it left running; the summary lines are for real failures.
+        interrupted = true;
+    }
 
     Timer1.setEnabled(false);
     disconnect();
-    log_.WriteLog(ok ? kCompleted : kCompletedWithErrors);
+    logClosingLine(interrupted ? kInterrupted : ok ? kCompleted : kCompletedWithErrors);
     endRun();
 }
 
@@ -183,7 +203,7 @@ bool TfrmCreateDBInfo::connect(const ServerSettings& s)
         adocMSDB = services_.sql.connect(setupdata::msdbConnection(source, s.user, s.password));
     } catch (const setupdata::SqlError& e) {
         disconnect();
-        log_.WriteLog("SQL Server connection error. Application will be closed");
+        logClosingLine("SQL Server connection error. Application will be closed");
         Timer1.setEnabled(false);
         backend().messageBox(ui::Box::error(e.what()));
         return false;
@@ -208,6 +228,7 @@ bool TfrmCreateDBInfo::doDatabaseWork(const ServerSettings& s, const std::string
                             services_.settings, services_.registry, services_.processes, adocMSDB.get(),
                             kitDir,            ScriptsPath,      InstallType};
     const dbwork::StepInputs in{s.address, s.port, s.user, s.password, supportDir, setupFile};
+    dbwork::LogUnusableKitInputs(ctx, in);
 
     // Databases and tables first; the code tables only when they were created.
     const auto createThenLoad = [&](const char* creationFailed, const char* loadingFailed) {

@@ -44,6 +44,9 @@ public:
     std::string InstalledVersion;
 
     SetupLog& log() { return log_; }
+    // The line the run ended with, as logged ("Process completed ...", or the line of an
+    // early end); empty when it ended without one.
+    const std::string& closingLine() const { return closingLine_; }
 
     void tmrStartProcessTimer();
     void Timer1Timer();
@@ -66,6 +69,7 @@ private:
                         const std::string& kitDir);
     void disconnect();
     void endAfterUnexpectedError(const std::string& text);
+    void logClosingLine(const std::string& line);
     void endRun() { close(); }
 
     Services services_;
@@ -73,6 +77,7 @@ private:
     std::vector<std::string> params_;
     SetupLog log_;
     ui::Form* frmSQLInfo_ = nullptr;
+    std::string closingLine_;
 };
 
 }  // namespace talvorin::app

@@ -59,13 +59,17 @@ std::string SetupLog::formatTime(const platform::LocalTime& t)
 void SetupLog::WriteLog(const std::string& message)
 {
     const std::string line = GetPCName() + " " + formatTime(clock_.now()) + message;
-    platform::appendLines(path(), withCrLfBreaks(line) + kCrLf);
+    const std::string file = path();
+    platform::appendLines(file, withCrLfBreaks(line) + kCrLf);
+    lastFile_ = file;
 }
 
 void SetupLog::WriteLogBanner(bool start)
 {
     const std::string rule(80, '-');
-    platform::appendLines(path(), rule + kCrLf + (start ? kStartText : kEndText) + kCrLf + rule + kCrLf);
+    const std::string file = path();
+    platform::appendLines(file, rule + kCrLf + (start ? kStartText : kEndText) + kCrLf + rule + kCrLf);
+    lastFile_ = file;
 }
 
 }  // namespace talvorin::app

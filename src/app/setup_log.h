@@ -26,6 +26,8 @@ public:
     // Throw std::runtime_error naming the file when the line cannot be written.
     void WriteLog(const std::string& message) override;
     void WriteLogBanner(bool start);
+    // The file the last line or banner went to; empty while nothing could be written.
+    const std::string& lastFile() const { return lastFile_; }
 
     // "yyyy-mm-dd hh:mm:ss "
     static std::string formatTime(const platform::LocalTime& t);
@@ -34,6 +36,7 @@ private:
     const platform::SystemInfo& system_;
     const platform::Clock& clock_;
     std::function<void()> letMessagesThrough_;
+    std::string lastFile_;
 };
 
 }  // namespace talvorin::app

@@ -1,5 +1,5 @@
 #include "dbwork/database_steps.h"
-#include "dbwork/tool_runner.h"
+#include "dbwork/step_tool.h"
 #include "platform/ascii.h"
 #include "setupdata/installed_version.h"
 #include "setupdata/setup_files.h"
@@ -26,7 +26,6 @@ bool LoadCodeTables(StepContext& ctx, const StepInputs& in)
 {
     const bool migrate = migrationAllowed(ctx);
     ctx.label.setCaption("Preparing to load code tables ...");
-    const std::string bcp = ctx.kitDir + "bcp.exe";
     const char* section = migrate                                  ? "CODE_TABLE_MIGRATE"
                           : ctx.installType == kFirstInstallation ? "CODE_TABLE"
                                                                   : "CODE_TABLE_UPGRADE_REPAIR";
@@ -35,7 +34,7 @@ bool LoadCodeTables(StepContext& ctx, const StepInputs& in)
         ctx.progress.setPosition(0);
         ctx.label.setCaption("Loading code tables ...");
         ctx.ui.processMessages();
-        if (RunTool(ctx.ui, ctx.processes, bcp, bcpParameters(in, entry), ctx.kitDir) != 0) {
+        if (runEntryTool(ctx, "bcp.exe", bcpParameters(in, entry), ctx.kitDir, entry) != 0) {
             ctx.log.WriteLog("Error loading code table " + entry);
             ok = false;
         } else {

@@ -1,6 +1,6 @@
 #include "dbwork/database_steps.h"
 
-#include "dbwork/tool_runner.h"
+#include "dbwork/step_tool.h"
 #include "platform/file_system.h"
 #include "setupdata/setup_files.h"
 
@@ -26,6 +26,7 @@ constexpr const char* kModifyError = "Error modify table structure.[sqlcmd faile
 void deleteAgentJobs(StepContext& ctx)
 {
     for (const AgentJob& job : kAgentJobs) {
+        if (ctx.ui.quitRequested()) throw RunInterrupted();
         try {
             if (ctx.msdb == nullptr) throw setupdata::SqlError("Connection to msdb is not open.");
             ctx.msdb->deleteAgentJob(job.name);
@@ -44,6 +45,7 @@ bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& se
 {
     const std::string osql = ctx.kitDir + "osql.exe";
     for (const std::string& entry : setupdata::readSectionList(ctx.settings, in.setupFilePath(), section)) {
+        if (ctx.ui.quitRequested()) throw RunInterrupted();
         ctx.label.setCaption(labelText);
         ctx.ui.processMessages();
         const std::string script = ctx.scriptsPath + entry;
@@ -51,7 +53,7 @@ bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& se
             ctx.log.WriteLog("Script file " + script + " or osql.exe not found");
             continue;
         }
-        if (RunTool(ctx.ui, ctx.processes, osql, osqlParameters(in, ctx.scriptsPath, entry), "") != 0) {
+        if (runEntryTool(ctx, "osql.exe", osqlParameters(in, ctx.scriptsPath, entry), "", entry) != 0) {
             ctx.log.WriteLog(errorText + entry);
             return true;
         }

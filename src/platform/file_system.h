@@ -6,7 +6,9 @@
 namespace talvorin::platform {
 
 // Finds the file a Windows-style name means: either separator, and each name matched
-// without regard to case when the exact one does not exist. nullopt when nothing matches.
+// without regard to case when the exact one does not exist, except the names directly
+// below the root of the file system, which must match exactly. nullopt when nothing
+// matches.
 std::optional<std::string> resolvePath(const std::string& path);
 
 // Whether the name, resolved as above, is an existing file or folder.
@@ -21,8 +23,9 @@ bool fileExists(const std::string& path);
 std::string resolveForWriting(const std::string& path);
 
 // Appends the bytes to the file, creating it, in one write; a file whose last byte is not
-// a line feed or carriage return first gets CR LF so no line is joined. Throws
-// std::runtime_error naming the file when it cannot be done.
+// a line feed or carriage return first gets CR LF so no line is joined. A write cut short
+// (a full disk) is taken back whole. Throws std::runtime_error naming the file when it
+// cannot be done, also when the name is a symbolic link (never followed) or no regular file.
 void appendLines(const std::string& path, const std::string& bytes);
 
 }  // namespace talvorin::platform

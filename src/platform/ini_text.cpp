@@ -1,6 +1,7 @@
 #include "platform/ini_text.h"
 
 #include "platform/ascii.h"
+#include "platform/utf16.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -11,6 +12,7 @@ namespace talvorin::platform::ini {
 namespace {
 
 using platform::equalsNoCase;
+using platform::lowerAscii;
 
 bool isBlank(char c)
 {
@@ -26,34 +28,37 @@ std::string_view trim(std::string_view s)
     return s.substr(b, e - b);
 }
 
-std::size_t bomLength(std::string_view text)
-{
-    return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-}
-
 struct Line {
     std::size_t begin;       // first byte of the line
     std::size_t contentEnd;  // first byte of its line break
     std::size_t end;         // first byte after its line break
 };
 
-std::vector<Line> splitLines(std::string_view text)
-{
-    std::vector<Line> lines;
-    std::size_t pos = bomLength(text);
-    while (pos < text.size()) {
-        const std::size_t brk = text.find_first_of("\r\n", pos);
-        if (brk == std::string_view::npos) {
-            lines.push_back({pos, text.size(), text.size()});
-            break;
+// The lines of a text one at a time, so that reading a file costs no memory beyond its
+// bytes, however many lines it has.
+class LineCursor {
+public:
+    LineCursor(std::string_view text, std::size_t from) : text_(text), pos_(from) {}
+    bool next(Line& line)
+    {
+        if (pos_ >= text_.size()) return false;
+        std::size_t brk = pos_;
+        while (brk < text_.size() && text_[brk] != '\n' && text_[brk] != '\r') ++brk;
+        if (brk == text_.size()) {
+            line = {pos_, text_.size(), text_.size()};
+        } else {
+            std::size_t after = brk + 1;
+            if (text_[brk] == '\r' && after < text_.size() && text_[after] == '\n') ++after;
+            line = {pos_, brk, after};
         }
-        std::size_t next = brk + 1;
-        if (text[brk] == '\r' && next < text.size() && text[next] == '\n') ++next;
-        lines.push_back({pos, brk, next});
-        pos = next;
+        pos_ = line.end;
+        return true;
     }
-    return lines;
-}
+
+private:
+    std::string_view text_;
+    std::size_t pos_;
+};
 
 enum class Kind { Blank, Comment, Section, Key, Other };
 
@@ -66,8 +71,9 @@ struct Parsed {
 
 Parsed parseLine(std::string_view text, const Line& line)
 {
-    const std::string_view content = text.substr(line.begin, line.contentEnd - line.begin);
     Parsed p;
+    if (line.contentEnd == line.begin) return p;
+    const std::string_view content = text.substr(line.begin, line.contentEnd - line.begin);
     std::size_t first = 0;
     while (first < content.size() && isBlank(content[first])) ++first;
     if (first == content.size()) return p;
@@ -99,24 +105,41 @@ Parsed parseLine(std::string_view text, const Line& line)
     return p;
 }
 
-// The lines of the first section of the name: the header and the lines up to the next
-// header.
+// The first section of the name: its header line, and the byte where the next header (or
+// the text) begins; the section's own lines lie between.
 struct SectionSpan {
-    std::size_t header;
+    Line header;
     std::size_t end;
 };
 
-std::optional<SectionSpan> findSection(std::string_view text, const std::vector<Line>& lines,
-                                       std::string_view name)
+std::optional<SectionSpan> findSection(std::string_view text, std::string_view name)
 {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Parsed p = parseLine(text, lines[i]);
+    LineCursor lines(text, 0);
+    Line line{};
+    while (lines.next(line)) {
+        const Parsed p = parseLine(text, line);
         if (p.kind != Kind::Section || !equalsNoCase(p.name, name)) continue;
-        std::size_t end = i + 1;
-        while (end < lines.size() && parseLine(text, lines[end]).kind != Kind::Section) ++end;
-        return SectionSpan{i, end};
+        SectionSpan span{line, text.size()};
+        Line inner{};
+        while (lines.next(inner)) {
+            if (parseLine(text, inner).kind == Kind::Section) {
+                span.end = inner.begin;
+                break;
+            }
+        }
+        return span;
     }
     return std::nullopt;
+}
+
+// Calls f(line, parsed) for each line of the section after its header.
+template <typename F>
+void forEachSectionLine(std::string_view text, const SectionSpan& span, F f)
+{
+    LineCursor lines(text.substr(0, span.end), span.header.end);
+    Line line{};
+    while (lines.next(line))
+        if (!f(line, parseLine(text, line))) return;
 }
 
 std::string_view stripQuotes(std::string_view v)
@@ -140,20 +163,35 @@ std::string_view cutAtZero(std::string_view v)
 
 }  // namespace
 
+FileText decodeFile(std::string bytes)
+{
+    if (std::string_view(bytes).substr(0, 2) != "\xFF\xFE") return FileText{Encoding::EightBit, std::move(bytes), false};
+    const std::string_view body = std::string_view(bytes).substr(2);
+    // Keeping unpaired surrogates as they are lets a write give back every unit it read.
+    return FileText{Encoding::Utf16, utf16leToUtf8(body, Unpaired::Keep), body.size() % 2 != 0};
+}
+
+std::optional<std::string> encodeFile(Encoding encoding, std::string_view text)
+{
+    if (encoding == Encoding::EightBit) return std::string(text);
+    auto body = utf8ToUtf16le(text);
+    if (!body) return std::nullopt;
+    return "\xFF\xFE" + *body;
+}
+
 std::optional<std::string_view> findRawValue(std::string_view text, std::string_view section,
                                              std::string_view key)
 {
     const std::string_view wantedKey = trim(key);
-    if (wantedKey.empty()) return std::nullopt;
-    const std::vector<Line> lines = splitLines(text);
-    const auto span = findSection(text, lines, trim(section));
+    const auto span = findSection(text, trim(section));
     if (!span) return std::nullopt;
-    for (std::size_t i = span->header + 1; i < span->end; ++i) {
-        const Parsed p = parseLine(text, lines[i]);
-        if (p.kind == Kind::Key && equalsNoCase(p.name, wantedKey))
-            return text.substr(p.valueBegin, p.valueEnd - p.valueBegin);
-    }
-    return std::nullopt;
+    std::optional<std::string_view> found;
+    forEachSectionLine(text, *span, [&](const Line&, const Parsed& p) {
+        if (p.kind != Kind::Key || !equalsNoCase(p.name, wantedKey)) return true;
+        found = text.substr(p.valueBegin, p.valueEnd - p.valueBegin);
+        return false;
+    });
+    return found;
 }
 
 std::string readValue(std::string_view text, std::string_view section, std::string_view key,
@@ -174,13 +212,27 @@ std::string defaultValue(std::string_view def, std::size_t bufferSize)
 int toInt(std::string_view value, int def)
 {
     if (value.empty()) return def;
+    // As RtlUnicodeStringToInteger with base 0 reads it: blanks and control characters,
+    // a sign, then 0x, 0o or 0b for hexadecimal, octal or binary digits, else decimal.
     std::size_t i = 0;
-    while (i < value.size() && isBlank(value[i])) ++i;
+    while (i < value.size() && static_cast<unsigned char>(value[i]) <= ' ') ++i;
     bool negative = false;
     if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
+    unsigned base = 10;
+    if (i + 1 < value.size() && value[i] == '0') {
+        const char prefix = lowerAscii(value[i + 1]);
+        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        if (base != 10) i += 2;
+    }
     std::uint32_t result = 0;  // unsigned, so that overflow wraps as it does on Windows
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i)
-        result = result * 10u + static_cast<std::uint32_t>(value[i] - '0');
+    for (; i < value.size(); ++i) {
+        const char c = lowerAscii(value[i]);
+        const unsigned digit = c >= '0' && c <= '9' ? static_cast<unsigned>(c - '0')
+                               : c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
+                                                      : 99u;
+        if (digit >= base) break;
+        result = result * base + digit;
+    }
     if (negative) result = 0u - result;
     return static_cast<int>(static_cast<std::int32_t>(result));
 }
@@ -194,39 +246,54 @@ std::vector<std::string> readKeyNames(std::string_view text, std::string_view se
                                       std::size_t bufferSize)
 {
     std::vector<std::string> names;
-    const std::vector<Line> lines = splitLines(text);
-    const auto span = findSection(text, lines, trim(section));
+    const auto span = findSection(text, trim(section));
     if (!span) return names;
     std::size_t used = 0;  // bytes taken by the names so far, each with its zero byte
-    for (std::size_t i = span->header + 1; i < span->end; ++i) {
-        const Parsed p = parseLine(text, lines[i]);
-        if (p.kind != Kind::Key || p.name.empty()) continue;
+    forEachSectionLine(text, *span, [&](const Line&, const Parsed& p) {
+        if (p.kind != Kind::Key) return true;
         const std::string_view name = cutAtZero(p.name);
-        if (name.empty()) continue;
+        // An empty name is a lone zero byte in the list, which reads as the list's end.
+        if (name.empty()) return false;
         // The list's own closing zero byte must fit after this name.
-        if (used + name.size() + 1 + 1 > bufferSize) break;
+        if (used + name.size() + 1 + 1 > bufferSize) return false;
         used += name.size() + 1;
         names.emplace_back(name);
-    }
+        return true;
+    });
     return names;
 }
 
 std::vector<std::string> readSectionValues(std::string_view text, std::string_view section)
 {
-    const std::vector<std::string> names = readKeyNames(text, section);
-    if (names.empty()) return {};
-    const std::vector<Line> lines = splitLines(text);
-    const auto span = findSection(text, lines, trim(section));
+    // The names as readKeyNames lists them and each name's first value, in one pass.
+    const auto span = findSection(text, trim(section));
+    if (!span) return {};
+    std::vector<std::string_view> names;
     std::unordered_map<std::string, std::string_view> firstValue;
     const auto folded = [](std::string_view name) { return platform::lowerAsciiText(name); };
-    for (std::size_t i = span->header + 1; i < span->end; ++i) {
-        const Parsed p = parseLine(text, lines[i]);
-        if (p.kind == Kind::Key)
-            firstValue.try_emplace(folded(p.name), text.substr(p.valueBegin, p.valueEnd - p.valueBegin));
-    }
+    std::size_t used = 0;
+    bool full = false;
+    forEachSectionLine(text, *span, [&](const Line&, const Parsed& p) {
+        if (p.kind != Kind::Key) return true;
+        firstValue.try_emplace(folded(p.name), text.substr(p.valueBegin, p.valueEnd - p.valueBegin));
+        const std::string_view name = cutAtZero(p.name);
+        if (full) return true;
+        // An empty name ends the list, as in readKeyNames.
+        if (name.empty()) {
+            full = true;
+            return true;
+        }
+        if (used + name.size() + 1 + 1 > kKeyNamesBufferSize) {
+            full = true;
+            return true;
+        }
+        used += name.size() + 1;
+        names.push_back(name);
+        return true;
+    });
     std::vector<std::string> values;
     values.reserve(names.size());
-    for (const std::string& name : names) {
+    for (const std::string_view name : names) {
         const auto it = firstValue.find(folded(name));
         values.push_back(it == firstValue.end() ? std::string{}
                                                 : fitBuffer(stripQuotes(cutAtZero(it->second)), kValueBufferSize));
@@ -237,7 +304,9 @@ std::vector<std::string> readSectionValues(std::string_view text, std::string_vi
 std::vector<std::string> readSectionNames(std::string_view text)
 {
     std::vector<std::string> names;
-    for (const Line& line : splitLines(text)) {
+    LineCursor lines(text, 0);
+    Line line{};
+    while (lines.next(line)) {
         const Parsed p = parseLine(text, line);
         if (p.kind == Kind::Section) names.emplace_back(p.name);
     }
@@ -263,8 +332,6 @@ std::string writeValue(std::string_view text, std::string_view section, std::str
         throw std::invalid_argument("a settings value, key or section that cannot be stored");
     const std::string_view sectionName = trim(section);
     const std::string_view keyName = trim(key);
-    const std::vector<Line> lines = splitLines(text);
-
     std::string newLine;
     newLine.append(keyName).append("=").append(value).append("\r\n");
 
@@ -275,22 +342,25 @@ std::string writeValue(std::string_view text, std::string_view section, std::str
         return out;
     };
 
-    if (const auto span = findSection(text, lines, sectionName)) {
-        std::size_t last = span->header;
-        for (std::size_t i = span->header + 1; i < span->end; ++i) {
-            const Parsed p = parseLine(text, lines[i]);
-            if (p.kind == Kind::Key && equalsNoCase(p.name, keyName))
-                return spliced(p.valueBegin, p.valueEnd, value);
-            if (p.kind != Kind::Blank) last = i;
-        }
-        const Line& after = lines[last];
+    if (const auto span = findSection(text, sectionName)) {
+        Line after = span->header;  // the section's last line that is not blank
+        std::optional<Parsed> existing;
+        forEachSectionLine(text, *span, [&](const Line& line, const Parsed& p) {
+            if (p.kind == Kind::Key && equalsNoCase(p.name, keyName)) {
+                existing = p;
+                return false;
+            }
+            if (p.kind != Kind::Blank) after = line;
+            return true;
+        });
+        if (existing) return spliced(existing->valueBegin, existing->valueEnd, value);
         // A last line without a line break (the end of the file) first gets one.
         const std::string insert = (after.end == after.contentEnd ? "\r\n" : "") + newLine;
         return spliced(after.end, after.end, insert);
     }
 
     std::string out(text);
-    if (out.size() > bomLength(text) && out.back() != '\n' && out.back() != '\r') out += "\r\n";
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += "\r\n";
     out.append("[").append(sectionName).append("]\r\n").append(newLine);
     return out;
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "setupdata/odbc_text.h"
+
 namespace talvorin::setupdata {
 
 namespace {
@@ -53,6 +55,21 @@ std::string quoteConservative(const std::string& value, const std::string& what)
     throw unpassable(what, "a \"}\" in it cannot be combined with a \";\" or a leading \"{\".");
 }
 
+// unixODBC parses the wide connection string after cutting every UTF-16 unit to its low
+// byte, so U+017D reads as "}" and U+013B as ";" there while the driver sees the real
+// characters: such a value could end its attribute for the driver manager alone.
+bool survivesNarrowing(const std::string& value)
+{
+    for (const SQLWCHAR unit : toOdbcText(value)) {
+        if (unit < 0x100)
+            continue;
+        const char low = static_cast<char>(unit & 0xFF);
+        if (low == '{' || low == '}' || low == ';' || low == '=' || low == '\0')
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 SqlError unpassable(const std::string& what, const std::string& reason)
@@ -73,7 +90,7 @@ OdbcQuoting odbcQuotingFor(const std::string& driverName)
 
 bool fitsOdbcConnectionString(const std::string& value, OdbcQuoting quoting)
 {
-    if (value.find('\0') != std::string::npos)
+    if (value.find('\0') != std::string::npos || !survivesNarrowing(value))
         return false;
     return quoting == OdbcQuoting::DoubledBrace || fitsConservatively(value);
 }
@@ -89,6 +106,9 @@ std::string odbcAttribute(const std::string& key, const std::string& value, Odbc
                           const std::string& what)
 {
     refuseNul(value, what);
+    if (!survivesNarrowing(value))
+        throw unpassable(what, "a character in it reads as \"{\", \"}\", \";\", \"=\" or NUL to the "
+                               "ODBC driver manager.");
     const std::string quoted = quoting == OdbcQuoting::DoubledBrace
                                    ? quoteDoubledBrace(value)
                                    : quoteConservative(value, what);

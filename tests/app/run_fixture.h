@@ -31,12 +31,12 @@ protected:
 
     void SetUp() override
     {
-        winDir = dir.str() + "/WINDOWS";
-        kitDir = winDir + "/MigKit4/";
-        serverBase = dir.str() + "/Srv";
-        supportDir = dir.str() + "/Support";
+        winDir = dir / "WINDOWS";
+        kitDir = dir / "WINDOWS/MigKit4/";
+        serverBase = dir / "Srv";
+        supportDir = dir / "Support";
         std::filesystem::create_directories(kitDir);
-        std::filesystem::create_directories(serverBase + "/BIN");
+        std::filesystem::create_directories(serverBase + nativePath("/BIN"));
         std::filesystem::create_directories(supportDir);
         system.windowsDir = winDir;
     }
@@ -54,10 +54,10 @@ protected:
     void placeScripts(const std::vector<std::string>& scripts, bool withOsql = true)
     {
         if (withOsql) writeFile(kitDir + "osql.exe", "");
-        for (const auto& s : scripts) writeFile(serverBase + "/Scripts/" + s, "-- script\n");
+        for (const auto& s : scripts) writeFile(serverBase + nativePath("/Scripts/" + s), "-- script\n");
     }
 
-    void writeSetupFile(const std::string& text) { writeFile(supportDir + "/setup.ini", text); }
+    void writeSetupFile(const std::string& text) { writeFile(supportDir + nativePath("/setup.ini"), text); }
 
     std::vector<std::string> params(const std::string& mode, const std::string& installType)
     {

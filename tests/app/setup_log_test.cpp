@@ -20,9 +20,9 @@ protected:
 
     void SetUp() override
     {
-        system.windowsDir = dir.str() + "/WINDOWS";
-        std::filesystem::create_directories(system.windowsDir + "/MigKit4");
-        file = system.windowsDir + "/MigKit4/system.log";
+        system.windowsDir = dir / "WINDOWS";
+        std::filesystem::create_directories(dir / "WINDOWS/MigKit4");
+        file = dir / "WINDOWS/MigKit4/system.log";
     }
 };
 
@@ -81,13 +81,13 @@ TEST_F(SetupLogTest, SecondRunFollowsTheFirst)
 
 TEST_F(SetupLogTest, WindowsDirectoryLetsMessagesThroughAndEndsInASeparator)
 {
-    EXPECT_EQ(log.GetWinDir(), system.windowsDir + "/");
-    system.windowsDir += "/";
+    EXPECT_EQ(log.GetWinDir(), system.windowsDir + platform::kDirSeparator);
+    system.windowsDir += platform::kDirSeparator;
     EXPECT_EQ(log.GetWinDir(), system.windowsDir);
     EXPECT_EQ(messagesLetThrough, 2);
     system.windowsDir = "";
     EXPECT_EQ(log.GetWinDir(), "");
-    EXPECT_EQ(log.path(), "MigKit4/system.log");
+    EXPECT_EQ(log.path(), nativePath("MigKit4/system.log"));
 }
 
 TEST_F(SetupLogTest, MissingKitFolderIsAnErrorNamingTheFile)

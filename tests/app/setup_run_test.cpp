@@ -72,7 +72,7 @@ TEST_F(SetupRun, FirstInstallationCreatesAndLoads)
     ASSERT_EQ(tools.starts.size(), 4u);
     EXPECT_EQ(tools.starts[0].program, kitDir + "osql.exe");
     EXPECT_EQ(tools.starts[0].parameters,
-              " -S 192.168.1.20,1433 -U sa -P secret -i \"" + serverBase + "/Scripts/a.sql\"");
+              " -S 192.168.1.20,1433 -U sa -P secret -i \"" + serverBase + nativePath("/Scripts/a.sql") + "\"");
     EXPECT_EQ(tools.starts[0].workingDirectory, "");
     EXPECT_EQ(tools.starts[3].program, kitDir + "bcp.exe");
     EXPECT_EQ(tools.starts[3].parameters, " DB..T1 in T1.txt -m 0 -t\"\\@\\t\" -r\"\\@\\r\\n\" -q -w -S "
@@ -155,6 +155,86 @@ TEST_F(SetupRun, FailedStructureUpgradeLoadsNoCodeTables)
                                     "Process completed with errors, application will be closed"}))));
 }
 
+TEST_F(SetupRun, EveryUpgradeFailureHasItsOwnSummaryLine)
+{
+    struct Case {
+        const char* version;  // the installed release
+        const char* failing;  // the tool run that fails
+        const char* summary;
+    };
+    const Case cases[] = {
+        {"2.5", "a.sql", "Upgrade from 1.6. Database creation error"},
+        {"2.5", " T9 ", "Upgrade from 1.6. Error loading code tables"},
+        {"3.1", " T9 ", "Error occurs during upgrade/repair code tables. Please refer to the above log for details"},
+    };
+    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    placeScripts({"a.sql", "u1.sql"});
+    writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n[UPD_2005]\r\n1=u1.sql\r\n[CODE_TABLE_UPGRADE_REPAIR]\r\n1=T9\r\n");
+    for (const Case& c : cases) {
+        registry.keys["\\SOFTWARE\\QUORVANTA\\ORVO3"] = {{"Version", c.version}};
+        tools.exitCodes = {{c.failing, 1}};
+        const auto lines = run(params("301", "2"));
+        ASSERT_GE(lines.size(), 5u);
+        EXPECT_EQ(lines[lines.size() - 5], std::string(kStamp) + c.summary) << c.version << c.failing;
+        EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Process completed with errors, application will be closed");
+    }
+}
+
+struct QuitCase {
+    const char* name;
+    const char* installType;
+    const char* version;      // of the installed release
+    const char* runningTool;  // the entry whose tool is running when the quit comes
+    std::vector<std::string> lines;
+};
+
+void PrintTo(const QuitCase& c, std::ostream* os) { *os << c.name; }
+
+// A quit request cannot be taken back, so each case has a run of its own.
+class QuitDuringRun : public RunFixture, public ::testing::WithParamInterface<QuitCase> {};
+
+TEST_P(QuitDuringRun, IsLoggedAsAnInterruptionAndStartsNothingMore)
+{
+    const QuitCase& c = GetParam();
+    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    placeScripts({"a.sql", "b.sql", "u1.sql"});
+    writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n2=b.sql\r\n[SCRIPT_2008_ADDITIONAL]\r\n1=a.sql\r\n"
+                   "[UPD_2005]\r\n1=u1.sql\r\n[CODE_TABLE]\r\n1=T1\r\n"
+                   "[CODE_TABLE_UPGRADE_REPAIR]\r\n1=T8\r\n2=T9\r\n");
+    registry.keys["\\SOFTWARE\\QUORVANTA\\ORVO3"] = {{"Version", c.version}};
+    tools.neverEnds = c.runningTool;
+    ui.onWait = [this] { ui.requestQuit(); };
+    const auto p = params("301", c.installType);
+    EXPECT_THAT(run(p), ElementsAreArray(framed(concat(
+                            concat(startLines(p), c.lines),
+                            {"Process interrupted by a quit request, application will be closed"}))));
+    ASSERT_FALSE(tools.starts.empty());
+    EXPECT_NE(tools.starts.back().parameters.find(c.runningTool), std::string::npos)
+        << "nothing is started after the quit";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, QuitDuringRun,
+    ::testing::Values(
+        QuitCase{"FirstInstallation", "1", "", "b.sql",
+                 {"Start creating database", kJobsDeleted[0], kJobsDeleted[1], kJobsDeleted[2],
+                  "Execute a.sql successfully", "Interrupted by a quit request: osql.exe was left running for b.sql"}},
+        QuitCase{"UpgradeRepair", "2", "3.0", "T8",
+                 {"Upgrade repair from 3.0", "Start modify table structures.", "Execute u1.sql successfully",
+                  "Table structures modified successfully.",
+                  "Interrupted by a quit request: bcp.exe was left running for T8"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SetupRun, QuitWhileTheDialogIsOpenEndsTheRunAsInterrupted)
+{
+    ui.dialogScripts.push_back([this](ui::Form&) { ui.requestQuit(); });
+    const auto p = params("301", "1");
+    EXPECT_THAT(run(p), ElementsAreArray(framed(concat(
+                            startLines(p), {"Get SQL Server Info",
+                                            "Process interrupted by a quit request, application will be closed"}))));
+    EXPECT_TRUE(sql.connects.empty());
+}
+
 TEST_F(SetupRun, ConnectionFailureIsLoggedShownAndEndsTheRun)
 {
     writeKitData("sa", "pw", "10.0.0.1", "1433");
@@ -218,16 +298,49 @@ TEST_F(SetupRun, DialogThatSavesLetsTheRunGoOnWithItsValues)
 TEST_F(SetupRun, UpgradeSetupInitialisesTheMigrationStatusOnce)
 {
     writeKitData("sa", "pw", "10.0.0.1", "1433");
-    const std::string ini = serverBase + "/BIN/dbsvr.ini";
+    const std::string ini = serverBase + nativePath("/BIN/dbsvr.ini");
     const auto p = params("306", "1");
     const auto lines = run(p);
     EXPECT_EQ(lines[9], std::string(kStamp) + "SetupMode = UPG_SETUP, reading Migration status");
-    EXPECT_EQ(lines[10], std::string(kStamp) + "Start creating database") << "a first installation follows";
+    EXPECT_EQ(lines[10], std::string(kStamp) + "Setup file " + supportDir + "/setup.ini does not exist: "
+                             "no script or code table is listed");
+    EXPECT_EQ(lines[11], std::string(kStamp) + "Start creating database") << "a first installation follows";
     EXPECT_EQ(readFile(ini), "[DataMigration]\r\nMig_Done=NotDone\r\n");
 
     writeFile(ini, "[DataMigration]\r\nMig_Done=Done\r\n");
     run(p);
     EXPECT_EQ(readFile(ini), "[DataMigration]\r\nMig_Done=Done\r\n");
+}
+
+TEST_F(SetupRun, SettingsFilesSavedAsUnicodeAreReadAndKeptInUnicode)
+{
+    // What Notepad writes when a file is saved "as Unicode": UTF-16LE after its mark.
+    const auto unicode = [](const std::string& ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) out += std::string{c, '\0'};
+        return out;
+    };
+    using setupdata::ScrambleText;
+    writeFile(kitDir + "Orvo4.DAT", unicode("[DB]\r\nUser=" + ScrambleText("sa") + "\r\nPassword=" +
+                                            ScrambleText("pw") + "\r\nIP address=" + ScrambleText("10.0.0.1") +
+                                            "\r\nPort=" + ScrambleText("1433") + "\r\n"));
+    placeScripts({"a.sql"});
+    writeSetupFile(unicode("[SCRIPT_2005]\r\n1=a.sql\r\n[CODE_TABLE]\r\n1=T1\r\n"));
+    const std::string ini = serverBase + "/BIN/dbsvr.ini";
+    const std::string done = unicode("[DataMigration]\r\nMig_Done=Done\r\n");
+    writeFile(ini, done);
+
+    const auto lines = run(params("306", "1"));
+    EXPECT_TRUE(ui.modalShowings.empty()) << "the settings were found";
+    ASSERT_EQ(sql.connects.size(), 2u);
+    EXPECT_EQ(sql.connects[0].dataSource, "10.0.0.1,1433");
+    ASSERT_EQ(tools.starts.size(), 2u) << "the script and the code table";
+    EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Process completed successfully, application will be closed");
+    EXPECT_EQ(readFile(ini), done);
+
+    writeFile(ini, unicode("[DataMigration]\r\n"));
+    run(params("306", "1"));
+    EXPECT_EQ(readFile(ini), unicode("[DataMigration]\r\nMig_Done=NotDone\r\n"));
 }
 
 TEST_F(SetupRun, SetupModeThatIsNoNumberEndsCleanly)
@@ -256,25 +369,25 @@ TEST_F(SetupRun, ServerBasePathWithOrWithoutItsSeparatorGivesTheSamePaths)
     placeScripts({"a.sql"});
     writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n");
     auto withSeparator = params("306", "1");
-    withSeparator[1] += "/";
+    withSeparator[1] += platform::kDirSeparator;
     run(params("306", "1"));
     run(withSeparator);
     ASSERT_EQ(tools.starts.size(), 2u);
     EXPECT_EQ(tools.starts[0].parameters, tools.starts[1].parameters);
-    EXPECT_NE(tools.starts[0].parameters.find(serverBase + "/Scripts/a.sql\""), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(serverBase + "/BIN/dbsvr.ini"));
+    EXPECT_NE(tools.starts[0].parameters.find(serverBase + nativePath("/Scripts/a.sql") + "\""), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(serverBase + nativePath("/BIN/dbsvr.ini")));
 }
 
 TEST_F(SetupRun, UnwritableMigrationStatusEndsCleanly)
 {
     writeKitData("sa", "pw", "10.0.0.1", "1433");
-    std::filesystem::remove_all(serverBase + "/BIN");  // nowhere to write dbsvr.ini
+    std::filesystem::remove_all(serverBase + nativePath("/BIN"));  // nowhere to write dbsvr.ini
     const auto lines = run(params("306", "1"));
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Unexpected error: Unable to write to " + serverBase +
-                                           "/BIN/dbsvr.ini. Application will be closed");
+                                           nativePath("/BIN/dbsvr.ini") + ". Application will be closed");
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].box.text, "Unable to write to " + serverBase + "/BIN/dbsvr.ini");
+    EXPECT_EQ(ui.boxes[0].box.text, "Unable to write to " + serverBase + nativePath("/BIN/dbsvr.ini"));
 }
 
 TEST_F(SetupRun, RegistryValueOfTheWrongTypeEndsCleanly)

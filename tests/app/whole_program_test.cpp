@@ -14,6 +14,7 @@
 #include "sqlinfo/sql_info.h"
 #include "support/fakes.h"
 #include "support/scoped_env.h"
+#include "support/kit_tool_install.h"
 #include "support/kit_tool_journal.h"
 #include "support/sql_double.h"
 #include "ui/memory_backend.h"
@@ -25,28 +26,28 @@ using ::testing::ElementsAre;
 
 class NoHost : public platform::HostLookup {
 public:
-    platform::HostAddress localIPv4Address() const override { return {11001, std::nullopt}; }
+    platform::HostAddress localIPv4Address() const override { return {11001, {}}; }
 };
 
 TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
 {
     TempDir dir;
-    const std::string kitDir = dir.str() + "/WINDOWS/MigKit4/";
-    const std::string base = dir.str() + "/Srv";
+    const std::string kitDir = dir / "WINDOWS/MigKit4/";
+    const std::string base = dir / "Srv";
     std::filesystem::create_directories(kitDir);
-    std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + "osql.exe");
-    std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + "bcp.exe");
-    writeFile(base + "/Scripts/create.sql", "--\n");
-    writeFile(dir.str() + "/Support/Setup.ini", "[SCRIPT_2005]\r\n1=create.sql\r\n[CODE_TABLE]\r\n1=T1 in t1.dat\r\n");
+    installKitToolStandin(kitDir + "osql.exe");
+    installKitToolStandin(kitDir + "bcp.exe");
+    writeFile(dir / "Srv/Scripts/create.sql", "--\n");
+    writeFile(dir / "Support/Setup.ini", "[SCRIPT_2005]\r\n1=create.sql\r\n[CODE_TABLE]\r\n1=T1 in t1.dat\r\n");
     // The installer left the kit data file without a server address.
     writeFile(kitDir + "Orvo4.DAT", "[OPTIONS]\r\nInstallMode=1\r\n");
-    const std::string journal = dir.str() + "/tools.journal";
+    const std::string journal = dir / "tools.journal";
     const ScopedEnv journalVariable("KIT_TOOL_JOURNAL", journal);
     const ScopedEnv driverVariable("TALVORIN_ODBC_DRIVER", "FreeTDS");
 
     SqlDouble server(SqlDoubleOptions().account("admin", "S3cret").job("ORVO_Schedule_Archive"));
     FakeSystemInfo system;
-    system.windowsDir = dir.str() + "/WINDOWS";
+    system.windowsDir = dir / "WINDOWS";
     FakeClock clock;
     FakeRegistry registry;
     NoHost host;
@@ -79,7 +80,7 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
         app::Services services{system, clock, platform::systemSettingsFiles(), registry,
                                platform::systemProcessLauncher(), *sql};
         app::TfrmCreateDBInfo main(ui, services, "/opt/kit/Talvorin",
-                                   {"301", base, "1", dir.str() + "/Support", "Setup.ini"});
+                                   {"301", base, "1", dir / "Support", "Setup.ini"});
         sqlinfo::TfrmSQLInfo dialog(ui, {system, platform::systemSettingsFiles(), registry, host, *sql});
         main.setSqlInfoDialog(&dialog);
         ui.run(main);
@@ -115,7 +116,7 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
     const auto runs = readKitToolJournal(journal);
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_THAT(runs[0].args, ElementsAre("-S", server.dataSource(), "-U", "admin", "-P", "S3cret", "-i",
-                                          base + "/Scripts/create.sql"));
+                                          dir / "Srv/Scripts/create.sql"));
     // The dialog's test (empty catalog, edition, master), then the run's master and msdb.
     std::vector<std::string> catalogs;
     for (const auto& login : server.events("login")) catalogs.push_back(login["database"].string());

@@ -11,6 +11,7 @@
 #include "dbwork/database_steps.h"
 #include "platform/settings_files.h"
 #include "support/fakes.h"
+#include "support/kit_tool_install.h"
 #include "support/kit_tool_journal.h"
 #include "support/scoped_env.h"
 #include "ui/form.h"
@@ -47,16 +48,16 @@ protected:
 
     void SetUp() override
     {
-        kitDir = dir.str() + "/WINDOWS/MigKit4/";
-        scriptsPath = dir.str() + "/Srv/Scripts/";
-        journal = dir.str() + "/journal";
+        kitDir = dir / "WINDOWS/MigKit4/";
+        scriptsPath = dir / "Srv/Scripts/";
+        journal = dir / "journal";
         std::filesystem::create_directories(kitDir);
         std::filesystem::create_directories(scriptsPath);
-        in = {"10.0.0.1", "1433", "sa", "p w", dir.str() + "/Support/", "setup.ini"};
+        in = {"10.0.0.1", "1433", "sa", "p w", dir / "Support/", "setup.ini"};
         toolJournal.set(journal);
     }
 
-    void installTool(const std::string& name) { std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + name); }
+    void installTool(const std::string& name) { installKitToolStandin(kitDir + name); }
     void placeScripts(const std::vector<std::string>& names)
     {
         for (const auto& n : names) writeFile(scriptsPath + n, "-- script\n");

@@ -13,7 +13,7 @@ TEST_F(ToolRunner, ReturnsTheToolsExitCode)
     exitCodes("fail=1;*=0");
     EXPECT_EQ(dbwork::RunTool(ui, launcher, KIT_TOOL_STANDIN, " ok", ""), 0);
     EXPECT_EQ(dbwork::RunTool(ui, launcher, KIT_TOOL_STANDIN, " fail", ""), 1);
-    EXPECT_EQ(dbwork::RunTool(ui, launcher, dir.str() + "/missing.exe", "", ""), dbwork::kNotStarted);
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, dir / "missing.exe", "", ""), dbwork::kNotStarted);
 }
 
 TEST_F(ToolRunner, RequestCarriesTheArgumentsUnchangedAndTheMainWindowAsOwner)
@@ -45,6 +45,21 @@ TEST_F(ToolRunner, WaitSleepsWhileTheWindowStaysAlive)
     // A polling loop would pass through here thousands of times in 400 ms; a sleeping
     // one about once per timer tick.
     EXPECT_LE(ui.processMessagesCalls, 20);
+}
+
+TEST_F(ToolRunner, AToolEndingInThePassThatBringsAQuitKeepsItsOwnCode)
+{
+    FakeLauncher launcher;
+    launcher.exitCodes = {{"", 7}};
+    // The quit request comes in the same pass of pending messages in which the tool ends.
+    ui::Timer quitter(ui, "Quitter", 100);
+    quitter.onTimer = [&] { ui.requestQuit(); };
+    quitter.setEnabled(true);
+    ui.timePerProcessMessages = std::chrono::milliseconds(100);
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, "bcp.exe", " T1", ""), 7);
+    EXPECT_TRUE(ui.quitRequested());
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, "bcp.exe", " T2", ""), dbwork::kStillActive);
+    EXPECT_EQ(launcher.starts.size(), 1u);
 }
 
 }  // namespace

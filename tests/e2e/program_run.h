@@ -8,8 +8,10 @@
 namespace talvorin::testing {
 
 struct ProgramResult {
-    int exitCode = -1;        // -1: did not end in time and was killed
+    int exitCode = -1;        // -1: did not end in time and was killed; 128 + n: signal n
     std::string standardError;
+    std::string standardOutput;  // POSIX, only with RunOptions::keepStandardOutput
+    long peakMemoryKb = 0;       // POSIX: the program's largest resident set
 };
 
 // Runs the built program unattended (standard input and output not a terminal) with the
@@ -21,6 +23,10 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
 // The log's lines with computer name and time stamp taken off the event lines; banner
 // lines stay as they are. The stamps must all be well-formed (else the line is kept whole).
 std::vector<std::string> unstampedLogLines(const std::string& logText, std::string* computerName = nullptr);
+
+// Whether the text is nothing but whole lines, each ended by CR LF: a banner rule, a banner
+// text or a time-stamped event line. The first line that is not is put in firstBad.
+bool onlyWholeLogLines(const std::string& logText, std::string* firstBad = nullptr);
 
 // The computer name the program is expected to write on this machine.
 std::string expectedComputerName();

@@ -29,25 +29,6 @@ protected:
     TempDir folder;
 };
 
-TEST_F(FileSystemTest, ResolvesEachNameWithoutRegardToCase)
-{
-    const std::string expected = folder / "MigKit4/Orvo4.DAT";
-    EXPECT_EQ(resolvePath(expected), expected);
-    EXPECT_EQ(resolvePath(folder / "MigKit4/Orvo4.dat"), expected);
-    EXPECT_EQ(resolvePath(folder / "migkit4/ORVO4.DAT"), expected);
-    EXPECT_EQ(resolvePath(folder.str() + "\\MIGKIT4\\orvo4.dat"), expected);
-    EXPECT_EQ(resolvePath(folder / "migkit4\\sub dir\\A.SQL"), folder / "MigKit4/Sub Dir/a.sql");
-    EXPECT_EQ(resolvePath(folder / "MigKit4//Orvo4.dat"), expected);
-    EXPECT_EQ(resolvePath(folder / "migkit4/"), folder / "MigKit4");
-}
-
-TEST_F(FileSystemTest, TheExactNameWinsOverOtherCases)
-{
-    writeBytes(folder / "MigKit4/orvo4.dat", "lower");
-    EXPECT_EQ(resolvePath(folder / "MigKit4/orvo4.dat"), folder / "MigKit4/orvo4.dat");
-    EXPECT_EQ(resolvePath(folder / "MigKit4/Orvo4.DAT"), folder / "MigKit4/Orvo4.DAT");
-}
-
 TEST_F(FileSystemTest, NothingMatches)
 {
     EXPECT_EQ(resolvePath(""), std::nullopt);
@@ -64,28 +45,6 @@ TEST_F(FileSystemTest, TellsFilesFromFolders)
     EXPECT_FALSE(fileExists(folder / "migkit4"));
     EXPECT_TRUE(pathExists(folder / "migkit4\\orvo4.dat"));
     EXPECT_TRUE(fileExists(folder / "migkit4\\orvo4.dat"));
-}
-
-TEST_F(FileSystemTest, ResolvesRelativeNames)
-{
-    struct WorkingFolder {
-        explicit WorkingFolder(const std::string& path) { std::filesystem::current_path(path); }
-        ~WorkingFolder() { std::filesystem::current_path(old); }
-        std::filesystem::path old = std::filesystem::current_path();
-    };
-    // The old folder is taken before the change: members are initialised first.
-    const WorkingFolder inKitParent(folder.str());
-    EXPECT_EQ(resolvePath("MIGKIT4\\orvo4.dat"), "MigKit4/Orvo4.DAT");
-    EXPECT_EQ(resolveForWriting("migkit4\\system.log"), "MigKit4/system.log");
-    EXPECT_EQ(resolveForWriting("nokit\\system.log"), "nokit/system.log");
-    EXPECT_EQ(resolveForWriting("new.txt"), "new.txt");
-}
-
-TEST_F(FileSystemTest, ResolvesNamesForWriting)
-{
-    EXPECT_EQ(resolveForWriting(folder / "migkit4/ORVO4.dat"), folder / "MigKit4/Orvo4.DAT");
-    EXPECT_EQ(resolveForWriting(folder / "MIGKIT4\\sub dir\\New.log"), folder / "MigKit4/Sub Dir/New.log");
-    EXPECT_EQ(resolveForWriting(folder.str() + "\\NoKit\\system.log"), folder / "NoKit/system.log");
 }
 
 TEST_F(FileSystemTest, AppendCreatesTheFile)

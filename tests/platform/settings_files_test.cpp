@@ -17,7 +17,6 @@ namespace {
 using testing::entryCount;
 using testing::fileMode;
 using testing::readBytes;
-using talvorin::testing::ScopedEnv;
 using talvorin::testing::TempDir;
 using testing::writeBytes;
 using ::testing::ElementsAre;
@@ -73,22 +72,6 @@ TEST_F(SettingsFilesTest, WriteCreatesTheFileWithSectionAndKey)
     EXPECT_EQ(entryCount(folder / "MigKit4"), 1u);  // no temporary file left behind
 }
 
-TEST_F(SettingsFilesTest, WriteUpdatesTheExistingFileOfAnotherCaseAndKeepsTheRest)
-{
-    const std::string original = "; written by the installer\n[OPTIONS]\nInstallMode=1\n\n[DB]\nUser=old\n"
-                                 "Port=1433\n[INSTALLATION]\nAppPath=C:\\Velmora";
-    writeBytes(folder / "MigKit4/Orvo4.DAT", original);
-    ::chmod((folder / "MigKit4/Orvo4.DAT").c_str(), 0640);
-
-    settings.writeString(folder / "MIGKIT4\\Orvo4.dat", "DB", "User", "new");
-
-    EXPECT_EQ(readBytes(folder / "MigKit4/Orvo4.DAT"),
-              "; written by the installer\n[OPTIONS]\nInstallMode=1\n\n[DB]\nUser=new\n"
-              "Port=1433\n[INSTALLATION]\nAppPath=C:\\Velmora");
-    EXPECT_EQ(fileMode(folder / "MigKit4/Orvo4.DAT"), 0640u);
-    EXPECT_EQ(entryCount(folder / "MigKit4"), 1u);
-}
-
 TEST_F(SettingsFilesTest, WriteToAMissingFolderFailsAndCreatesNothing)
 {
     expectWriteRefused(folder / "NoSuchKit/Orvo4.dat", "User", "sa");
@@ -122,21 +105,26 @@ TEST_F(SettingsFilesTest, WriteOfAValueThatCannotBeStoredFailsAndLeavesTheFileAl
     EXPECT_EQ(readBytes(file), original);
 }
 
-TEST_F(SettingsFilesTest, WriteGoesThroughASymbolicLink)
+// ASCII text as UTF-16LE with its byte-order mark, as Notepad saves "Unicode" files.
+std::string unicodeFile(const std::string& ascii)
 {
-    writeBytes(folder / "real.ini", "[DB]\r\nUser=old\r\n");
-    std::filesystem::create_symlink(folder / "real.ini", folder / "MigKit4/link.ini");
-    settings.writeString(folder / "MigKit4/link.ini", "DB", "User", "new");
-    EXPECT_TRUE(std::filesystem::is_symlink(folder / "MigKit4/link.ini"));
-    EXPECT_EQ(readBytes(folder / "real.ini"), "[DB]\r\nUser=new\r\n");
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
 }
 
-TEST_F(SettingsFilesTest, ABareFileNameMeansTheWindowsDirectory)
+TEST_F(SettingsFilesTest, Utf16FilesAreReadAndWrittenInUtf16)
 {
-    ScopedEnv windir("WINDIR", folder.str().c_str());
-    settings.writeString("Talvorin.ini", "S", "k", "v");
-    EXPECT_EQ(readBytes(folder / "Talvorin.ini"), "[S]\r\nk=v\r\n");
-    EXPECT_EQ(settings.readString("TALVORIN.INI", "S", "k", ""), "v");
+    const std::string file = folder / "dbsvr.ini";
+    writeBytes(file, unicodeFile("[DataMigration]\r\nMig_Done=Done\r\n[DB]\r\nPort=1433\r\n"));
+    EXPECT_EQ(settings.readString(file, "DataMigration", "Mig_Done", ""), "Done");
+    EXPECT_EQ(settings.readInt(file, "DB", "Port", 0), 1433);
+    EXPECT_THAT(settings.readKeyNames(file, "DB"), ElementsAre("Port"));
+    EXPECT_THAT(settings.readSectionValues(file, "DataMigration"), ElementsAre("Done"));
+
+    settings.writeString(file, "DataMigration", "Mig_Done", "NotDone");
+    settings.writeString(file, "DB", "User", "sa");
+    EXPECT_EQ(readBytes(file), unicodeFile("[DataMigration]\r\nMig_Done=NotDone\r\n[DB]\r\nPort=1433\r\nUser=sa\r\n"));
 }
 
 }  // namespace

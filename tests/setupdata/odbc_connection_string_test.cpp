@@ -1,5 +1,7 @@
 #include "setupdata/odbc_connection_string.h"
 
+#include "support/odbc_string_readers.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,77 +12,9 @@
 namespace talvorin::setupdata {
 namespace {
 
-using Attributes = std::vector<std::pair<std::string, std::string>>;
-
-// How Microsoft's drivers and both driver managers (unixODBC's and Windows') read a
-// connection string: in braces "}}" is one "}", a single "}" ends the value.
-Attributes readDoubledBrace(const std::string& text)
-{
-    Attributes out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && (text[i] == ';' || text[i] == ' '))
-            ++i;
-        if (i >= text.size())
-            break;
-        const std::size_t equals = text.find('=', i);
-        if (equals == std::string::npos)
-            break;
-        std::string key = text.substr(i, equals - i);
-        i = equals + 1;
-        std::string value;
-        if (i < text.size() && text[i] == '{') {
-            ++i;
-            while (i < text.size() && (text[i] != '}' || (i + 1 < text.size() && text[i + 1] == '}'))) {
-                if (text[i] == '}')
-                    ++i;
-                value += text[i++];
-            }
-            if (i < text.size())
-                ++i;
-        } else {
-            while (i < text.size() && text[i] != ';')
-                value += text[i++];
-        }
-        out.emplace_back(std::move(key), std::move(value));
-    }
-    return out;
-}
-
-// How FreeTDS 1.3.17 reads one: a braced value ends at the first "};" (or runs to the end
-// of the text, closing brace included); no escapes.
-Attributes readFreeTds(const std::string& text)
-{
-    Attributes out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && text[i] == ';')
-            ++i;
-        if (i >= text.size())
-            break;
-        const std::size_t equals = text.find('=', i);
-        if (equals == std::string::npos)
-            break;
-        std::string key = text.substr(i, equals - i);
-        i = equals + 1;
-        std::size_t end;
-        if (i < text.size() && text[i] == '{') {
-            ++i;
-            end = text.find("};", i);
-            if (end == std::string::npos)
-                end = text.size();
-            out.emplace_back(std::move(key), text.substr(i, end - i));
-            i = end == text.size() ? end : end + 1;
-        } else {
-            end = text.find(';', i);
-            if (end == std::string::npos)
-                end = text.size();
-            out.emplace_back(std::move(key), text.substr(i, end - i));
-            i = end;
-        }
-    }
-    return out;
-}
+using Attributes = testsupport::OdbcAttributes;
+using testsupport::readDoubledBrace;
+using testsupport::readFreeTds;
 
 ConnectionSettings settingsWith(const std::string& user, const std::string& password,
                                 const std::string& catalog = "master")
@@ -127,7 +61,7 @@ std::vector<std::string> awkwardValues()
         previous = std::move(next);
     }
     for (const char* longer : {"x}DRIVER={Evil}", "x};DRIVER={Evil};", "}};PWD={y", "pa}}ss",
-                               "x}SAVEFILE=/tmp/leak", "{already braced}", "a;b=c{d}e}", "é€😀"})
+                               "x}SAVEFILE=/tmp/leak", "{already braced}", "a;b=c{d}e}", "é€ž"})
         values.emplace_back(longer);
     return values;
 }
@@ -204,6 +138,9 @@ TEST(OdbcConnectionString, FreeTdsQuotingReadsAlikeForDriverAndDriverManagerOrRe
             // first to load the driver, must see no attribute that is not ours.
             EXPECT_EQ(readFreeTds(text), expectedFreeTds(user, password)) << text;
             EXPECT_EQ(readDoubledBrace(text), expectedFreeTds(user, password)) << text;
+            EXPECT_EQ(readDoubledBrace(testsupport::narrowedByDriverManager(text)),
+                      testsupport::narrowedByDriverManager(expectedFreeTds(user, password)))
+                << text;
         }
     }
     EXPECT_GT(refused, 0);

@@ -1,4 +1,4 @@
-// The ODBC client against the SQL Server double, through unixODBC and FreeTDS.
+// The ODBC client against the SQL Server double.
 #include "setupdata/odbc_sql_server.h"
 
 #include <gmock/gmock.h>
@@ -8,41 +8,23 @@
 #include <string>
 #include <vector>
 
-#include "odbc_test_env.h"
+#include "odbc_sql_server_fixture.h"
 #include "setupdata/connection_string.h"
+#include "support/program_text.h"
 #include "support/sql_double.h"
 
 namespace talvorin::setupdata {
 namespace {
 
+using testing::failureOf;
+using testing::OdbcSqlServer;
 using testing::PrivateDataSourceWatch;
-using testing::environmentVariable;
 using talvorin::testing::JsonValue;
+using talvorin::testing::programText;
 using talvorin::testing::SqlDouble;
 using talvorin::testing::SqlDoubleOptions;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-class OdbcSqlServer : public ::testing::Test {
-protected:
-    // Pinned so that a machine with Microsoft's driver as well still tests FreeTDS.
-    testing::ScopedEnv driver{odbcDriverVariable, "FreeTDS"};
-
-    std::unique_ptr<SqlServerClient> client = makeOdbcSqlServerClient();
-};
-
-// The SqlError `action` throws; fails the test when it throws none.
-template <typename Action>
-std::string failureOf(Action action)
-{
-    try {
-        action();
-    } catch (const SqlError& error) {
-        return error.what();
-    }
-    ADD_FAILURE() << "no SqlError";
-    return {};
-}
 
 TEST_F(OdbcSqlServer, OpensTheRunsAndTheDialogsConnections)
 {
@@ -174,21 +156,34 @@ TEST_F(OdbcSqlServer, AMissingJobFailsWithTheServersMessage)
               "[FreeTDS][SQL Server]The specified @job_name ('ORVO_Schedule_Archive') does not exist.");
     EXPECT_THAT(failureOf([&] { msdb->deleteAgentJob("ORVO_Daily_Tx_Log_Backup"); }),
                 HasSubstr("The specified @job_name ('ORVO_Daily_Tx_Log_Backup') does not exist."));
-    EXPECT_EQ(server.events("rpc").size(), 3u);
+    const auto calls = server.events("rpc");
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_TRUE(calls[0]["error"].isNull());
+    EXPECT_EQ(calls[1]["error"].number(), 14262);
+    EXPECT_EQ(calls[2]["error"].number(), 14262);
 }
 
 TEST_F(OdbcSqlServer, JobNamesGoOutWholeUpTo128CharactersAndAreNeverCut)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
     auto msdb = client->connect(msdbConnection(server.dataSource(), "sa", "pw"));
-    const std::string longest = std::string(121, 'j') + "_é€😀_x";  // 128 UTF-16 units
-    failureOf([&] { msdb->deleteAgentJob(longest); });
-    ASSERT_EQ(server.events("rpc").size(), 1u);
-    EXPECT_EQ(server.events("rpc")[0]["params"][1]["value"].string(), longest);
+    // 128 UTF-16 units each, with characters of several bytes in UTF-8 and, in the first,
+    // one of two units; each is tried where the program's text can hold it.
+    const std::string names[] = {std::string(121, 'j') + "_é€😀_x", std::string(122, 'j') + "_é€ÿ_x"};
+    std::size_t sent = 0;
+    for (const std::string& longest : names) {
+        const auto text = programText(longest);
+        if (!text) continue;
+        SCOPED_TRACE(longest);
+        failureOf([&] { msdb->deleteAgentJob(*text); });
+        ASSERT_EQ(server.events("rpc").size(), ++sent);
+        EXPECT_EQ(server.events("rpc").back()["params"][1]["value"].string(), longest);
 
-    const std::string message = failureOf([&] { msdb->deleteAgentJob(longest + "y"); });
-    EXPECT_THAT(message, HasSubstr("longer than 128 characters"));
-    EXPECT_EQ(server.events("rpc").size(), 1u);
+        const std::string message = failureOf([&] { msdb->deleteAgentJob(*text + "y"); });
+        EXPECT_THAT(message, HasSubstr("longer than 128 characters"));
+        EXPECT_EQ(server.events("rpc").size(), sent);
+    }
+    EXPECT_GE(sent, 1u) << "the program's code page holds none of the names";
 }
 
 TEST_F(OdbcSqlServer, ReadsTheEditionWhateverItsLength)
@@ -207,8 +202,10 @@ TEST_F(OdbcSqlServer, ReadsTheEditionWhateverItsLength)
     while (longer.size() < 3000)
         longer += "Édition très longue € ";
     SqlDouble verbose(SqlDoubleOptions().account("sa", "pw").edition(longer));
+    const auto expected = programText(longer);
+    ASSERT_TRUE(expected);
     EXPECT_EQ(client->connect(dialogConnection(verbose.dataSource(), "", "sa", "pw"))->queryEdition(),
-              longer);
+              *expected);
 }
 
 TEST_F(OdbcSqlServer, AwkwardCredentialsReachTheServerUnchanged)
@@ -224,7 +221,10 @@ TEST_F(OdbcSqlServer, AwkwardCredentialsReachTheServerUnchanged)
     SqlDouble server(options);
     for (const auto& [user, password] : accounts) {
         SCOPED_TRACE(user);
-        EXPECT_NO_THROW(client->connect(masterConnection(server.dataSource(), user, password)));
+        const auto login = programText(user);
+        const auto secret = programText(password);
+        ASSERT_TRUE(login && secret);
+        EXPECT_NO_THROW(client->connect(masterConnection(server.dataSource(), *login, *secret)));
     }
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), accounts.size());
@@ -234,99 +234,6 @@ TEST_F(OdbcSqlServer, AwkwardCredentialsReachTheServerUnchanged)
         EXPECT_EQ(logins[i]["database"].string(), "master");
     }
     EXPECT_FALSE(std::filesystem::exists("/tmp/talvorin-leak"));
-}
-
-// Values FreeTDS cannot read from a connection string go by SQLConnect and a private data
-// source; the server must see no difference.
-TEST_F(OdbcSqlServer, CredentialsNoConnectionStringCanCarryReachTheServerUnchanged)
-{
-    PrivateDataSourceWatch watch;
-    const std::vector<std::pair<std::string, std::string>> accounts = {
-        {"sa", "p;a=s{s}"},        {"a;b}", "pw"},     {"sa2", "{x};y"},
-        {"{x};y", "}"},            {"lone", "}"},      {"sa3", "x}DRIVER={Nope};"},
-        {"x}DRIVER={Nope};", "a;b}"}, {"accent;}", "pä;ss}wörd€"}};
-    SqlDoubleOptions options;
-    options.accounts = accounts;
-    SqlDouble server(options);
-    for (const auto& [user, password] : accounts) {
-        SCOPED_TRACE(user);
-        EXPECT_NO_THROW(client->connect(masterConnection(server.dataSource(), user, password)));
-        EXPECT_NO_THROW(client->connect(msdbConnection(server.dataSource(), user, password)));
-        EXPECT_NO_THROW(client->connect(dialogConnection(server.dataSource(), "", user, password)));
-    }
-    const auto logins = server.events("login");
-    ASSERT_EQ(logins.size(), 3 * accounts.size());
-    const char* databases[] = {"master", "msdb", ""};
-    for (std::size_t i = 0; i < logins.size(); ++i) {
-        SCOPED_TRACE("login " + std::to_string(i + 1));
-        EXPECT_EQ(logins[i]["user"].string(), accounts[i / 3].first);
-        EXPECT_EQ(logins[i]["password"].string(), accounts[i / 3].second);
-        EXPECT_EQ(logins[i]["database"].string(), databases[i % 3]);
-        EXPECT_TRUE(logins[i]["ok"].boolean());
-        EXPECT_EQ(logins[i]["tds_version"].string(), "7.4");
-    }
-    // The data source's options were read: no TLS asked for.
-    for (const auto& prelogin : server.events("prelogin"))
-        EXPECT_EQ(prelogin["encryption"].number(), 2);
-    EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
-    EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
-}
-
-TEST_F(OdbcSqlServer, AConnectionOpenedBySqlConnectWorksLikeAnyOther)
-{
-    PrivateDataSourceWatch watch;
-    const std::string edition = "Standard Edition (64-bit)";
-    SqlDouble server(SqlDoubleOptions().account("sa", "a;b}").job("ORVO_Schedule_Archive").edition(edition));
-    auto msdb = client->connect(msdbConnection(server.dataSource(), "sa", "a;b}"));
-    msdb->deleteAgentJob("ORVO_Schedule_Archive");
-    EXPECT_EQ(msdb->queryEdition(), edition);
-    const auto calls = server.events("rpc");
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0]["database"].string(), "msdb");
-    EXPECT_TRUE(calls[0]["ok"].boolean());
-    // Nothing of it is on disk while the connection is open.
-    EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
-    msdb.reset();
-    EXPECT_EQ(server.waitForEvents("disconnect", 1).size(), 1u);
-}
-
-TEST_F(OdbcSqlServer, FailuresBySqlConnectCarryTheMessagesAndLeaveNothingBehind)
-{
-    PrivateDataSourceWatch watch;
-    SqlDouble server(SqlDoubleOptions().account("sa", "a;b}"));
-    std::string message =
-        failureOf([&] { client->connect(masterConnection(server.dataSource(), "sa", "a;b};")); });
-    EXPECT_THAT(message, HasSubstr("[FreeTDS][SQL Server]Login failed for user 'sa'."));
-    EXPECT_THAT(message, Not(HasSubstr("a;b}")));
-    message = failureOf(
-        [&] { client->connect(dialogConnection(server.dataSource(), "Nowhere", "sa", "a;b}")); });
-    EXPECT_THAT(message, HasSubstr("Cannot open database \"Nowhere\" requested by the login."));
-    const auto logins = server.events("login");
-    ASSERT_EQ(logins.size(), 2u);
-    EXPECT_EQ(logins[1]["database"].string(), "Nowhere");
-
-    SqlDouble absent(SqlDoubleOptions().account("sa", "a;b}").fault("refuse"));
-    EXPECT_THAT(failureOf([&] { client->connect(masterConnection(absent.dataSource(), "sa", "a;b}")); }),
-                HasSubstr("[FreeTDS][SQL Server]Unable to connect"));
-
-    ConnectionSettings unquotableServer = masterConnection(server.dataSource(), "sa", "a;b}");
-    unquotableServer.dataSource = " 127.0.0.1," + std::to_string(server.port());
-    EXPECT_THAT(failureOf([&] { client->connect(unquotableServer); }),
-                HasSubstr("The server address cannot be passed to the ODBC driver"));
-
-    EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
-    EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
-}
-
-TEST_F(OdbcSqlServer, TheConnectTimeoutHoldsBySqlConnectToo)
-{
-    PrivateDataSourceWatch watch;
-    SqlDouble server(SqlDoubleOptions().account("sa", "a;b}").fault("slow=8"));
-    ConnectionSettings settings = masterConnection(server.dataSource(), "sa", "a;b}");
-    settings.connectTimeoutSeconds = 1;
-    EXPECT_THAT(failureOf([&] { client->connect(settings); }), HasSubstr("Timeout expired"));
-    EXPECT_TRUE(server.events("login").empty());
-    EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
 }
 
 TEST_F(OdbcSqlServer, NulCharactersAreStillRefusedBeforeConnecting)

@@ -28,7 +28,7 @@ protected:
     }
 
     std::string kitDir() const { return tmp / "win/MigKit4"; }
-    std::string kitFile() const { return kitDir() + "/Orvo4.dat"; }
+    std::string kitFile() const { return tmp / "win/MigKit4/Orvo4.dat"; }
 
     TfrmSQLInfo& dialog()
     {
@@ -63,7 +63,7 @@ protected:
     void writeServerFile(const std::string& folder, const std::string& address, const std::string& port)
     {
         std::filesystem::create_directories(folder);
-        const std::string file = folder + "/dbsvr.ini";
+        const std::string file = folder + nativePath("/dbsvr.ini");
         settings.writeString(file, "DataMigration", "Mig_Done", "NotDone");
         if (!address.empty()) settings.writeString(file, "DB", "IP address", setupdata::ScrambleText(address));
         if (!port.empty()) settings.writeString(file, "DB", "Port", setupdata::ScrambleText(port));

@@ -16,6 +16,7 @@
 // <n> is the decimal byte count of the value that follows the colon, so values may hold
 // blanks, quotes, backslashes, line breaks or any other byte.
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,3 +55,16 @@ inline std::string formatKitToolRun(const KitToolRun& run)
     out += "end\n";
     return out;
 }
+
+#ifdef KIT_TOOL_STANDIN
+// Puts the stand-in where a kit tool is looked for (".../MigKit4/osql.exe"): a symbolic link on
+// POSIX; a copy on Windows, which has no links for every user and names a program after its file.
+inline void installKitToolStandin(const std::string& path)
+{
+#ifdef _WIN32
+    std::filesystem::copy_file(KIT_TOOL_STANDIN, path, std::filesystem::copy_options::overwrite_existing);
+#else
+    std::filesystem::create_symlink(KIT_TOOL_STANDIN, path);
+#endif
+}
+#endif

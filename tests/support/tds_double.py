@@ -11,7 +11,7 @@ to a JSON-lines journal that the tests read afterwards.
 Options: --port N (0: a free one), --port-file F (the port, written by rename once listening),
 --account USER:PASSWORD (split at the first ':'), --database NAME (besides master, msdb, tempdb,
 model), --job NAME, --edition TEXT, --journal F, --lifetime SECONDS (default 600), and
---fault refuse | close-in-login | slow=SECONDS.  Every option but --port, --port-file, --journal,
+--fault refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS.  Every option but --port, --port-file, --journal,
 --edition and --lifetime may be repeated.  Logins are matched without regard to case, passwords
 exactly; database and job names without regard to case.
 
@@ -30,6 +30,9 @@ Journal: one JSON object a line, flushed as it is written, appended to the file.
     transaction     request ("begin", "commit", "rollback", ...)
     attention
     protocol_error  detail (a request the double could not decode)
+    fault           name: silent (the connection is accepted and never answered), garbage
+                    (the first message gets bytes that are no TDS, then the socket closes),
+                    drop-in-rpc (an RPC closes the socket before any answer)
     disconnect
 
 Answers:
@@ -758,6 +761,9 @@ class Config:
     slow: float = 0.0
     refuse: bool = False
     close_in_login: bool = False
+    silent: bool = False
+    garbage: bool = False
+    drop_in_rpc: bool = False
 
     def find_database(self, name: str) -> Optional[str]:
         for known in self.databases:
@@ -905,6 +911,14 @@ class Session:
         peer = self.sock.getpeername()
         self.log("connect", peer=f"{peer[0]}:{peer[1]}")
         try:
+            if self.config.silent:
+                self.log("fault", name="silent")
+                # Read and drop whatever comes until the client gives up.
+                while not self.server.stopping.is_set():
+                    readable, _, _ = select.select([self.sock], [], [], 0.2)
+                    if readable and not self.sock.recv(65536):
+                        break
+                return
             while not self.server.stopping.is_set():
                 message = read_message(self.sock)
                 if message is None:
@@ -924,6 +938,13 @@ class Session:
 
     def dispatch(self, ptype: int, payload: bytes) -> bool:
         """Answer one message; False ends the connection."""
+        if self.config.garbage:
+            self.log("fault", name="garbage")
+            self.sock.sendall(b"\x17\x03\x03\x00\x02HTTP/1.0 400 Bad Request\r\n\r\n" + bytes(range(256)) * 8)
+            return False
+        if ptype == PKT_RPC and self.logged_in and self.config.drop_in_rpc:
+            self.log("fault", name="drop-in-rpc")
+            return False
         if ptype == PKT_ATTENTION:
             self.log("attention")
             self.answer_attention()
@@ -1361,7 +1382,8 @@ def parse_arguments(argv: list[str]) -> argparse.Namespace:
                         help="what SERVERPROPERTY('EDITION') returns")
     parser.add_argument("--journal", help="append one JSON object per event to this file")
     parser.add_argument("--fault", action="append", default=[],
-                        help="refuse | close-in-login | slow=SECONDS (repeatable)")
+                        help="refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS "
+                             "(repeatable)")
     parser.add_argument("--lifetime", type=float, default=600.0,
                         help="stop by itself after this many seconds")
     return parser.parse_args(argv)
@@ -1385,6 +1407,8 @@ def build_config(args: argparse.Namespace) -> Config:
             config.refuse = True
         elif fault == "close-in-login":
             config.close_in_login = True
+        elif fault in ("silent", "garbage", "drop-in-rpc"):
+            setattr(config, fault.replace("-", "_"), True)
         elif fault.startswith("slow="):
             try:
                 config.slow = float(fault[len("slow="):])
@@ -1393,7 +1417,8 @@ def build_config(args: argparse.Namespace) -> Config:
             if config.slow < 0:
                 raise ValueError(f"--fault {fault!r}: SECONDS is negative")
         else:
-            raise ValueError(f"--fault {fault!r} is not refuse, close-in-login or slow=SECONDS")
+            raise ValueError(f"--fault {fault!r} is not refuse, close-in-login, silent, garbage, "
+                             "drop-in-rpc or slow=SECONDS")
     return config
 
 

@@ -621,6 +621,41 @@ class CloseInLoginFaultTest(DoubleTest):
         self.double.wait_for_event("disconnect")
 
 
+class SilentFaultTest(DoubleTest):
+    args = ("--account", "sa:x", "--fault", "silent")
+
+    def test_connection_is_accepted_and_never_answered(self) -> None:
+        client = self.client()
+        client.sock.settimeout(0.5)
+        client.send(0x12, prelogin_payload())
+        with self.assertRaises(socket.timeout):
+            client.receive()
+        self.assertEqual(self.double.wait_for_event("fault")[0]["name"], "silent")
+
+
+class GarbageFaultTest(DoubleTest):
+    args = ("--account", "sa:x", "--fault", "garbage")
+
+    def test_first_message_gets_bytes_that_are_no_tds_reply(self) -> None:
+        client = self.client()
+        client.send(0x12, prelogin_payload())
+        with self.assertRaises(AssertionError):
+            client.receive()
+        self.assertEqual(self.double.wait_for_event("fault")[0]["name"], "garbage")
+
+
+class DropInRpcFaultTest(DoubleTest):
+    args = ("--account", "sa:x", "--job", "ORVO_Schedule_Archive", "--fault", "drop-in-rpc")
+
+    def test_login_works_and_an_rpc_closes_the_socket_unanswered(self) -> None:
+        client = self.client()
+        client.login("sa", "x", "msdb")
+        client.send(0x03, rpc_by_name("sp_delete_job", delete_job_params("ORVO_Schedule_Archive")))
+        self.assertIsNone(client.receive())
+        self.assertEqual(self.double.wait_for_event("fault")[0]["name"], "drop-in-rpc")
+        self.assertEqual(self.double.events("rpc"), [])
+
+
 class ProcessTest(unittest.TestCase):
     def test_sigterm_stops_it_and_closes_open_connections(self) -> None:
         double = Double("--account", "sa:x")

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "support/native_path.h"
+
 namespace talvorin::testing {
 
 // A folder of its own for one test below the system's temporary folder (TMPDIR on POSIX,
@@ -51,7 +53,9 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     std::string str() const { return path_.string(); }
-    std::string operator/(const std::string& relative) const { return str() + "/" + relative; }
+    // A path below the folder as this build forms paths: "/" in `relative` becomes the
+    // system's separator.
+    std::string operator/(const std::string& relative) const { return nativePath(str() + "/" + relative); }
     // A path below the folder, its parent folders created.
     std::string make(const std::string& relative) const
     {

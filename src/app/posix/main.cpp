@@ -2,6 +2,7 @@
 // expects. Started by the installer with five parameters; its exit code is always 0.
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ int main(int argc, char** argv)
         backend.setDialogPresenter(&sqlInfoPresenter);
         frmCreateDBInfo.setSqlInfoDialog(&frmSQLInfo);
         backend.run(frmCreateDBInfo);
+
+        std::string logFile = frmCreateDBInfo.log().lastFile();
+        std::error_code ec;
+        if (const auto full = std::filesystem::absolute(logFile, ec); !logFile.empty() && !ec)
+            logFile = full.lexically_normal().string();
+        backend.showOutcome(frmCreateDBInfo.closingLine(), logFile);
     } catch (const std::exception& e) {
         // The installer goes on whatever happened here; the log and this line tell what did.
         std::fprintf(stderr, "[%s] %s\n", talvorin::ui::kAppTitle, e.what());

@@ -8,7 +8,8 @@
 // Small file helpers shared by the POSIX settings-file, registry and file-system code.
 namespace talvorin::platform::posix_io {
 
-// The whole content of a regular file; nullopt when it cannot be opened or read.
+// The whole content of a regular file; nullopt when it cannot be opened or read, or is
+// no regular file (a FIFO or device is never waited for).
 std::optional<std::string> readWholeFile(const std::string& path);
 
 // Writes all bytes, resuming after partial writes and interruptions; false on error.

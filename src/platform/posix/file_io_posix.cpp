@@ -11,7 +11,9 @@ namespace talvorin::platform::posix_io {
 
 std::optional<std::string> readWholeFile(const std::string& path)
 {
-    posix::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO or a device put where a settings file belongs is
+    // refused by the fstat below instead of holding the open until a writer comes.
+    posix::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) return std::nullopt;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;

@@ -92,6 +92,9 @@ std::optional<std::string> resolvePath(const std::string& path)
             continue;
         }
         if (part == "." || part == "..") return std::nullopt;
+        // The root holds the system's own folders, which no Windows name can mean: "\BIN"
+        // must not become /bin, where a setup run would then create its files.
+        if (current == "/") return std::nullopt;
         const auto match = findNoCase(current, part);
         if (!match) return std::nullopt;
         current = joined(current, *match);
@@ -128,16 +131,25 @@ void appendLines(const std::string& path, const std::string& bytes)
 {
     const std::string target = resolveForWriting(path);
     struct stat before {};
-    if (::stat(target.c_str(), &before) == 0) {
+    if (::lstat(target.c_str(), &before) == 0) {
+        // Where others may write the kit folder, a link would let them have the setup
+        // append to any file the administrator can write, or create one.
+        if (S_ISLNK(before.st_mode)) failAppend(path, "it is a symbolic link, which is not followed");
         if (!S_ISREG(before.st_mode)) failAppend(path, "not a regular file");
         if (posix_io::looksReadOnly(before)) failAppend(path, "the file is read-only");
     }
-    posix::UniqueFd fd(::open(target.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (!fd) failAppend(path, posix_io::lastErrorText());
-    if (bytes.empty()) return;
+    // O_NOFOLLOW and O_NONBLOCK close the gap between the look above and the open: a link
+    // or a FIFO put there meanwhile fails the open or the fstat below, and never blocks.
+    posix::UniqueFd fd(::open(target.c_str(),
+                              O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY,
+                              0666));
+    if (!fd) failAppend(path, errno == ELOOP ? "it is a symbolic link, which is not followed"
+                                              : posix_io::lastErrorText());
 
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) failAppend(path, posix_io::lastErrorText());
+    if (!S_ISREG(st.st_mode)) failAppend(path, "not a regular file");
+    if (bytes.empty()) return;
     std::string text;
     if (st.st_size > 0) {
         char last = 0;
@@ -146,7 +158,13 @@ void appendLines(const std::string& path, const std::string& bytes)
         if (last != '\n' && last != '\r') text = "\r\n";
     }
     text += bytes;
-    if (!posix_io::writeAll(fd.get(), text.data(), text.size())) failAppend(path, posix_io::lastErrorText());
+    if (!posix_io::writeAll(fd.get(), text.data(), text.size())) {
+        const std::string reason = posix_io::lastErrorText();
+        // A short write (a full disk) leaves part of a line: cut the file back to where it
+        // was, so the log holds whole lines only.
+        [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), st.st_size);
+        failAppend(path, reason);
+    }
     if (!posix::closeChecked(fd)) failAppend(path, posix_io::lastErrorText());
 }
 

@@ -60,6 +60,14 @@ QuitSignal::QuitSignal()
     sigemptyset(&action.sa_mask);
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         if (::sigaction(sig, &action, nullptr) != 0) fail("sigaction");
+
+    // Standard error may be a pipe whose reader has gone: a box written there is then lost,
+    // but the run must go on to its end banner and exit code 0. The kit tools get the
+    // default back (the spawn resets every signal).
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    if (::sigaction(SIGPIPE, &ignore, nullptr) != 0) fail("sigaction");
 }
 
 // The pipe lives as long as the process: a handler may still run during exit.

@@ -20,6 +20,24 @@ bool namesKey(const std::string& file, const std::string& section, const std::st
     return buffer[0] != '\n';
 }
 
+// The file the profile functions use for `file`: a bare name means the Windows directory.
+std::string profileFile(const std::string& file)
+{
+    if (file.find_first_of("\\/") != std::string::npos) return file;
+    char directory[MAX_PATH] = {};
+    const UINT length = ::GetWindowsDirectoryA(directory, sizeof directory);
+    if (length == 0 || length >= sizeof directory) return file;
+    return std::string(directory, length) + "\\" + file;
+}
+
+// A file marked read-only. The system refuses to write it, except under Wine run by root,
+// where the mark is only a missing write permission that root does not need.
+bool isReadOnly(const std::string& file)
+{
+    const DWORD attributes = ::GetFileAttributesA(profileFile(file).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 class Win32SettingsFiles final : public SettingsFiles {
 public:
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
@@ -60,7 +78,7 @@ public:
                      const std::string& value) override
     {
         // The system would store a line break as the end of the line and lose the rest.
-        if (!ini::canWrite(section, key, value) ||
+        if (!ini::canWrite(section, key, value) || isReadOnly(file) ||
             !::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
             throw SettingsWriteError("Unable to write to " + file);
     }

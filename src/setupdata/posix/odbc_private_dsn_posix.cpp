@@ -1,13 +1,16 @@
 // The private data source on POSIX: an odbc.ini of its own, named to unixODBC by ODBCINI.
 #include "setupdata/odbc_private_dsn.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 #include "platform/posix/file_io.h"
@@ -42,10 +45,67 @@ std::string newName()
     return "Talvorin" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
 }
 
-// A folder made by mkdtemp (mode 0700), removed when the owner goes.
+constexpr const char* folderPrefix = "talvorin-odbc-";
+
+// The pid in a folder name "talvorin-odbc-<pid>-XXXXXX"; 0 for any other name.
+pid_t ownerPid(const std::string& name)
+{
+    if (name.rfind(folderPrefix, 0) != 0)
+        return 0;
+    const std::size_t digits = std::strlen(folderPrefix);
+    const std::size_t dash = name.find('-', digits);
+    if (dash == std::string::npos || dash == digits || dash - digits > 9)
+        return 0;
+    pid_t pid = 0;
+    for (std::size_t i = digits; i < dash; ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return pid;
+}
+
+// A program killed during a connect (SIGKILL runs no destructor) leaves its folder behind.
+// Each connect removes those of earlier runs that are dead: folders of ours, by name and
+// owner, whose process no longer exists. Only the odbc.ini we write is removed from it, and
+// the folder itself only when that leaves it empty; links are never followed.
+void removeLeftoversOfDeadRuns(const std::string& parent)
+{
+    platform::posix::UniqueFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parentFd)
+        return;
+    const int listFd = ::dup(parentFd.get());
+    if (listFd < 0)
+        return;
+    std::unique_ptr<DIR, int (*)(DIR*)> list(::fdopendir(listFd), ::closedir);
+    if (!list) {
+        ::close(listFd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(list.get())) {
+        const std::string name = entry->d_name;
+        const pid_t pid = ownerPid(name);
+        if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH)
+            continue;
+        struct stat st {};
+        if (::fstatat(parentFd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        platform::posix::UniqueFd folder(
+            ::openat(parentFd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder || ::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid())
+            continue;
+        ::unlinkat(folder.get(), "odbc.ini", 0);
+        ::unlinkat(parentFd.get(), name.c_str(), AT_REMOVEDIR);
+    }
+}
+
+// A folder made by mkdtemp (mode 0700), removed when the owner goes. Its name carries the
+// pid, so that a later run can tell a leftover of a dead one.
 platform::posix::RemovedFolder makePrivateFolder()
 {
-    std::string pattern = temporaryFolder() + "/talvorin-odbc-XXXXXX";
+    removeLeftoversOfDeadRuns(temporaryFolder());
+    std::string pattern = temporaryFolder() + "/" + folderPrefix + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
         throw setupError("folder in " + temporaryFolder(), errno);
     return platform::posix::RemovedFolder(pattern);

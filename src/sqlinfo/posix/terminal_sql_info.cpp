@@ -1,6 +1,5 @@
 #include "sqlinfo/posix/terminal_sql_info.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace talvorin::sqlinfo {
@@ -9,12 +8,8 @@ namespace {
 class TerminalConsole final : public DialogConsole {
 public:
     explicit TerminalConsole(ui::TerminalBackend& terminal) : terminal_(terminal) {}
-    void write(const std::string& text) override
-    {
-        std::fputs(text.c_str(), stdout);
-        std::fflush(stdout);
-    }
-    bool readLine(std::string& line, bool secret) override { return terminal_.readLine(line, secret); }
+    void write(const std::string& text) override { terminal_.write(text); }
+    ui::LineEnd readLine(std::string& line, bool secret) override { return terminal_.readLine(line, secret); }
 
 private:
     ui::TerminalBackend& terminal_;
@@ -47,7 +42,8 @@ std::string summary(TfrmSQLInfo& d)
     text += row("Password:         ", shown(d.edtSQLPassword), d.edtSQLPassword);
     if (d.ProgressBar.visible())
         text += "  Connection status: " + d.Label1.caption() + " (" + std::to_string(d.ProgressBar.position()) + "%)\n";
-    text += "Enter keeps the value shown, ? shows help, Esc cancels.\n";
+    // Short enough for an 80-column terminal.
+    text += "Enter/Tab: next (empty keeps the value)  Shift+Tab: back  ?: help  Esc: cancel\n";
     return text;
 }
 
@@ -67,6 +63,13 @@ ui::ModalResult TerminalSqlInfo::present(ui::TerminalBackend& terminal, ui::Form
     return converse(*dialog, console);
 }
 
+std::optional<ui::StatusParts> TerminalSqlInfo::status(const ui::Form& form) const
+{
+    const auto* d = dynamic_cast<const TfrmSQLInfo*>(&form);
+    if (d == nullptr || !d->ProgressBar.visible()) return std::nullopt;
+    return ui::StatusParts{"Connection status", d->Label1.caption(), &d->ProgressBar};
+}
+
 ui::ModalResult TerminalSqlInfo::converse(TfrmSQLInfo& d, DialogConsole& console)
 {
     const std::vector<Field> fields = {
@@ -83,6 +86,12 @@ ui::ModalResult TerminalSqlInfo::converse(TfrmSQLInfo& d, DialogConsole& console
         for (std::size_t i = 0; i < fields.size(); ++i)
             if (&fields[i].edit == c) return i;
         return fields.size();
+    };
+    // The field before this step that can be typed into; the step itself when there is none.
+    auto stepBefore = [&](std::size_t from) {
+        for (std::size_t i = from; i-- > 0;)
+            if (fields[i].edit.canFocus()) return i;
+        return from;
     };
 
     d.setModalResult(ui::ModalResult::None);
@@ -111,7 +120,8 @@ ui::ModalResult TerminalSqlInfo::converse(TfrmSQLInfo& d, DialogConsole& console
             }
             console.write(f.prompt + " [" + shown(f.edit) + "]: ");
             std::string line;
-            if (!console.readLine(line, f.secret)) return cancelled(d);
+            const ui::LineEnd end = console.readLine(line, f.secret);
+            if (end == ui::LineEnd::Cancel) return cancelled(d);
             idleSteps = 0;
             if (line == "?" && f.help != nullptr) {
                 f.help->click();
@@ -124,14 +134,20 @@ ui::ModalResult TerminalSqlInfo::converse(TfrmSQLInfo& d, DialogConsole& console
             // A full octet field moves on by itself; still here means its check failed.
             const bool octetField = step >= 1 && step <= 4;
             if (octetField && !line.empty() && f.edit.text().size() == 3 && f.edit.focused()) continue;
-            ++step;
+            step = end == ui::LineEnd::BackTab ? stepBefore(step) : step + 1;
             continue;
         }
 
-        console.write("Enter tests and saves these settings, Esc cancels: ");
+        console.write("Enter tests and saves these settings, Shift+Tab goes back, Esc cancels: ");
         std::string line;
-        if (!console.readLine(line, false)) return cancelled(d);
+        const ui::LineEnd end = console.readLine(line, false);
+        if (end == ui::LineEnd::Cancel) return cancelled(d);
         idleSteps = 0;
+        if (end != ui::LineEnd::Enter) {
+            // Tab goes round to the first field, as the window's tab order does.
+            step = end == ui::LineEnd::BackTab ? stepBefore(fields.size()) : 0;
+            continue;
+        }
         d.clickButton(d.btnOK);
         if (d.modalResult() != ui::ModalResult::None) return d.modalResult();
         const std::size_t back = stepOf(d.activeControl());

@@ -1,23 +1,38 @@
 #pragma once
 
 #include <chrono>
-#include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "ui/backend.h"
+#include "ui/terminal_keys.h"
+#include "ui/terminal_text.h"
 
 namespace talvorin::ui {
 
 class Form;
 class DialogPresenter;
 
+// Where the front end reads keys and writes: the program's standard streams, or a
+// pseudo-terminal or pipes in tests.
+struct TerminalFiles {
+    int in = 0;
+    int out = 1;
+    int err = 2;
+};
+
+// How a typed line was ended. Cancel: Escape, the end of input, or a quit request.
+enum class LineEnd { Enter, Tab, BackTab, Cancel };
+
 // The text-mode front end. The main window is a status line (caption, label, progress
-// bar) on the terminal; message boxes are prompts. When standard input or output is not a
-// terminal it runs unattended: every box goes to standard error as "[Caption] text" and is
-// answered as Escape would answer it, and a modal dialog ends as Cancel without showing.
+// bar) on the terminal, cut to the terminal's width; message boxes are prompts. When input
+// or output is not a terminal it runs unattended: every box goes to the error stream as
+// "[Caption] text" and is answered as Escape would answer it, and a modal dialog ends as
+// Cancel without showing.
 class TerminalBackend : public Backend {
 public:
-    TerminalBackend();
+    explicit TerminalBackend(TerminalFiles files = {});
     ~TerminalBackend() override;
 
     bool attended() const { return attended_; }
@@ -38,26 +53,45 @@ public:
     void formShown(const Form& form) override;
     void formClosed(const Form& form) override;
 
-    // Waits for one key press on the terminal, handling timers meanwhile; '\x1b' for
-    // Escape, '\0' when a quit was requested. Used by prompts and dialogs.
-    char readKey();
-    // Reads one line typed on the terminal (echoed); false on Escape or quit.
-    bool readLine(std::string& line, bool secret);
+    // Waits for one key, handling timers meanwhile; nullopt once a quit was requested.
+    // Input that has ended reads as Escape: nobody can answer any more.
+    std::optional<TerminalKey> readKey();
+    // Reads one line, echoed (as "*" when secret); Left, Right, Home and End move the caret,
+    // Backspace and Delete remove a character.
+    LineEnd readLine(std::string& line, bool secret);
+    // Writes text for a prompt or a dialog; a status line being shown is ended first.
+    void write(const std::string& text);
+    // Once the main window has closed: the run's closing line as logged (none when empty)
+    // and where the setup log is (none when empty), so the outcome is the last thing on
+    // the screen.
+    void showOutcome(const std::string& closingLine, const std::string& logFile);
 
 protected:
     std::chrono::milliseconds now() const override;
 
 private:
+    class RawMode;
+
+    void takeKeys();
+    void put(const std::string& bytes);
     void drawStatus();
     void endStatusLine();
+    std::size_t columns() const;
     int msUntilNextTimer() const;
 
+    TerminalFiles files_;
     bool attended_;
+    std::unique_ptr<RawMode> raw_;
+    KeyDecoder keys_;
+    std::optional<std::chrono::steady_clock::time_point> escapeDeadline_;
+    bool inputEnded_ = false;
     const Form* mainForm_ = nullptr;
+    const Form* modalForm_ = nullptr;
     bool statusDirty_ = false;
     bool statusShown_ = false;
+    std::size_t statusWidth_ = 0;  // the terminal's width when the status was drawn
     DialogPresenter* presenter_ = nullptr;
-    int modalDepth_ = 0;  // the status line stays away while a dialog has the terminal
+    int modalDepth_ = 0;  // the main window's status stays away while a dialog has the terminal
     std::chrono::steady_clock::time_point start_;
 };
 
@@ -66,6 +100,9 @@ class DialogPresenter {
 public:
     virtual ~DialogPresenter() = default;
     virtual ModalResult present(TerminalBackend& terminal, Form& form) = 0;
+    // The form's status line while it is shown, drawn whenever pending messages are let
+    // through after one of its controls changed; none when nullopt.
+    virtual std::optional<StatusParts> status(const Form&) const { return std::nullopt; }
 };
 
 }  // namespace talvorin::ui

@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "e2e/program_run.h"
+#include "e2e/posix/program_run_posix.h"
 #include "support/fakes.h"
 
 namespace talvorin::testing {
@@ -64,10 +64,27 @@ TEST_F(Program, MissingSettingsCannotBeAskedForUnattended)
 {
     const auto result = runTalvorin({"301", "C:\\Srv", "1", "C:\\Support", "setup.ini"}, env());
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(result.standardError, ::testing::StartsWith("[Warning] Mircosoft SQL Server information setting"));
+    // A reader of the installer's log learns why no database work was done.
+    EXPECT_EQ(result.standardError,
+              "[SQL Server Information] Not shown (unattended: standard input or output is not a terminal); it "
+              "ends as Cancel\n"
+              "[Warning] Mircosoft SQL Server information setting is not completed. This will lead to Velmora "
+              "Deluxe installation error. Do you want to enter the information again?\n"
+              "[Warning] Answer: No (unattended: standard input or output is not a terminal)\n");
     const auto lines = log();
     ASSERT_EQ(lines.size(), 13u);
     EXPECT_EQ(lines[9], "Get SQL Server Info");
+}
+
+TEST_F(Program, AStandardErrorNobodyReadsLosesTheBoxButNotTheRun)
+{
+    RunOptions options;
+    options.standardErrorReaderGone = true;
+    const auto result = runTalvorin({"301", "x"}, env(), options);
+    EXPECT_EQ(result.exitCode, 0);
+    const auto lines = log();
+    ASSERT_EQ(lines.size(), 12u);
+    EXPECT_EQ(lines[10], "End database / table createion program");
 }
 
 TEST_F(Program, KitFolderMissingEndsWithAMessageAndExitCodeZero)

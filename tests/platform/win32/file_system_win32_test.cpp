@@ -63,7 +63,10 @@ TEST(Win32FileSystem, TellsFilesFromFoldersWhateverTheCase)
     const std::string other = folder.path().string() + "\\orvo4.dat";
     EXPECT_TRUE(fileExists(other));
     EXPECT_TRUE(pathExists(other));
+    // The system itself finds the file: names are passed on as given.
     EXPECT_EQ(resolvePath(other), other);
+    EXPECT_EQ(resolveForWriting(other), other);
+    EXPECT_EQ(resolveForWriting(folder.path().string() + "\\NEW.log"), folder.path().string() + "\\NEW.log");
     EXPECT_FALSE(fileExists(folder.path().string()));
     EXPECT_TRUE(pathExists(folder.path().string()));
     EXPECT_FALSE(pathExists(folder.path().string() + "\\none"));

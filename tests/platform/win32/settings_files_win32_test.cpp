@@ -8,6 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/ascii.h"
+#include "platform/scope_exit.h"
+#include "platform/system_info.h"
 #include "platform/win32/windows_api.h"
 #include "support/temp_dir.h"
 
@@ -87,6 +90,29 @@ TEST_F(Win32SettingsFiles, WritesAndKeepsEverythingElse)
     EXPECT_EQ(settings.readString(path, "DB", "Password", ""), "p=w;{x}");
     EXPECT_EQ(settings.readInt(path, "OPTIONS", "InstallMode", 0), 2);
     EXPECT_NE(bytesOf(path).find("; kit"), std::string::npos);
+
+    // A name of another case is the same file.
+    settings.writeString(folder.path().string() + "\\ORVO4.DAT", "db", "PORT", "1433");
+    EXPECT_EQ(settings.readString(path, "DB", "Port", ""), "1433");
+    EXPECT_EQ(settings.readString(path, "DB", "User", ""), "admin");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+TEST_F(Win32SettingsFiles, ABareFileNameMeansTheWindowsDirectory)
+{
+    // A name no other test uses: the folder's own random one.
+    const std::string name = folder.path().filename().string() + ".ini";
+    const std::string inWindows = systemInfo().windowsDirectory() + "\\" + name;
+    const auto removed = scopeExit([&] { ::DeleteFileA(inWindows.c_str()); });
+    settings.writeString(name, "S", "k", "v");
+    EXPECT_EQ(settings.readString(inWindows, "S", "k", ""), "v");
+    EXPECT_EQ(settings.readString(upperAsciiText(name), "S", "k", ""), "v");
+
+    // Marked read-only there, it is refused like any other.
+    ::SetFileAttributesA(inWindows.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_THROW(settings.writeString(name, "S", "k", "w"), SettingsWriteError);
+    ::SetFileAttributesA(inWindows.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(settings.readString(name, "S", "k", ""), "v");
 }
 
 TEST_F(Win32SettingsFiles, RefusesWritesItCannotCarryOutNamingTheFile)

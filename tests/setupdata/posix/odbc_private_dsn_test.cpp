@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -143,6 +145,33 @@ TEST(PrivateOdbcDataSource, ARefusedValueOrAMissingTempFolderLeavesNothingBehind
     }
     EXPECT_TRUE(watch.leftOver().empty());
     EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
+}
+
+TEST(PrivateOdbcDataSource, RemovesWhatARunKilledDuringItsConnectLeftBehind)
+{
+    PrivateDataSourceWatch watch;
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const auto leftover = [&](const std::string& pid, const std::string& tail) {
+        const std::string folder = watch.folder() + "/talvorin-odbc-" + pid + "-" + tail;
+        std::filesystem::create_directory(folder);
+        std::ofstream(folder + "/odbc.ini") << "[Talvorin1_1]\nDRIVER=FreeTDS\n";
+        return folder;
+    };
+    const std::string ofDeadRun = leftover(std::to_string(dead), "aB3dE9");
+    const std::string ofLiveRun = leftover("1", "xY7zQ2");  // init never dies
+    const std::string notOurs = leftover("x" + std::to_string(dead), "q");
+    const std::string holdsMore = leftover(std::to_string(dead), "more");
+    std::ofstream(holdsMore + "/keep.txt") << "not ours";
+
+    { PrivateOdbcDataSource source(freeTdsValues); }
+
+    EXPECT_FALSE(std::filesystem::exists(ofDeadRun));
+    EXPECT_TRUE(std::filesystem::exists(ofLiveRun + "/odbc.ini"));
+    EXPECT_TRUE(std::filesystem::exists(notOurs + "/odbc.ini"));
+    EXPECT_TRUE(std::filesystem::exists(holdsMore + "/keep.txt"));
 }
 
 }  // namespace

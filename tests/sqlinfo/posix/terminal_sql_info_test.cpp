@@ -7,26 +7,34 @@
 namespace talvorin::sqlinfo::testing {
 namespace {
 
+// What the user types at one prompt and the key that ends it.
+struct Typed {
+    Typed(const char* t) : text(t) {}
+    Typed(std::string t, ui::LineEnd e = ui::LineEnd::Enter) : text(std::move(t)), end(e) {}
+    Typed(std::nullopt_t) : end(ui::LineEnd::Cancel) {}  // Esc
+    std::string text;
+    ui::LineEnd end = ui::LineEnd::Enter;
+};
+
 class ScriptConsole : public DialogConsole {
 public:
-    // The lines the user types; nullopt is Esc. When they run out, input has ended.
-    std::deque<std::optional<std::string>> lines;
+    // The lines the user types. When they run out, input has ended.
+    std::deque<Typed> lines;
     std::string output;
     std::vector<std::pair<std::string, bool>> prompts;  // the prompt and whether it was hidden
 
     void write(const std::string& text) override { output += text; }
-    bool readLine(std::string& line, bool secret) override
+    ui::LineEnd readLine(std::string& line, bool secret) override
     {
         const std::size_t lastLine = output.rfind('\n');
         prompts.emplace_back(lastLine == std::string::npos ? output : output.substr(lastLine + 1), secret);
         // The terminal ends every answer with a line break.
         output += '\n';
-        if (lines.empty()) return false;
-        auto next = lines.front();
+        if (lines.empty()) return ui::LineEnd::Cancel;
+        const Typed next = lines.front();
         lines.pop_front();
-        if (!next) return false;
-        line = *next;
-        return true;
+        line = next.text;
+        return next.end;
     }
     int promptsStartingWith(const std::string& text) const
     {
@@ -128,10 +136,30 @@ TEST_F(TerminalTest, AFailedTestAsksAgainUntilCancelled)
     EXPECT_FALSE(std::filesystem::exists(kitFile()));
 }
 
+TEST_F(TerminalTest, TabGoesOnAndShiftTabGoesBack)
+{
+    using ui::LineEnd;
+    console.lines = {"10", "1", {"2", LineEnd::Tab}, {"", LineEnd::BackTab}, "7", "3", "1433", "", "pw",
+                     {"", LineEnd::BackTab}, "pw2", ""};
+    backend.answers.push_back(ui::Answer::Yes);
+    EXPECT_EQ(converse(), ui::ModalResult::Ok);
+    EXPECT_EQ(console.promptsStartingWith("IP address, part 3"), 2) << "Shift+Tab in part 4 goes back to part 3";
+    EXPECT_EQ(console.promptsStartingWith("Password"), 2) << "Shift+Tab at the last question goes back to the password";
+    EXPECT_EQ(setupdata::readScrambled(settings, kitFile(), "IP address"), "10.1.7.3");
+    EXPECT_EQ(setupdata::readScrambled(settings, kitFile(), "Password"), "pw2");
+
+    // Tab at the last question goes round to the first field; Shift+Tab there stays.
+    console.lines = {"", "", "", "", "", "", "", {"", LineEnd::Tab}, {"", LineEnd::BackTab}, std::nullopt};
+    console.prompts.clear();
+    EXPECT_EQ(converse(), ui::ModalResult::Cancel);
+    EXPECT_EQ(console.promptsStartingWith("IP address, part 1"), 3);
+    EXPECT_EQ(backend.boxes.size(), 1u) << "only the first conversation's confirmation";
+}
+
 TEST_F(TerminalTest, LockedFieldsAreShownButNotAsked)
 {
     setLocalSqlPort("1433");
-    host.result = {0, std::array<std::uint8_t, 4>{10, 0, 0, 7}};
+    host.result = {0, {{10, 0, 0, 7}}};
     console.lines = {std::nullopt};
     converse();
     EXPECT_NE(console.output.find("Login:            sa  (locked)"), std::string::npos) << console.output;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "dbwork/step_context.h"
+
+namespace talvorin::dbwork {
+
+// A quit request ended the database work: nothing more is started, and the run goes
+// straight to its end. The step has logged the tool it left running, if any.
+class RunInterrupted : public std::runtime_error {
+public:
+    RunInterrupted() : std::runtime_error("The run was interrupted by a quit request") {}
+};
+
+// Runs one kit tool for an entry of a step and returns its exit code. Once a quit has been
+// requested it starts nothing and throws RunInterrupted; when the quit came while the tool
+// ran, it first logs that the tool was left running for the entry.
+int runEntryTool(StepContext& ctx, const std::string& toolName, const std::string& parameters,
+                 const std::string& workingDirectory, const std::string& entry);
+
+}  // namespace talvorin::dbwork

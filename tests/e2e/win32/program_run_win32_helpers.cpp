@@ -1,0 +1,106 @@
+// Runs the built Talvorin.exe from a Windows test program: unattended (standard input and
+// output on NUL, standard error to a file), with extra environment variables.
+#include "e2e/program_run.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/win32/handles.h"
+#include "support/fakes.h"
+
+namespace talvorin::testing {
+
+namespace {
+
+using platform::win32::UniqueHandle;
+
+UniqueHandle inheritable(const std::string& path, DWORD access, DWORD disposition)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
+// This program's environment with the extra variables set: a block of "name=value\0".
+std::string environmentBlock(const std::map<std::string, std::string>& extra)
+{
+    std::map<std::string, std::string> all;
+    for (char** e = _environ; e && *e; ++e) {
+        const std::string entry = *e;
+        const std::size_t eq = entry.find('=', 1);
+        if (eq != std::string::npos) all[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const auto& [k, v] : extra) all[k] = v;
+    std::string block;
+    for (const auto& [k, v] : all) block += k + "=" + v + '\0';
+    return block + '\0';
+}
+
+std::string quoted(const std::string& argument)
+{
+    return argument.find_first_of(" \t\"") == std::string::npos && !argument.empty() ? argument : "\"" + argument + "\"";
+}
+
+}  // namespace
+
+ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+                          int timeoutSeconds, const std::function<bool()>& terminateWhen)
+{
+    TempDir scratch;
+    const std::string errFile = scratch.str() + "\\stderr";
+    const UniqueHandle in = inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
+    const UniqueHandle out = inheritable("NUL", GENERIC_WRITE, OPEN_EXISTING);
+    const UniqueHandle err = inheritable(errFile, GENERIC_WRITE, CREATE_ALWAYS);
+
+    std::string commandLine = quoted(TALVORIN_BINARY);
+    for (const std::string& a : args) commandLine += " " + quoted(a);
+    std::string block = environmentBlock(env);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in.get();
+    startup.hStdOutput = out.get();
+    startup.hStdError = err.get();
+    PROCESS_INFORMATION info{};
+    ProgramResult result;
+    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, block.data(), nullptr, &startup,
+                          &info))
+        return result;
+    const UniqueHandle process(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    bool asked = false;
+    for (;;) {
+        if (terminateWhen && !asked && terminateWhen()) {
+            // The application's quit message to its window thread.
+            ::PostThreadMessageA(info.dwThreadId, WM_QUIT, 0, 0);
+            asked = true;
+        }
+        if (::WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0) {
+            DWORD code = 0;
+            ::GetExitCodeProcess(process.get(), &code);
+            result.exitCode = static_cast<int>(code);
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::TerminateProcess(process.get(), 1);
+            ::WaitForSingleObject(process.get(), INFINITE);
+            break;
+        }
+    }
+    result.standardError = readFile(errFile);
+    return result;
+}
+
+std::string expectedComputerName()
+{
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    ::GetComputerNameA(name, &size);
+    return std::string(name, size).substr(0, 15);
+}
+
+}  // namespace talvorin::testing

@@ -1,0 +1,48 @@
+// The argument-string splitter: any string splits without a fault, and arguments quoted as
+// the Microsoft C runtime expects come back exactly.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+
+namespace {
+
+// The quoting that survives the C runtime's parser: backslashes are literal except before
+// a quote, where they are doubled, and the quote is escaped.
+std::string quoted(const std::string& arg)
+{
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') out.append(backslashes * 2 + 1, '\\');
+        else out.append(backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, '\\');
+    return out + "\"";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    std::vector<std::string> args;
+    std::string line;
+    const int count = in.ConsumeIntegralInRange(0, 6);
+    for (int i = 0; i < count; ++i) {
+        args.push_back(in.ConsumeRandomLengthString(32));
+        line += (in.ConsumeBool() ? " " : "\t") + quoted(args.back());
+    }
+    if (talvorin::platform::splitCommandLine(line) != args) __builtin_trap();
+    (void)talvorin::platform::splitCommandLine(in.ConsumeRemainingBytesAsString());
+    return 0;
+}
