@@ -6,7 +6,9 @@
 namespace talvorin::platform {
 
 // Finds the file a Windows-style name means: either separator, and each name matched
-// without regard to case when the exact one does not exist. nullopt when nothing matches.
+// without regard to case when the exact one does not exist, except the names directly
+// below the root of the file system, which must match exactly. nullopt when nothing
+// matches.
 std::optional<std::string> resolvePath(const std::string& path);
 
 // Whether the name, resolved as above, is an existing file or folder.

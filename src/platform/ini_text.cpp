@@ -1,6 +1,7 @@
 #include "platform/ini_text.h"
 
 #include "platform/ascii.h"
+#include "platform/utf16.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -11,6 +12,7 @@ namespace talvorin::platform::ini {
 namespace {
 
 using platform::equalsNoCase;
+using platform::lowerAscii;
 
 bool isBlank(char c)
 {
@@ -26,11 +28,6 @@ std::string_view trim(std::string_view s)
     return s.substr(b, e - b);
 }
 
-std::size_t bomLength(std::string_view text)
-{
-    return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-}
-
 struct Line {
     std::size_t begin;       // first byte of the line
     std::size_t contentEnd;  // first byte of its line break
@@ -40,7 +37,7 @@ struct Line {
 std::vector<Line> splitLines(std::string_view text)
 {
     std::vector<Line> lines;
-    std::size_t pos = bomLength(text);
+    std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t brk = text.find_first_of("\r\n", pos);
         if (brk == std::string_view::npos) {
@@ -140,11 +137,26 @@ std::string_view cutAtZero(std::string_view v)
 
 }  // namespace
 
+FileText decodeFile(std::string bytes)
+{
+    if (std::string_view(bytes).substr(0, 2) != "\xFF\xFE") return FileText{Encoding::EightBit, std::move(bytes), false};
+    const std::string_view body = std::string_view(bytes).substr(2);
+    // Keeping unpaired surrogates as they are lets a write give back every unit it read.
+    return FileText{Encoding::Utf16, utf16leToUtf8(body, Unpaired::Keep), body.size() % 2 != 0};
+}
+
+std::optional<std::string> encodeFile(Encoding encoding, std::string_view text)
+{
+    if (encoding == Encoding::EightBit) return std::string(text);
+    auto body = utf8ToUtf16le(text);
+    if (!body) return std::nullopt;
+    return "\xFF\xFE" + *body;
+}
+
 std::optional<std::string_view> findRawValue(std::string_view text, std::string_view section,
                                              std::string_view key)
 {
     const std::string_view wantedKey = trim(key);
-    if (wantedKey.empty()) return std::nullopt;
     const std::vector<Line> lines = splitLines(text);
     const auto span = findSection(text, lines, trim(section));
     if (!span) return std::nullopt;
@@ -174,13 +186,27 @@ std::string defaultValue(std::string_view def, std::size_t bufferSize)
 int toInt(std::string_view value, int def)
 {
     if (value.empty()) return def;
+    // As RtlUnicodeStringToInteger with base 0 reads it: blanks and control characters,
+    // a sign, then 0x, 0o or 0b for hexadecimal, octal or binary digits, else decimal.
     std::size_t i = 0;
-    while (i < value.size() && isBlank(value[i])) ++i;
+    while (i < value.size() && static_cast<unsigned char>(value[i]) <= ' ') ++i;
     bool negative = false;
     if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
+    unsigned base = 10;
+    if (i + 1 < value.size() && value[i] == '0') {
+        const char prefix = lowerAscii(value[i + 1]);
+        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        if (base != 10) i += 2;
+    }
     std::uint32_t result = 0;  // unsigned, so that overflow wraps as it does on Windows
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i)
-        result = result * 10u + static_cast<std::uint32_t>(value[i] - '0');
+    for (; i < value.size(); ++i) {
+        const char c = lowerAscii(value[i]);
+        const unsigned digit = c >= '0' && c <= '9' ? static_cast<unsigned>(c - '0')
+                               : c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
+                                                      : 99u;
+        if (digit >= base) break;
+        result = result * base + digit;
+    }
     if (negative) result = 0u - result;
     return static_cast<int>(static_cast<std::int32_t>(result));
 }
@@ -200,9 +226,10 @@ std::vector<std::string> readKeyNames(std::string_view text, std::string_view se
     std::size_t used = 0;  // bytes taken by the names so far, each with its zero byte
     for (std::size_t i = span->header + 1; i < span->end; ++i) {
         const Parsed p = parseLine(text, lines[i]);
-        if (p.kind != Kind::Key || p.name.empty()) continue;
+        if (p.kind != Kind::Key) continue;
         const std::string_view name = cutAtZero(p.name);
-        if (name.empty()) continue;
+        // An empty name is a lone zero byte in the list, which reads as the list's end.
+        if (name.empty()) break;
         // The list's own closing zero byte must fit after this name.
         if (used + name.size() + 1 + 1 > bufferSize) break;
         used += name.size() + 1;
@@ -290,7 +317,7 @@ std::string writeValue(std::string_view text, std::string_view section, std::str
     }
 
     std::string out(text);
-    if (out.size() > bomLength(text) && out.back() != '\n' && out.back() != '\r') out += "\r\n";
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += "\r\n";
     out.append("[").append(sectionName).append("]\r\n").append(newLine);
     return out;
 }

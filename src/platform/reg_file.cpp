@@ -1,9 +1,11 @@
 #include "platform/reg_file.h"
 
-#include "platform/ascii.h"
-#include "platform/utf8.h"
-
 #include <vector>
+
+#include "platform/ascii.h"
+#include "platform/cp1252.h"
+#include "platform/reg_syntax.h"
+#include "platform/utf16.h"
 
 namespace talvorin::platform::reg {
 
@@ -13,20 +15,6 @@ constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 
 std::string upper(std::string_view s) { return upperAsciiText(s); }
-
-bool startsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 std::vector<std::string_view> splitLines(std::string_view text)
 {
@@ -62,72 +50,15 @@ std::string normalisedPath(std::string_view path)
     return out;
 }
 
-// The path below HKEY_LOCAL_MACHINE of a full key name; nullopt for other roots.
+// The path below HKEY_LOCAL_MACHINE of a full key name; nullopt for other roots. The root
+// is matched without regard to case and must end at the first backslash ("HKLM" is short
+// for it here; regedit knows no short names).
 std::optional<std::string> localMachinePath(std::string_view fullName)
 {
     const std::size_t slash = fullName.find('\\');
-    const std::string root = upper(trim(fullName.substr(0, slash)));
+    const std::string root = upper(fullName.substr(0, slash));
     if (root != "HKEY_LOCAL_MACHINE" && root != "HKLM") return std::nullopt;
     return normalisedPath(slash == std::string_view::npos ? std::string_view() : fullName.substr(slash + 1));
-}
-
-// A quoted text starting at pos (at the opening quote); pos ends after the closing quote.
-std::optional<std::string> quoted(std::string_view line, std::size_t& pos)
-{
-    if (pos >= line.size() || line[pos] != '"') return std::nullopt;
-    std::string out;
-    for (std::size_t i = pos + 1; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '"') {
-            pos = i + 1;
-            return out;
-        }
-        if (c == '\\' && i + 1 < line.size() && (line[i + 1] == '\\' || line[i + 1] == '"')) {
-            out += line[++i];
-            continue;
-        }
-        out += c;
-    }
-    return std::nullopt;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::optional<std::uint32_t> hexNumber(std::string_view s, std::size_t maxDigits)
-{
-    if (s.empty() || s.size() > maxDigits) return std::nullopt;
-    std::uint32_t n = 0;
-    for (const char c : s) {
-        const int d = hexDigit(c);
-        if (d < 0) return std::nullopt;
-        n = n * 16u + static_cast<std::uint32_t>(d);
-    }
-    return n;
-}
-
-// "01,ff, 2a" as bytes; empty items (a trailing comma) are allowed.
-std::optional<std::string> hexBytes(std::string_view list)
-{
-    std::string out;
-    std::size_t pos = 0;
-    while (pos <= list.size()) {
-        std::size_t end = list.find(',', pos);
-        if (end == std::string_view::npos) end = list.size();
-        const std::string_view item = trim(list.substr(pos, end - pos));
-        if (!item.empty()) {
-            const auto byte = hexNumber(item, 2);
-            if (!byte) return std::nullopt;
-            out += static_cast<char>(*byte);
-        }
-        pos = end + 1;
-    }
-    return out;
 }
 
 std::string upToZero(std::string s)
@@ -137,14 +68,23 @@ std::string upToZero(std::string s)
     return s;
 }
 
-std::string stringData(const std::string& bytes, bool utf16)
+enum class TextEncoding { EightBit, Utf8, Utf16 };
+
+struct DecodedText {
+    TextEncoding encoding;  // what the file was
+    std::string text;       // UTF-16 converted to UTF-8, a UTF-8 byte-order mark dropped
+};
+
+// A file's bytes as text: UTF-16LE (with its byte-order mark, or recognised by every
+// second byte being zero) converted, a UTF-8 byte-order mark dropped, 8-bit text as it is.
+DecodedText decodeText(std::string_view bytes)
 {
-    if (!utf16) return upToZero(bytes);
-    // Cut at the first zero character before converting, so a closing zero is not text.
-    std::size_t units = bytes.size() / 2;
-    for (std::size_t i = 0; i < units; ++i)
-        if (bytes[2 * i] == '\0' && bytes[2 * i + 1] == '\0') units = i;
-    return utf16leToUtf8(std::string_view(bytes).substr(0, units * 2));
+    if (bytes.substr(0, 2) == "\xFF\xFE") return {TextEncoding::Utf16, utf16leToUtf8(bytes.substr(2))};
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return {TextEncoding::Utf8, std::string(bytes.substr(3))};
+    // regedit 5 text without its mark still shows as every second byte zero.
+    if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0')
+        return {TextEncoding::Utf16, utf16leToUtf8(bytes)};
+    return {TextEncoding::EightBit, std::string(bytes)};
 }
 
 class SnapshotKey final : public RegistryKey {
@@ -166,61 +106,46 @@ private:
 
 }  // namespace
 
-// Reads the file line by line into a RegFile.
+// Reads the file line by line into a RegFile, each line as regedit reads it.
 class RegFileParser {
 public:
-    explicit RegFileParser(RegFile& out) : out_(out) {}
+    RegFileParser(RegFile& out, bool utf16Strings) : out_(out), utf16Strings_(utf16Strings) {}
 
-    void run(std::string_view text)
+    void run(const std::vector<std::string_view>& lines)
     {
-        const auto lines = splitLines(text);
-        std::size_t i = 0;
-        while (i < lines.size() && trim(lines[i]).empty()) ++i;
-        if (i == lines.size()) return;
-        const std::string_view header = trim(lines[i++]);
-        if (header == kHeader5) {
-            utf16Strings_ = true;
-        } else if (header != kHeader4) {
-            return;
-        }
         out_.hasHeader_ = true;
         out_.keys_[""];
-
-        while (i < lines.size()) {
-            const std::string_view line = trim(lines[i++]);
-            if (line.empty() || line.front() == ';') continue;
-            if (line.front() == '[') {
-                keyLine(line);
-                continue;
+        for (std::size_t i = 1; i < lines.size() && !stopped_;) {
+            const std::string_view line = syntax::skipBlanks(lines[i++]);
+            if (line.empty()) continue;
+            if (line.front() == '[')
+                keyLine(line.substr(1));
+            else if (line.front() == '@')
+                valueLine(std::string(), line.substr(1), lines, i);
+            else if (line.front() == '"') {
+                const auto name = syntax::unquote(line.substr(1));
+                if (name.result == syntax::Quoted::Result::Text) valueLine(name.text, name.rest, lines, i);
             }
-            std::string logical(line);
-            if (isHexValue(line)) {
-                // Long binary data goes on over lines that end in a backslash.
-                while (!logical.empty() && logical.back() == '\\' && i < lines.size() &&
-                       trim(lines[i]).substr(0, 1) != "[") {
-                    logical.pop_back();
-                    logical += trim(lines[i++]);
-                }
-            }
-            if (current_) valueLine(logical);
+            // Anything else, comments (';' or '#') included, is passed over.
         }
     }
 
 private:
-    void keyLine(std::string_view line)
+    void keyLine(std::string_view afterBracket)
     {
         current_.reset();
-        const std::size_t close = line.rfind(']');
-        if (close == std::string_view::npos) return;
-        std::string_view inner = line.substr(1, close - 1);
-        const bool remove = !inner.empty() && inner.front() == '-';
-        if (remove) inner.remove_prefix(1);
-        const auto path = localMachinePath(inner);
-        if (!path) return;
-        if (remove) {
-            removeKey(*path);
+        const std::size_t close = afterBracket.rfind(']');
+        // "[ HKEY_..." names no key, and neither does a line without a closing bracket.
+        if (afterBracket.empty() || syntax::isBlank(afterBracket.front()) || close == std::string_view::npos) return;
+        std::string_view name = afterBracket.substr(0, close);
+        if (!name.empty() && name.front() == '-') {
+            name.remove_prefix(1);
+            if (name.empty() || (name.front() != 'H' && name.front() != 'h')) return;
+            if (const auto path = localMachinePath(name)) removeKey(*path);
             return;
         }
+        const auto path = localMachinePath(name);
+        if (!path) return;
         addKey(*path);
         current_ = *path;
     }
@@ -244,90 +169,122 @@ private:
         }
     }
 
-    // The position just after "name" =, or nullopt when the line does not start that way.
-    static std::optional<std::size_t> dataStart(std::string_view line, std::string* name)
+    // The line after the value's name; next is the index of the line after it, moved on
+    // over the lines that continue hex data.
+    void valueLine(const std::string& name, std::string_view afterName, const std::vector<std::string_view>& lines,
+                   std::size_t& next)
     {
-        std::size_t pos = 0;
-        if (line.empty()) return std::nullopt;
-        if (line.front() == '@') {
-            pos = 1;
-            if (name) name->clear();
-        } else {
-            const auto n = quoted(line, pos);
-            if (!n) return std::nullopt;
-            if (name) *name = *n;
-        }
-        while (pos < line.size() && isBlank(line[pos])) ++pos;
-        if (pos >= line.size() || line[pos] != '=') return std::nullopt;
-        ++pos;
-        while (pos < line.size() && isBlank(line[pos])) ++pos;
-        return pos;
-    }
+        std::string_view data = syntax::skipBlanks(afterName);
+        if (data.empty() || data.front() != '=') return;
+        data = syntax::skipBlanks(data.substr(1));
+        while (!data.empty() && syntax::isBlank(data.back())) data.remove_suffix(1);
 
-    static bool isHexValue(std::string_view line)
-    {
-        const auto pos = dataStart(line, nullptr);
-        return pos && startsWithNoCase(line.substr(*pos), "hex");
-    }
-
-    void valueLine(std::string_view line)
-    {
-        std::string name;
-        const auto pos = dataStart(line, &name);
-        if (!pos) return;
-        std::string_view data = line.substr(*pos);
-        auto& values = out_.keys_[*current_];
-        const std::string valueKey = upper(name);
-
-        if (trim(data) == "-") {
-            values.erase(valueKey);
+        if (!data.empty() && data.front() == '-') {
+            if (syntax::endsHere(data.substr(1))) store(name, std::nullopt);
             return;
         }
         if (!data.empty() && data.front() == '"') {
-            std::size_t end = 0;
-            auto text = quoted(data, end);
-            if (!text || !trim(data.substr(end)).empty()) return;
-            values[valueKey] = Value{kTypeString, upToZero(std::move(*text))};
+            const auto text = syntax::unquote(data.substr(1));
+            // regedit reads nothing more of a file once a text holds \0 or runs into the
+            // end of its line with a backslash.
+            if (text.result == syntax::Quoted::Result::Refused) stopped_ = true;
+            if (text.result == syntax::Quoted::Result::Text && syntax::endsHere(text.rest))
+                store(name, Value{kTypeString, upToZero(text.text)});
             return;
         }
-        if (startsWithNoCase(data, "dword:")) {
-            const auto n = hexNumber(trim(data.substr(6)), 8);
+        if (data.substr(0, 6) == "dword:") {
+            const auto n = syntax::dwordData(data.substr(6));
             if (!n) return;
             std::string bytes;
             for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((*n >> shift) & 0xFF);
-            values[valueKey] = Value{kTypeDword, bytes};
+            store(name, Value{kTypeDword, bytes});
             return;
         }
-        if (startsWithNoCase(data, "hex")) {
-            data.remove_prefix(3);
-            std::uint32_t type = kTypeBinary;
-            if (!data.empty() && data.front() == '(') {
-                const std::size_t close = data.find(')');
-                if (close == std::string_view::npos) return;
-                const auto n = hexNumber(trim(data.substr(1, close - 1)), 8);
-                if (!n) return;
-                type = *n;
-                data.remove_prefix(close + 1);
-            }
-            if (data.empty() || data.front() != ':') return;
-            auto bytes = hexBytes(data.substr(1));
-            if (!bytes) return;
-            if (type == kTypeString || type == kTypeExpandString)
-                values[valueKey] = Value{type, stringData(*bytes, utf16Strings_)};
-            else
-                values[valueKey] = Value{type, std::move(*bytes)};
+        std::uint32_t type = kTypeBinary;
+        if (data.substr(0, 4) == "hex:") {
+            data.remove_prefix(4);
+        } else if (data.substr(0, 4) == "hex(") {
+            const auto n = syntax::hexType(data.substr(4), data);
+            if (!n) return;
+            type = *n;
+        } else {
+            return;
         }
+        std::string bytes;
+        if (!hexData(data, lines, next, bytes)) return;
+        if (type == kTypeString || type == kTypeExpandString) bytes = stringData(bytes);
+        store(name, Value{type, std::move(bytes)});
+    }
+
+    // The bytes of hex data that may go on over further lines. A continuation line must
+    // start with a hex digit; blank lines and comment lines in between are passed over,
+    // and the end of the file ends the data. Any other line is taken as data and spoils
+    // the value, so the value written after an unfinished one is lost with it.
+    static bool hexData(std::string_view first, const std::vector<std::string_view>& lines, std::size_t& next,
+                        std::string& bytes)
+    {
+        syntax::HexList state = syntax::appendHexList(first, bytes);
+        while (state == syntax::HexList::Continued) {
+            std::string_view line;
+            do {
+                if (next == lines.size()) return true;
+                line = syntax::skipBlanks(lines[next++]);
+            } while (line.empty() || line.front() == ';');
+            if (!syntax::isHexDigit(line.front())) return false;
+            state = syntax::appendHexList(line, bytes);
+        }
+        return state == syntax::HexList::Complete;
+    }
+
+    std::string stringData(const std::string& bytes) const
+    {
+        if (!utf16Strings_) return cp1252ToUtf8(upToZero(bytes));
+        // Cut at the first zero character before converting, so a closing zero is not text.
+        std::size_t units = bytes.size() / 2;
+        for (std::size_t i = 0; i < units; ++i)
+            if (bytes[2 * i] == '\0' && bytes[2 * i + 1] == '\0') units = i;
+        return utf16leToUtf8(std::string_view(bytes).substr(0, units * 2));
+    }
+
+    // Sets the value in the current key, or removes it (nullopt); nothing below other roots.
+    void store(const std::string& name, std::optional<Value> value)
+    {
+        if (!current_) return;
+        auto& values = out_.keys_[*current_];
+        if (value)
+            values[upper(name)] = std::move(*value);
+        else
+            values.erase(upper(name));
     }
 
     RegFile& out_;
+    // hex(1) and hex(2) data are UTF-16LE, else 8-bit text of the ANSI code page.
+    const bool utf16Strings_;
     std::optional<std::string> current_;  // the key the value lines belong to, when below HKLM
-    bool utf16Strings_ = false;
+    bool stopped_ = false;
 };
 
 RegFile RegFile::parse(std::string_view fileBytes)
 {
     RegFile file;
-    RegFileParser(file).run(decodeText(fileBytes));
+    const DecodedText decoded = decodeText(fileBytes);
+    const std::vector<std::string_view> lines = splitLines(decoded.text);
+    if (lines.empty()) return file;
+    // The header is the first line, blanks before it allowed and nothing after it.
+    const std::string_view header = syntax::skipBlanks(lines.front());
+    const bool version5 = header == kHeader5;
+    if (!version5 && header != kHeader4) return file;
+    // An 8-bit file's text is in the ANSI code page, whichever the header, and so is its
+    // hex(1) and hex(2) data; in a UTF-16 file that data is UTF-16, as regedit reads them. A
+    // version 5 export saved as UTF-8 keeps its hex(2) data in UTF-16.
+    const bool utf16Strings =
+        decoded.encoding == TextEncoding::Utf16 || (version5 && decoded.encoding == TextEncoding::Utf8);
+    if (decoded.encoding == TextEncoding::EightBit) {
+        const std::string text = cp1252ToUtf8(decoded.text);
+        RegFileParser(file, utf16Strings).run(splitLines(text));
+    } else {
+        RegFileParser(file, utf16Strings).run(lines);
+    }
     return file;
 }
 
@@ -349,26 +306,6 @@ std::unique_ptr<RegistryKey> RegFile::openKey(std::string_view path) const
     const auto key = keys_.find(normalisedPath(path));
     if (key == keys_.end()) return nullptr;
     return std::make_unique<SnapshotKey>(key->second);
-}
-
-std::string decodeText(std::string_view bytes)
-{
-    if (bytes.substr(0, 2) == "\xFF\xFE") return utf16leToUtf8(bytes.substr(2));
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(bytes.substr(3));
-    // regedit 5 text without its mark still shows as every second byte zero.
-    if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0') return utf16leToUtf8(bytes);
-    return std::string(bytes);
-}
-
-std::string utf16leToUtf8(std::string_view bytes)
-{
-    std::string out;
-    out.reserve(bytes.size() / 2);
-    appendUtf16AsUtf8(out, bytes.size() / 2, [&](std::size_t i) {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i])) |
-               (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
-    });
-    return out;
 }
 
 }  // namespace talvorin::platform::reg

@@ -10,17 +10,29 @@
 #include "platform/registry.h"
 
 // The text format regedit exports (".reg"), read as a registry of its own: the keys below
-// HKEY_LOCAL_MACHINE (also written HKLM) and their values. Portable, no system calls.
+// HKEY_LOCAL_MACHINE (also written HKLM) and their values, line by line as regedit imports
+// them. Portable, no system calls.
 //
-// Accepted: a "REGEDIT4" or "Windows Registry Editor Version 5.00" header as the first
-// line that is not blank; the file as UTF-16LE (with or without a byte-order mark, as
-// regedit 5 writes it) or as 8-bit text (a UTF-8 byte-order mark is skipped);
-// [key] and [-key] (the key and everything below it removed); "name"= or @= (the default
-// value) followed by "text" with \" and \\ escapes, dword:, hex:, hex(n): with lines
-// continued by a final backslash, or - (the value removed); comments starting with ';'.
-// A key brings its parent keys with it, as importing the file would. Lines that fit none
-// of this are skipped, and so is everything below other roots. A text without the header
-// holds no keys at all: regedit refuses such a file.
+// - The first line is the header "REGEDIT4" or "Windows Registry Editor Version 5.00"
+//   (blanks before it allowed); a text without it holds no keys at all, as regedit refuses
+//   such a file.
+// - The file is UTF-16LE (with a byte-order mark, as regedit 5 writes it, or without one)
+//   or 8-bit text in the ANSI code page 1252, whichever the header; after a UTF-8 byte-order
+//   mark (skipped) it is UTF-8.
+// - [key] opens a key and brings its parents with it; [-key] removes the key and everything
+//   below it. The name runs to the last ']' of the line; a blank after '[' or '[-' makes the
+//   line name nothing, and so does an unknown root.
+// - "name"= or @= (the default value), blanks around '=' allowed, then one of: "text"
+//   (\\ \" \n \r escapes; any other character after a backslash stands for itself), dword:
+//   (up to 8 hex digits), hex: or hex(n): (bytes separated by commas, continued over lines
+//   by a backslash after a comma), or - (the value removed). A comment (';', not '#') may
+//   follow after blanks. A text holding \0, or whose line ends in its backslash, ends the
+//   file for regedit: nothing after it is read.
+// - A continued value goes on in the next line that is neither blank nor a comment; when
+//   that line starts with anything but a hex digit it spoils the value and is used up with
+//   it. The end of the file ends the data.
+// - Lines that fit none of this, comment lines (';' or '#') among them, are passed over, and
+//   so is everything below other roots.
 namespace talvorin::platform::reg {
 
 // Value types as the registry numbers them (the n of hex(n)).
@@ -32,8 +44,8 @@ inline constexpr std::uint32_t kTypeDword = 4;
 struct Value {
     std::uint32_t type = 0;
     // The text of a string type as UTF-8, up to its first zero character (hex(1) and
-    // hex(2) data are UTF-16LE in a version 5 file and 8-bit text, passed on unchanged, in
-    // a REGEDIT4 file); the bytes of any other type.
+    // hex(2) data are UTF-16LE in a UTF-16 file, 8-bit text of code page 1252 in an 8-bit
+    // one); the bytes of any other type.
     std::string data;
 };
 
@@ -61,12 +73,5 @@ private:
 
     friend class RegFileParser;
 };
-
-// A file's bytes as UTF-8 text: UTF-16LE converted, a UTF-8 byte-order mark dropped,
-// anything else unchanged.
-std::string decodeText(std::string_view bytes);
-
-// UTF-16LE to UTF-8; an odd last byte is dropped, unpaired surrogates become U+FFFD.
-std::string utf16leToUtf8(std::string_view bytes);
 
 }  // namespace talvorin::platform::reg

@@ -27,9 +27,10 @@ inline void appendUtf8(std::string& out, char32_t c)
 }
 
 // Appends `count` UTF-16 code units as UTF-8, `unitAt(i)` giving the i-th; a surrogate
-// that is not part of a pair becomes U+FFFD.
+// that is not part of a pair becomes U+FFFD, or, with keepUnpaired, its own three-byte
+// form (so that a text read and written back keeps every unit it had).
 template <typename UnitAt>
-void appendUtf16AsUtf8(std::string& out, std::size_t count, UnitAt unitAt)
+void appendUtf16AsUtf8(std::string& out, std::size_t count, UnitAt unitAt, bool keepUnpaired = false)
 {
     const auto high = [](std::uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; };
     const auto low = [](std::uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; };
@@ -38,7 +39,7 @@ void appendUtf16AsUtf8(std::string& out, std::size_t count, UnitAt unitAt)
         if (high(u) && i + 1 < count && low(unitAt(i + 1))) {
             appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unitAt(i + 1) - 0xDC00));
             ++i;
-        } else if (high(u) || low(u)) {
+        } else if ((high(u) || low(u)) && !keepUnpaired) {
             appendUtf8(out, 0xFFFD);
         } else {
             appendUtf8(out, u);

@@ -29,8 +29,9 @@ std::string GetLocalIPAddress(const platform::HostLookup& host, ui::Backend& bac
         backend.messageBox(ui::Box::error("Winsock error " + std::to_string(found.error)));
         return {};
     }
-    if (!found.address) return {};
-    const auto& b = *found.address;
+    // The first address the resolver lists, whatever it would prefer.
+    if (found.addresses.empty()) return {};
+    const auto& b = found.addresses.front();
     char text[16];
     std::snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned{b[0]}, unsigned{b[1]}, unsigned{b[2]}, unsigned{b[3]});
     return text;

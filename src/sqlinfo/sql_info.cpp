@@ -48,10 +48,7 @@ std::string confirmationText(const std::string& address)
 
 std::string notStorableText(const std::string& field)
 {
-    return "The " + field +
-           " cannot be saved exactly as typed. It must not start or end with \"<\", must not both start "
-           "and end with \">\" or with \";\", must contain no control characters and must not be longer "
-           "than 2047 characters. Please re-enter.";
+    return "The " + field + " cannot be saved exactly as typed. " + storageRulesText() + " Please re-enter.";
 }
 
 // Blanks and control characters at both ends go, as the product's Trim removes them.

@@ -155,6 +155,31 @@ TEST_F(SetupRun, FailedStructureUpgradeLoadsNoCodeTables)
                                     "Process completed with errors, application will be closed"}))));
 }
 
+TEST_F(SetupRun, EveryUpgradeFailureHasItsOwnSummaryLine)
+{
+    struct Case {
+        const char* version;  // the installed release
+        const char* failing;  // the tool run that fails
+        const char* summary;
+    };
+    const Case cases[] = {
+        {"2.5", "a.sql", "Upgrade from 1.6. Database creation error"},
+        {"2.5", " T9 ", "Upgrade from 1.6. Error loading code tables"},
+        {"3.1", " T9 ", "Error occurs during upgrade/repair code tables. Please refer to the above log for details"},
+    };
+    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    placeScripts({"a.sql", "u1.sql"});
+    writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n[UPD_2005]\r\n1=u1.sql\r\n[CODE_TABLE_UPGRADE_REPAIR]\r\n1=T9\r\n");
+    for (const Case& c : cases) {
+        registry.keys["\\SOFTWARE\\QUORVANTA\\ORVO3"] = {{"Version", c.version}};
+        tools.exitCodes = {{c.failing, 1}};
+        const auto lines = run(params("301", "2"));
+        ASSERT_GE(lines.size(), 5u);
+        EXPECT_EQ(lines[lines.size() - 5], std::string(kStamp) + c.summary) << c.version << c.failing;
+        EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Process completed with errors, application will be closed");
+    }
+}
+
 struct QuitCase {
     const char* name;
     const char* installType;
@@ -283,6 +308,37 @@ TEST_F(SetupRun, UpgradeSetupInitialisesTheMigrationStatusOnce)
     writeFile(ini, "[DataMigration]\r\nMig_Done=Done\r\n");
     run(p);
     EXPECT_EQ(readFile(ini), "[DataMigration]\r\nMig_Done=Done\r\n");
+}
+
+TEST_F(SetupRun, SettingsFilesSavedAsUnicodeAreReadAndKeptInUnicode)
+{
+    // What Notepad writes when a file is saved "as Unicode": UTF-16LE after its mark.
+    const auto unicode = [](const std::string& ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) out += std::string{c, '\0'};
+        return out;
+    };
+    using setupdata::ScrambleText;
+    writeFile(kitDir + "Orvo4.DAT", unicode("[DB]\r\nUser=" + ScrambleText("sa") + "\r\nPassword=" +
+                                            ScrambleText("pw") + "\r\nIP address=" + ScrambleText("10.0.0.1") +
+                                            "\r\nPort=" + ScrambleText("1433") + "\r\n"));
+    placeScripts({"a.sql"});
+    writeSetupFile(unicode("[SCRIPT_2005]\r\n1=a.sql\r\n[CODE_TABLE]\r\n1=T1\r\n"));
+    const std::string ini = serverBase + "/BIN/dbsvr.ini";
+    const std::string done = unicode("[DataMigration]\r\nMig_Done=Done\r\n");
+    writeFile(ini, done);
+
+    const auto lines = run(params("306", "1"));
+    EXPECT_TRUE(ui.modalShowings.empty()) << "the settings were found";
+    ASSERT_EQ(sql.connects.size(), 2u);
+    EXPECT_EQ(sql.connects[0].dataSource, "10.0.0.1,1433");
+    ASSERT_EQ(tools.starts.size(), 2u) << "the script and the code table";
+    EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Process completed successfully, application will be closed");
+    EXPECT_EQ(readFile(ini), done);
+
+    writeFile(ini, unicode("[DataMigration]\r\n"));
+    run(params("306", "1"));
+    EXPECT_EQ(readFile(ini), unicode("[DataMigration]\r\nMig_Done=NotDone\r\n"));
 }
 
 TEST_F(SetupRun, SetupModeThatIsNoNumberEndsCleanly)

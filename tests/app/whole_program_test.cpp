@@ -25,7 +25,7 @@ using ::testing::ElementsAre;
 
 class NoHost : public platform::HostLookup {
 public:
-    platform::HostAddress localIPv4Address() const override { return {11001, std::nullopt}; }
+    platform::HostAddress localIPv4Address() const override { return {11001, {}}; }
 };
 
 TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)

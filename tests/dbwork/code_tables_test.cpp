@@ -64,7 +64,8 @@ TEST_F(CodeTables, SectionFollowsInstallTypeAndLegacyRelease)
 TEST_F(CodeTables, OlderReleasesAreNotMigrated)
 {
     installTool("bcp.exe");
-    for (const char* v : {"1.5", "1.10"}) {
+    // The line names the release as the registry has it, although it is compared in upper case.
+    for (const char* v : {"1.5", "1.10", "1.5b"}) {
         legacy("C:\\Old", v);
         EXPECT_EQ(tableLoaded(dbwork::kUpgrade), "DB..REPAIR") << v;
         EXPECT_THAT(std::vector<std::string>(log.lines.begin(), log.lines.begin() + 2),

@@ -47,5 +47,20 @@ TEST_F(ToolRunner, WaitSleepsWhileTheWindowStaysAlive)
     EXPECT_LE(ui.processMessagesCalls, 20);
 }
 
+TEST_F(ToolRunner, AToolEndingInThePassThatBringsAQuitKeepsItsOwnCode)
+{
+    FakeLauncher launcher;
+    launcher.exitCodes = {{"", 7}};
+    // The quit request comes in the same pass of pending messages in which the tool ends.
+    ui::Timer quitter(ui, "Quitter", 100);
+    quitter.onTimer = [&] { ui.requestQuit(); };
+    quitter.setEnabled(true);
+    ui.timePerProcessMessages = std::chrono::milliseconds(100);
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, "bcp.exe", " T1", ""), 7);
+    EXPECT_TRUE(ui.quitRequested());
+    EXPECT_EQ(dbwork::RunTool(ui, launcher, "bcp.exe", " T2", ""), dbwork::kStillActive);
+    EXPECT_EQ(launcher.starts.size(), 1u);
+}
+
 }  // namespace
 }  // namespace talvorin::testing

@@ -23,6 +23,17 @@ std::string lines(const std::vector<std::string>& text, const std::string& brk =
     return out;
 }
 
+// ASCII text as UTF-16 bytes of either byte order.
+std::string utf16(const std::string& ascii, bool littleEndian)
+{
+    std::string out;
+    for (char c : ascii) {
+        out += littleEndian ? c : '\0';
+        out += littleEndian ? '\0' : c;
+    }
+    return out;
+}
+
 // The file Windows' own tests use, in the three line-break styles.
 class IniLineBreaks : public ::testing::TestWithParam<std::string> {
 protected:
@@ -111,9 +122,80 @@ TEST(IniRead, SectionNameRunsToTheLastClosingBracket)
     EXPECT_THAT(ini::readKeyNames(text, "a]b"), ElementsAre("k", "k"));
 }
 
-TEST(IniRead, SkipsAUtf8ByteOrderMark)
+TEST(IniRead, AUtf8ByteOrderMarkIsPartOfTheFirstLine)
 {
-    EXPECT_EQ(ini::readValue("\xEF\xBB\xBF[DB]\r\nUser=x\r\n", "DB", "User", ""), "x");
+    // Windows does not know the mark: the header after it is no header.
+    const std::string text = "\xEF\xBB\xBF[DB]\r\nUser=x\r\n[Next]\r\nUser=y\r\n";
+    EXPECT_EQ(ini::readValue(text, "DB", "User", "none"), "none");
+    EXPECT_THAT(ini::readKeyNames(text, "DB"), IsEmpty());
+    EXPECT_EQ(ini::readValue(text, "Next", "User", "none"), "y");
+    EXPECT_THAT(ini::readSectionNames(text), ElementsAre("Next"));
+}
+
+TEST(IniRead, AnEmptyKeyNameEndsTheListOfNames)
+{
+    for (const std::string& empty : {std::string("=x"), std::string(" \t= x"), std::string("=")}) {
+        const std::string text = lines({"[S]", "a=1", empty, "b=2", "[T]", empty, "c=3"});
+        EXPECT_THAT(ini::readKeyNames(text, "S"), ElementsAre("a")) << empty;
+        EXPECT_THAT(ini::readSectionValues(text, "S"), ElementsAre("1")) << empty;
+        EXPECT_THAT(ini::readKeyNames(text, "T"), IsEmpty()) << empty;
+        EXPECT_THAT(ini::readSectionValues(text, "T"), IsEmpty()) << empty;
+        // The keys after it are still found one by one, and so is the empty name.
+        EXPECT_EQ(ini::readValue(text, "S", "b", "?"), "2") << empty;
+        EXPECT_EQ(ini::readValue(text, "S", "", "?"), ini::readValue(text, "S", " ", "!")) << empty;
+    }
+    EXPECT_EQ(ini::readValue(lines({"[S]", "=x"}), "S", "", "?"), "x");
+    EXPECT_EQ(ini::readValue(lines({"[S]", "a=1"}), "S", "", "?"), "?");
+}
+
+TEST(IniFile, DecodesUtf16ByItsByteOrderMarkOnly)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        ini::Encoding encoding;
+        std::string text;
+        bool strayByte;
+    };
+    const std::string ini = "[DB]\r\nUser=x\r\n";
+    const std::vector<Case> cases = {
+        {"UTF-16", "\xFF\xFE" + utf16(ini, true), ini::Encoding::Utf16, ini, false},
+        // Windows 10 knows no big-endian mark.
+        {"big-endian", "\xFE\xFF" + utf16(ini, false), ini::Encoding::EightBit, "\xFE\xFF" + utf16(ini, false), false},
+        {"not ASCII", std::string("\xFF\xFE\xE9\x00\xAC\x20\x3D\xD8\x00\xDE", 10),
+         ini::Encoding::Utf16, "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", false},
+        {"odd length", "\xFF\xFE" + utf16("k=v", true) + "Z", ini::Encoding::Utf16, "k=v", true},
+        {"mark only", "\xFF\xFE", ini::Encoding::Utf16, "", false},
+        {"UTF-16 without a mark is 8-bit text", utf16(ini, true), ini::Encoding::EightBit, utf16(ini, true), false},
+        {"UTF-8 mark kept", "\xEF\xBB\xBF" + ini, ini::Encoding::EightBit, "\xEF\xBB\xBF" + ini, false},
+        {"8-bit text", "\xFF[DB]", ini::Encoding::EightBit, "\xFF[DB]", false},
+        {"empty", "", ini::Encoding::EightBit, "", false},
+    };
+    for (const Case& c : cases) {
+        const ini::FileText file = ini::decodeFile(c.bytes);
+        EXPECT_EQ(file.encoding, c.encoding) << c.what;
+        EXPECT_EQ(file.text, c.text) << c.what;
+        EXPECT_EQ(file.strayByte, c.strayByte) << c.what;
+        if (!c.strayByte) {
+            EXPECT_EQ(ini::encodeFile(file.encoding, file.text), c.bytes) << c.what;
+        }
+    }
+    EXPECT_EQ(ini::readValue(ini::decodeFile(cases[0].bytes).text, "db", "USER", ""), "x");
+    EXPECT_EQ(ini::readValue(ini::decodeFile(cases[1].bytes).text, "db", "USER", "none"), "none");
+}
+
+TEST(IniFile, KeepsEveryUnitOfAUtf16FileAndRefusesWhatUtf16CannotHold)
+{
+    // Surrogates without their partners: not text, but they must survive a rewrite.
+    const std::string odd("\xFF\xFE" "a\x00\x00\xD8" "b\x00\x00\xDC\x00\xDC\x00\xD8", 14);
+    const ini::FileText file = ini::decodeFile(odd);
+    EXPECT_EQ(ini::encodeFile(file.encoding, file.text), odd);
+
+    const std::string stray = "x\xFFy";  // a byte that is no UTF-8
+    EXPECT_EQ(ini::encodeFile(ini::Encoding::Utf16, stray), std::nullopt);
+    EXPECT_EQ(ini::encodeFile(ini::Encoding::Utf16, "\xC3"), std::nullopt);
+    EXPECT_EQ(ini::encodeFile(ini::Encoding::Utf16, "\xC0\x80"), std::nullopt) << "overlong";
+    EXPECT_EQ(ini::encodeFile(ini::Encoding::EightBit, stray), stray);
 }
 
 TEST(IniRead, ValueIsCutToTheBuffer)
@@ -170,7 +252,8 @@ TEST(IniInt, ConvertsLikeGetPrivateProfileInt)
 {
     const std::string text =
         lines({"[T]", "a=12", "b=-1", "c=+1", "d=42A94967297", "e=B4294967297", "f=4294967296",
-               "g=4294967297", "h=-4294967297", "i=", "j=\"7\"", "k=  5  ", "l=0x10", "m=-", "n=2147483648"});
+               "g=4294967297", "h=-4294967297", "i=", "j=\"7\"", "k=  5  ", "l=0x10", "m=-", "n=2147483648",
+               "o=0o17", "p=0b102", "q=0X1fz", "r=0x", "s=-0x10", "t=\t 08"});
     EXPECT_EQ(ini::readInt(text, "T", "a", 9), 12);
     EXPECT_EQ(ini::readInt(text, "T", "b", 9), -1);
     EXPECT_EQ(ini::readInt(text, "T", "c", 9), 1);
@@ -182,7 +265,14 @@ TEST(IniInt, ConvertsLikeGetPrivateProfileInt)
     EXPECT_EQ(ini::readInt(text, "T", "i", 9), 9);
     EXPECT_EQ(ini::readInt(text, "T", "j", 9), 7);
     EXPECT_EQ(ini::readInt(text, "T", "k", 9), 5);
-    EXPECT_EQ(ini::readInt(text, "T", "l", 9), 0);
+    // A prefix chooses the base, as Windows' own conversion does.
+    EXPECT_EQ(ini::readInt(text, "T", "l", 9), 16);
+    EXPECT_EQ(ini::readInt(text, "T", "o", 9), 15);
+    EXPECT_EQ(ini::readInt(text, "T", "p", 9), 2);
+    EXPECT_EQ(ini::readInt(text, "T", "q", 9), 31);
+    EXPECT_EQ(ini::readInt(text, "T", "r", 9), 0);
+    EXPECT_EQ(ini::readInt(text, "T", "s", 9), -16);
+    EXPECT_EQ(ini::readInt(text, "T", "t", 9), 8);
     EXPECT_EQ(ini::readInt(text, "T", "m", 9), 0);
     EXPECT_EQ(ini::readInt(text, "T", "n", 9), -2147483647 - 1);
     EXPECT_EQ(ini::readInt(text, "T", "missing", -3), -3);
@@ -222,7 +312,8 @@ TEST(IniWrite, AddsAMissingSectionAtTheEnd)
     EXPECT_EQ(ini::writeValue("[App1]\r\nkey1=string1\r\n", "App2", "key2", "string2"),
               "[App1]\r\nkey1=string1\r\n[App2]\r\nkey2=string2\r\n");
     EXPECT_EQ(ini::writeValue("[A]\nk=v", "B", "k", "w"), "[A]\nk=v\r\n[B]\r\nk=w\r\n");
-    EXPECT_EQ(ini::writeValue("\xEF\xBB\xBF", " B ", " k ", "w"), "\xEF\xBB\xBF[B]\r\nk=w\r\n");
+    // A UTF-8 byte-order mark is a line of its own, so the header must start a new one.
+    EXPECT_EQ(ini::writeValue("\xEF\xBB\xBF", " B ", " k ", "w"), "\xEF\xBB\xBF\r\n[B]\r\nk=w\r\n");
 }
 
 TEST(IniWrite, WhatIsWrittenReadsBack)

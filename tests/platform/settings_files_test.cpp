@@ -122,6 +122,28 @@ TEST_F(SettingsFilesTest, WriteOfAValueThatCannotBeStoredFailsAndLeavesTheFileAl
     EXPECT_EQ(readBytes(file), original);
 }
 
+// ASCII text as UTF-16LE with its byte-order mark, as Notepad saves "Unicode" files.
+std::string unicodeFile(const std::string& ascii)
+{
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
+TEST_F(SettingsFilesTest, Utf16FilesAreReadAndWrittenInUtf16)
+{
+    const std::string file = folder / "dbsvr.ini";
+    writeBytes(file, unicodeFile("[DataMigration]\r\nMig_Done=Done\r\n[DB]\r\nPort=1433\r\n"));
+    EXPECT_EQ(settings.readString(file, "DataMigration", "Mig_Done", ""), "Done");
+    EXPECT_EQ(settings.readInt(file, "DB", "Port", 0), 1433);
+    EXPECT_THAT(settings.readKeyNames(file, "DB"), ElementsAre("Port"));
+    EXPECT_THAT(settings.readSectionValues(file, "DataMigration"), ElementsAre("Done"));
+
+    settings.writeString(file, "DataMigration", "Mig_Done", "NotDone");
+    settings.writeString(file, "DB", "User", "sa");
+    EXPECT_EQ(readBytes(file), unicodeFile("[DataMigration]\r\nMig_Done=NotDone\r\n[DB]\r\nPort=1433\r\nUser=sa\r\n"));
+}
+
 TEST_F(SettingsFilesTest, WriteGoesThroughASymbolicLink)
 {
     writeBytes(folder / "real.ini", "[DB]\r\nUser=old\r\n");

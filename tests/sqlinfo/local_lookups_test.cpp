@@ -58,18 +58,29 @@ TEST(GetLocalIPAddress, FormatsTheBytesInStoredOrderWithoutLeadingZeros)
 {
     FakeHostLookup host;
     ui::MemoryBackend backend;
-    host.result = {0, std::array<std::uint8_t, 4>{192, 168, 0, 5}};
+    host.result = {0, {{192, 168, 0, 5}}};
     EXPECT_EQ(GetLocalIPAddress(host, backend), "192.168.0.5");
-    host.result = {0, std::array<std::uint8_t, 4>{255, 0, 10, 200}};
+    host.result = {0, {{255, 0, 10, 200}}};
     EXPECT_EQ(GetLocalIPAddress(host, backend), "255.0.10.200");
     EXPECT_TRUE(backend.boxes.empty());
+}
+
+TEST(GetLocalIPAddress, GivesTheFirstAddressTheResolverLists)
+{
+    FakeHostLookup host;
+    ui::MemoryBackend backend;
+    // A loopback address after a public one is still not the one offered.
+    host.result = {0, {{203, 0, 113, 9}, {127, 0, 0, 2}, {10, 0, 0, 1}}};
+    EXPECT_EQ(GetLocalIPAddress(host, backend), "203.0.113.9");
+    host.result = {0, {{127, 0, 0, 2}, {203, 0, 113, 9}}};
+    EXPECT_EQ(GetLocalIPAddress(host, backend), "127.0.0.2");
 }
 
 TEST(GetLocalIPAddress, NoAddressGivesEmptyTextWithoutAMessage)
 {
     FakeHostLookup host;
     ui::MemoryBackend backend;
-    host.result = {0, std::nullopt};
+    host.result = {0, {}};
     EXPECT_EQ(GetLocalIPAddress(host, backend), "");
     EXPECT_TRUE(backend.boxes.empty());
 }
@@ -78,7 +89,7 @@ TEST(GetLocalIPAddress, AFailedResolutionShowsTheWinsockErrorAndGivesEmptyText)
 {
     FakeHostLookup host;
     ui::MemoryBackend backend;
-    host.result = {11001, std::nullopt};
+    host.result = {11001, {}};
     EXPECT_EQ(GetLocalIPAddress(host, backend), "");
     ASSERT_EQ(backend.boxes.size(), 1u);
     EXPECT_EQ(backend.boxes[0].box.text, "Winsock error 11001");
@@ -102,7 +113,7 @@ TEST(SystemHostLookup, GivesAnAddressOrAnError)
 {
     const platform::HostAddress found = platform::systemHostLookup().localIPv4Address();
     if (found.error != 0) {
-        EXPECT_FALSE(found.address);
+        EXPECT_TRUE(found.addresses.empty());
         EXPECT_GE(found.error, 8);
     }
 }

@@ -319,9 +319,11 @@ TEST_F(PathTest, BrowsingPutsTheChosenFolderInAndChecksIt)
 TEST_F(PathTest, ACancelledBrowseChecksThePathAlreadyThere)
 {
     TfrmSQLInfo& d = dialog();
-    d.lbBrowse.click();  // empty path: nothing
+    d.edtSQLLogin.setFocus();
+    d.lbBrowse.click();  // empty path: nothing but the focus, which goes to the path first
     EXPECT_EQ(backend.folderChooserTitles.size(), 1u);
     EXPECT_TRUE(backend.boxes.empty());
+    EXPECT_EQ(focusedName(), "edtAppPath");
 
     d.edtAppPath.setText(tmp / "nowhere");
     d.lbBrowse.click();

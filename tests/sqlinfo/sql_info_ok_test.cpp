@@ -98,6 +98,35 @@ TEST_F(OkTest, PortsOneAndTheHighestPassToTheConfirmation)
     }
 }
 
+TEST_F(OkTest, OctetsAboveTheirRangePassToTheConnectionTest)
+{
+    // The fields check their range when they are left; the OK button does not.
+    TfrmSQLInfo& d = dialog();
+    fill({"300", "1", "2", "3"}, "1433");
+    sql.connectError = "SQL Server does not exist or access denied";
+    backend.answers.push_back(ui::Answer::Yes);
+    d.pressEnter();
+    ASSERT_EQ(sql.connects.size(), 1u);
+    EXPECT_EQ(sql.connects[0].dataSource, "300.1.2.3,1433");
+    ASSERT_EQ(backend.boxes.size(), 2u);
+    EXPECT_EQ(backend.boxes[1].box.text,
+              "Microsoft SQL Server connection failed. SQL Server does not exist or access denied." + kRetry);
+}
+
+TEST_F(OkTest, PendingMessagesGoThroughBeforeTheEditionQuery)
+{
+    std::vector<int> atConnect;
+    int atQuery = -1;
+    sql.onConnect = [&] { atConnect.push_back(backend.processMessagesCalls); };
+    sql.onEditionQuery = [&] { atQuery = backend.processMessagesCalls; };
+    fill({"10", "1", "2", "3"}, "1433");
+    backend.answers.push_back(ui::Answer::Yes);
+    dialog().pressEnter();
+    ASSERT_EQ(atConnect.size(), 3u);
+    EXPECT_GT(atConnect[1], atConnect[0]) << "after the first connection's status";
+    EXPECT_GT(atQuery, atConnect[1]) << "between the query's connection and the query";
+}
+
 TEST_F(OkTest, APortThatIsNoNumberShowsTheConversionErrorAndNothingElse)
 {
     TfrmSQLInfo& d = dialog();
@@ -284,8 +313,11 @@ TEST_F(OkTest, ACredentialTheFileCannotHoldIsRefusedBeforeAnythingHappens)
         ASSERT_EQ(backend.boxes.size(), 1u) << c.password;
         EXPECT_EQ(backend.boxes[0].box.caption, "Error");
         EXPECT_EQ(backend.boxes[0].box.icon, ui::Icon::Error);
-        EXPECT_EQ(backend.boxes[0].box.text.rfind("The " + c.field + " cannot be saved exactly as typed.", 0), 0u)
-            << backend.boxes[0].box.text;
+        EXPECT_EQ(backend.boxes[0].box.text,
+                  "The " + c.field + " cannot be saved exactly as typed. It must not begin or end with \"<\" or with "
+                  "the control character 6, 16, 21 or 23, must not begin and end with \">\", nor begin and end with "
+                  "\";\" (either alone is fine), must not contain the control character 17, 22 or 28, and must not "
+                  "be longer than 2047 characters. Please re-enter.");
         EXPECT_TRUE(d.edtSQLLogin.enabled()) << "unlocked so it can be corrected";
         EXPECT_EQ(focusedName(), c.focus);
         EXPECT_EQ(d.edtSQLPassword.text(), c.password) << "nothing typed is lost";

@@ -164,7 +164,8 @@ TEST_F(DialogTest, KitBranchWithoutAUserKeepsSaAndClearsThePassword)
 TEST_F(DialogTest, KitBranchOffersThisMachinesServerAndLocksTheLogin)
 {
     setLocalSqlPort("1433");
-    host.result = {0, std::array<std::uint8_t, 4>{192, 168, 0, 5}};
+    // The resolver lists several: the first is offered.
+    host.result = {0, {{192, 168, 0, 5}, {127, 0, 0, 2}}};
     TfrmSQLInfo& d = shown();
 
     EXPECT_EQ(octets(d), (std::vector<std::string>{"192", "168", "0", "5"}));
@@ -241,7 +242,7 @@ TEST_F(DialogTest, KitBranchShowsTheApplicationPathAlsoWhenItIsLocked)
 TEST_F(DialogTest, AFailedAddressLookupIsReportedAndLeavesTheAddressEmpty)
 {
     setLocalSqlPort("1433");
-    host.result = {11001, std::nullopt};
+    host.result = {11001, {}};
     TfrmSQLInfo& d = shown();
 
     ASSERT_EQ(backend.boxes.size(), 1u);
@@ -267,6 +268,54 @@ TEST_F(DialogTest, EveryShowingStartsAfresh)
     expectAddressGroupLocked(d, false);
     EXPECT_FALSE(d.ProgressBar.visible());
     EXPECT_EQ(d.Label1.caption(), "");
+}
+
+TEST_F(DialogTest, WhatEveryShowingSetsWhateverWasTypedBefore)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::string login, password, port;
+        bool loginLocked;
+    };
+    const auto serverWith = [this](const std::string& address, const std::string& port) {
+        writeServerFile(tmp / "server", address, port);
+        setInstalledServer(tmp / "server");
+    };
+    const std::vector<Case> cases = {
+        {"the login is sa again, kit branch", [&] { writeKitScrambled("IP address", "10.1.2.3"); }, "sa", "", "", false},
+        {"the login is sa again, server branch", [&] { serverWith("10.1.2.3", "1433"); }, "sa", "", "1433", false},
+        {"the server branch clears a typed password", [&] { serverWith("", ""); }, "sa", "", "", false},
+        {"this machine's port replaces the file's",
+         [&] {
+             writeKitScrambled("Port", "2000");
+             setLocalSqlPort("1433");
+         },
+         "sa", "", "1433", true},
+        {"a local port locks the login the file gave",
+         [&] {
+             writeKitScrambled("IP address", "10.1.2.3");
+             writeKitScrambled("User", "admin");
+             writeKitScrambled("Password", "pw");
+             setLocalSqlPort("1433");
+         },
+         "admin", "pw", "", true},
+    };
+    for (const Case& c : cases) {
+        registry = FakeRegistry{};
+        std::filesystem::remove_all(tmp / "server");
+        std::filesystem::remove(kitFile());
+        c.arrange();
+        TfrmSQLInfo& d = dialog();
+        d.edtSQLLogin.setText("typed login");
+        d.edtSQLPassword.setText("typed password");
+        d.show();
+        EXPECT_EQ(d.edtSQLLogin.text(), c.login) << c.what;
+        EXPECT_EQ(d.edtSQLPassword.text(), c.password) << c.what;
+        EXPECT_EQ(d.edtIPPortNo.text(), c.port) << c.what;
+        EXPECT_EQ(d.edtSQLLogin.enabled(), !c.loginLocked) << c.what;
+        EXPECT_EQ(d.edtSQLPassword.enabled(), !c.loginLocked) << c.what;
+    }
 }
 
 TEST_F(DialogTest, FillingTheFieldsRunsNoExitChecks)

@@ -55,5 +55,23 @@ TEST(StoredUnchanged, RefusesWhatScramblesToBlanksQuotesOrLineBreaks)
     EXPECT_FALSE(storedUnchanged(key, std::string(2048, 'x'))) << "only 2047 characters come back";
 }
 
+TEST(StoredUnchanged, RefusesExactlyTheCharactersTheRulesName)
+{
+    const char* key = setupdata::kKeyPassword;
+    const auto among = [](std::string_view set, char c) { return set.find(c) != std::string_view::npos; };
+    for (int code = 0; code < 256; ++code) {
+        const char c = static_cast<char>(code);
+        const bool anywhere = among(kRefusedAnywhere, c);
+        const bool atAnEnd = anywhere || among(kRefusedAtTheEnds, c);
+        EXPECT_EQ(storedUnchanged(key, std::string("a") + c + "b"), !anywhere) << code;
+        EXPECT_EQ(storedUnchanged(key, std::string(1, c) + "ab"), !atAnEnd) << code;
+        EXPECT_EQ(storedUnchanged(key, std::string("ab") + c), !atAnEnd) << code;
+        EXPECT_EQ(storedUnchanged(key, std::string(1, c)), !atAnEnd) << code;
+        EXPECT_EQ(storedUnchanged(key, c + std::string("ab") + c), !(atAnEnd || among(kRefusedAsAPair, c))) << code;
+    }
+    EXPECT_TRUE(storedUnchanged(key, std::string(kLongestStored, 'x')));
+    EXPECT_FALSE(storedUnchanged(key, std::string(kLongestStored + 1, 'x')));
+}
+
 }  // namespace
 }  // namespace talvorin::sqlinfo

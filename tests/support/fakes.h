@@ -114,7 +114,7 @@ private:
 // This machine's address as the resolver would give it, or a failure.
 class FakeHostLookup : public platform::HostLookup {
 public:
-    platform::HostAddress result{0, std::array<std::uint8_t, 4>{10, 20, 30, 40}};
+    platform::HostAddress result{0, {{10, 20, 30, 40}}};
     mutable int calls = 0;
     platform::HostAddress localIPv4Address() const override
     {
@@ -135,10 +135,13 @@ public:
     std::map<std::string, std::string> jobErrors;             // job name -> error text
     std::string edition = "Developer Edition (64-bit)";
     int openConnections = 0;
+    // Run at every connect and at every edition query, to see what the caller did before.
+    std::function<void()> onConnect, onEditionQuery;
 
     std::unique_ptr<setupdata::SqlConnection> connect(const setupdata::ConnectionSettings& s) override
     {
         connects.push_back(s);
+        if (onConnect) onConnect();
         if (connectError) throw setupdata::SqlError(*connectError);
         if (auto it = connectErrorByCatalog.find(s.catalog); it != connectErrorByCatalog.end())
             throw setupdata::SqlError(it->second);
@@ -166,6 +169,7 @@ private:
         std::string queryEdition() override
         {
             ++server_.editionQueries;
+            if (server_.onEditionQuery) server_.onEditionQuery();
             if (server_.editionError) throw setupdata::SqlError(*server_.editionError);
             return server_.edition;
         }

@@ -92,6 +92,9 @@ std::optional<std::string> resolvePath(const std::string& path)
             continue;
         }
         if (part == "." || part == "..") return std::nullopt;
+        // The root holds the system's own folders, which no Windows name can mean: "\BIN"
+        // must not become /bin, where a setup run would then create its files.
+        if (current == "/") return std::nullopt;
         const auto match = findNoCase(current, part);
         if (!match) return std::nullopt;
         current = joined(current, *match);

@@ -2,30 +2,27 @@
 #include "platform/posix/resolver_errors.h"
 
 #include <netdb.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
-#include <memory>
+#include <vector>
+
+#include "platform/posix/host_entry.h"
 
 namespace talvorin::platform {
 
 namespace {
 
 constexpr int kWsaNotEnoughMemory = 8;
-constexpr int kWsaEInval = 10022;
-constexpr int kWsaESockTNoSupport = 10044;
-constexpr int kWsaEAfNoSupport = 10047;
-constexpr int kWsaTypeNotFound = 10109;
 constexpr int kWsaHostNotFound = 11001;
 constexpr int kWsaTryAgain = 11002;
 constexpr int kWsaNoRecovery = 11003;
 constexpr int kWsaNoData = 11004;
 
-struct AddrInfoFree {
-    void operator()(addrinfo* list) const { ::freeaddrinfo(list); }
-};
+// Large enough for a host with hundreds of addresses and aliases.
+constexpr std::size_t kMaxEntryBuffer = 1 << 20;
 
 class PosixHostLookup final : public HostLookup {
 public:
@@ -35,48 +32,46 @@ public:
         char name[256] = {};
         if (::gethostname(name, sizeof name - 1) != 0) name[0] = '\0';
 
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        // One entry per address, not one per socket type.
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* raw = nullptr;
-        const int rc = ::getaddrinfo(name, nullptr, &hints, &raw);
-        std::unique_ptr<addrinfo, AddrInfoFree> list(raw);
-        if (rc != 0) return {winsockErrorFromResolver(rc), std::nullopt};
-
-        for (const addrinfo* ai = list.get(); ai != nullptr; ai = ai->ai_next) {
-            if (ai->ai_family != AF_INET || ai->ai_addr == nullptr) continue;
-            sockaddr_in sin{};
-            std::memcpy(&sin, ai->ai_addr, sizeof sin);
-            std::array<std::uint8_t, 4> bytes{};
-            // s_addr is in network order: its bytes stand most significant first.
-            std::memcpy(bytes.data(), &sin.sin_addr.s_addr, bytes.size());
-            return {0, bytes};
+        // gethostbyname's own order, as the Windows function gives it: getaddrinfo would
+        // sort the addresses by preference (RFC 6724) and put another one first.
+        std::vector<char> buffer(8192);
+        for (;;) {
+            hostent entry{};
+            hostent* result = nullptr;
+            int hostError = 0;
+            const int rc = ::gethostbyname_r(name, &entry, buffer.data(), buffer.size(), &result, &hostError);
+            if (rc == ERANGE && buffer.size() < kMaxEntryBuffer) {
+                buffer.resize(buffer.size() * 2);
+                continue;
+            }
+            if (rc == ERANGE) return {kWsaNotEnoughMemory, {}};
+            if (!result) return {winsockErrorFromHostError(hostError), {}};
+            return {0, ipv4AddressesOf(*result)};
         }
-        return {0, std::nullopt};
     }
 };
 
 }  // namespace
 
-int winsockErrorFromResolver(int eaiError)
+std::vector<IPv4Address> ipv4AddressesOf(const hostent& entry)
 {
-    switch (eaiError) {
-    case EAI_NONAME:
-#if defined(EAI_NODATA) && EAI_NODATA != EAI_NONAME
-    case EAI_NODATA:
-#endif
-        return kWsaHostNotFound;
-    case EAI_AGAIN: return kWsaTryAgain;
-    case EAI_FAIL: return kWsaNoRecovery;
-#ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY: return kWsaNoData;
-#endif
-    case EAI_MEMORY: return kWsaNotEnoughMemory;
-    case EAI_BADFLAGS: return kWsaEInval;
-    case EAI_SOCKTYPE: return kWsaESockTNoSupport;
-    case EAI_FAMILY: return kWsaEAfNoSupport;
-    case EAI_SERVICE: return kWsaTypeNotFound;
+    std::vector<IPv4Address> addresses;
+    if (entry.h_addrtype != AF_INET || entry.h_length != 4 || !entry.h_addr_list) return addresses;
+    for (char* const* item = entry.h_addr_list; *item; ++item) {
+        IPv4Address bytes{};
+        // The address is in network order: its bytes stand most significant first.
+        std::memcpy(bytes.data(), *item, bytes.size());
+        addresses.push_back(bytes);
+    }
+    return addresses;
+}
+
+int winsockErrorFromHostError(int hostError)
+{
+    switch (hostError) {
+    case HOST_NOT_FOUND: return kWsaHostNotFound;
+    case TRY_AGAIN: return kWsaTryAgain;
+    case NO_DATA: return kWsaNoData;
     default: return kWsaNoRecovery;
     }
 }

@@ -32,11 +32,13 @@ std::string locate(const std::string& file)
     return file;
 }
 
-std::optional<std::string> readText(const std::string& file)
+std::optional<ini::FileText> readText(const std::string& file)
 {
     const auto resolved = resolvePath(locate(file));
     if (!resolved) return std::nullopt;
-    return posix_io::readWholeFile(*resolved);
+    auto bytes = posix_io::readWholeFile(*resolved);
+    if (!bytes) return std::nullopt;
+    return ini::decodeFile(std::move(*bytes));
 }
 
 // Creates a new file in the same folder, so the final rename cannot cross file systems.
@@ -86,7 +88,7 @@ public:
     {
         const auto text = readText(file);
         if (!text) return ini::defaultValue(def);
-        return ini::readValue(*text, section, key, def);
+        return ini::readValue(text->text, section, key, def);
     }
 
     int readInt(const std::string& file, const std::string& section, const std::string& key,
@@ -94,7 +96,7 @@ public:
     {
         const auto text = readText(file);
         if (!text) return def;
-        return ini::readInt(*text, section, key, def);
+        return ini::readInt(text->text, section, key, def);
     }
 
     std::vector<std::string> readKeyNames(const std::string& file,
@@ -102,7 +104,7 @@ public:
     {
         const auto text = readText(file);
         if (!text) return {};
-        return ini::readKeyNames(*text, section);
+        return ini::readKeyNames(text->text, section);
     }
 
     std::vector<std::string> readSectionValues(const std::string& file,
@@ -110,7 +112,7 @@ public:
     {
         const auto text = readText(file);
         if (!text) return {};
-        return ini::readSectionValues(*text, section);
+        return ini::readSectionValues(text->text, section);
     }
 
     void writeString(const std::string& file, const std::string& section, const std::string& key,
@@ -125,7 +127,7 @@ public:
         // A file that may be there but cannot be looked at must not be replaced by one
         // holding only the new key.
         if (!exists && errno != ENOENT) fail();
-        std::string old;
+        ini::FileText old;
         if (exists) {
             if (!S_ISREG(st.st_mode) || posix_io::looksReadOnly(st)) fail();
             // Write through a symbolic link rather than replace the link itself.
@@ -134,11 +136,15 @@ public:
             target = real;
             auto content = posix_io::readWholeFile(target);
             if (!content) fail();
-            old = std::move(*content);
+            old = ini::decodeFile(std::move(*content));
         }
-        const std::string updated = ini::writeValue(old, section, key, value);
-        if (exists && updated == old) return;
-        if (!replaceFile(target, updated, exists ? &st : nullptr)) fail();
+        const std::string updated = ini::writeValue(old.text, section, key, value);
+        if (exists && updated == old.text) return;
+        // Writing such a file back would lose its odd byte or shift every character after it.
+        if (old.strayByte) fail();
+        // A UTF-16 file gets the new line in UTF-16 too, never a mix of encodings.
+        const auto bytes = ini::encodeFile(old.encoding, updated);
+        if (!bytes || !replaceFile(target, *bytes, exists ? &st : nullptr)) fail();
     }
 };
 

@@ -33,14 +33,16 @@ public:
         ::gethostname(name, sizeof name);
         name[sizeof name - 1] = '\0';
         const hostent* host = ::gethostbyname(name);
-        if (host == nullptr) return {::WSAGetLastError(), std::nullopt};
-        if (host->h_addrtype != AF_INET || host->h_length < 4 || host->h_addr_list == nullptr ||
-            host->h_addr_list[0] == nullptr)
-            return {0, std::nullopt};
-        std::array<std::uint8_t, 4> bytes{};
-        // Stored in network order: the most significant byte first.
-        std::memcpy(bytes.data(), host->h_addr_list[0], bytes.size());
-        return {0, bytes};
+        if (host == nullptr) return {::WSAGetLastError(), {}};
+        HostAddress found;
+        if (host->h_addrtype != AF_INET || host->h_length < 4 || host->h_addr_list == nullptr) return found;
+        for (char** entry = host->h_addr_list; *entry != nullptr; ++entry) {
+            IPv4Address bytes{};
+            // Stored in network order: the most significant byte first.
+            std::memcpy(bytes.data(), *entry, bytes.size());
+            found.addresses.push_back(bytes);
+        }
+        return found;
     }
 };
 

@@ -159,7 +159,7 @@ TEST_F(TerminalTest, TabGoesOnAndShiftTabGoesBack)
 TEST_F(TerminalTest, LockedFieldsAreShownButNotAsked)
 {
     setLocalSqlPort("1433");
-    host.result = {0, std::array<std::uint8_t, 4>{10, 0, 0, 7}};
+    host.result = {0, {{10, 0, 0, 7}}};
     console.lines = {std::nullopt};
     converse();
     EXPECT_NE(console.output.find("Login:            sa  (locked)"), std::string::npos) << console.output;
