@@ -47,7 +47,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # A display: creating a window fails without one. Xvfb picks a free display number itself.
-display_file="$prefix.display"
+display_file="$prefix/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do

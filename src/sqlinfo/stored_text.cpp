@@ -17,7 +17,7 @@ std::vector<std::string> named(std::string_view chars, bool controls)
     for (const char c : chars) {
         const bool control = static_cast<unsigned char>(c) < 0x20;
         if (control == controls)
-            names.push_back(control ? std::to_string(static_cast<unsigned char>(c)) : "\"" + std::string(1, c) + "\"");
+            names.push_back(control ? std::to_string(static_cast<unsigned char>(c)) : std::string{'"', c, '"'});
     }
     return names;
 }
