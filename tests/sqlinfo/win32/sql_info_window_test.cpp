@@ -10,6 +10,10 @@
 #include "support/win32/window_driver.h"
 #include "ui/win32/win32_backend.h"
 
+#include <commctrl.h>
+
+#include "platform/scope_exit.h"
+
 namespace talvorin::sqlinfo::testing {
 namespace {
 
@@ -66,6 +70,23 @@ protected:
         return metrics.lfMessageFont.lfFaceName;
     }
 };
+
+// The item below `parent` in a tree whose text holds `part`, the parent expanded first.
+HTREEITEM childContaining(HWND tree, HTREEITEM parent, const std::string& part)
+{
+    TreeView_Expand(tree, parent, TVE_EXPAND);
+    for (HTREEITEM item = TreeView_GetChild(tree, parent); item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
+        char text[MAX_PATH] = {};
+        TVITEMA tv{};
+        tv.mask = TVIF_TEXT;
+        tv.hItem = item;
+        tv.pszText = text;
+        tv.cchTextMax = sizeof text;
+        ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+        if (std::string(text).find(part) != std::string::npos) return item;
+    }
+    return nullptr;
+}
 
 TEST_F(WindowTest, LooksAsDescribed)
 {
@@ -403,7 +424,11 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
 {
     writeKit("OPTIONS", "InstallMode", "2");
     const ComApartment com;
-    EXPECT_EQ(showWith([](HWND top) {
+    // A folder the chooser's tree shows near its top.
+    const std::string folderName = "TalvorinBrowse" + std::to_string(::GetCurrentProcessId());
+    writeServerFile("C:\\" + folderName, "10.0.0.9", "1433");
+    const auto removeFolder = platform::scopeExit([&] { std::filesystem::remove_all("C:\\" + folderName); });
+    EXPECT_EQ(showWith([&](HWND top) {
         ASSERT_TRUE(focusIn(top, "edtAppPath"));
         person::typeText("C:\\nowhere");
         person::click(person::control(top, "lbBrowse"));
@@ -428,6 +453,28 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
         EXPECT_EQ(box.text, "Invalid Application Path ! Please select again.");
         person::answerBox(box, VK_RETURN);
         EXPECT_TRUE(textIs(top, "edtAppPath", "C:\\nowhere")) << "the field keeps its text";
+
+        // Chosen in the tree: the path goes into the field and is checked.
+        person::click(person::control(top, "lbBrowse"));
+        const HWND again = person::waitForTopWindow("#32770", "");
+        HWND tree = nullptr;
+        ::EnumChildWindows(
+            again,
+            [](HWND child, LPARAM found) {
+                if (person::classOf(child) == WC_TREEVIEWA) *reinterpret_cast<HWND*>(found) = child;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&tree));
+        ASSERT_NE(tree, nullptr);
+        HTREEITEM item = TreeView_GetRoot(tree);  // the desktop
+        for (const std::string& part : {std::string("Computer"), std::string("C:"), folderName})
+            ASSERT_NE(item = childContaining(tree, item, part), nullptr) << part;
+        TreeView_SelectItem(tree, item);
+        person::bringToFront(again);
+        person::pressKey(VK_RETURN);
+        EXPECT_TRUE(textIs(top, "edtAppPath", "C:\\" + folderName));
+        EXPECT_TRUE(focusIn(top, "edtSQLPassword")) << "checked: on to the password";
+        EXPECT_EQ(person::textOf(person::control(top, "edtSQLIP4")), "9");
         person::pressKey(VK_ESCAPE);
     }),
               ui::ModalResult::Cancel);
