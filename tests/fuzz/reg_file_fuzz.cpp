@@ -21,6 +21,8 @@ bool validUtf8(const std::string& s)
         if (n == 0 || i + n > s.size()) return false;
         for (std::size_t k = 1; k < n; ++k)
             if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        // A surrogate is no character: the reader shows a lone one as U+FFFD.
+        if (lead == 0xED && static_cast<unsigned char>(s[i + 1]) >= 0xA0) return false;
         i += n;
     }
     return true;
