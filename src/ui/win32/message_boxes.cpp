@@ -4,10 +4,13 @@
 
 #include <string>
 
+#include "ui/terminal_text.h"
+
 namespace talvorin::ui::win32 {
 namespace {
 
 constexpr UINT_PTR kEscapeSubclass = 1;
+constexpr const char* kWhyUnattended = "unattended: no window can be shown";
 
 // A system Yes/No box ignores the IDCANCEL that Escape sends it: make it No.
 LRESULT CALLBACK escapeAnswersNo(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
@@ -63,25 +66,6 @@ UINT iconFlag(Icon icon)
     return 0;
 }
 
-// Line breaks of a message as one CR LF each, the way a text file on this system has them;
-// every other character stays.
-std::string unattendedText(const Box& box)
-{
-    std::string out = "[" + box.caption + "] ";
-    const std::string& text = box.text;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-            if ((next == '\r' || next == '\n') && next != c) ++i;
-            out += "\r\n";
-        } else {
-            out += c;
-        }
-    }
-    return out + "\r\n";
-}
-
 }  // namespace
 
 Answer showMessageBox(HWND owner, const Box& box)
@@ -98,13 +82,22 @@ Answer showMessageBox(HWND owner, const Box& box)
     }
 }
 
-void writeUnattendedBox(const Box& box)
+void writeUnattended(const std::string& text)
 {
-    const std::string text = unattendedText(box);
     const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
-    if (error == nullptr || error == INVALID_HANDLE_VALUE) return;  // nobody to tell: the box is lost
+    if (error == nullptr || error == INVALID_HANDLE_VALUE) return;  // nobody to tell: the text is lost
     DWORD written = 0;
     ::WriteFile(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+void writeUnattendedBox(const Box& box)
+{
+    writeUnattended(unattendedBox(box, escapeAnswer(box.buttons), kWhyUnattended, "\r\n"));
+}
+
+void writeUnattendedDialog(const std::string& caption)
+{
+    writeUnattended(unattendedDialog(caption, kWhyUnattended, "\r\n"));
 }
 
 }  // namespace talvorin::ui::win32

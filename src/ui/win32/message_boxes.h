@@ -12,8 +12,10 @@ namespace talvorin::ui::win32 {
 // system Yes/No box does not do by itself.
 Answer showMessageBox(HWND owner, const Box& box);
 
-// The box for a run nobody watches: "[Caption] text", each line break as CR LF, written to
-// standard error in one write. Lost when there is no standard error.
+// For a run nobody watches, written to standard error in one write (lost when there is no
+// standard error): the box as "[Caption] text" with the answer Escape gives to a choice, and a
+// modal window as not shown; each line break as CR LF.
 void writeUnattendedBox(const Box& box);
+void writeUnattendedDialog(const std::string& caption);
 
 }  // namespace talvorin::ui::win32

@@ -163,7 +163,10 @@ Answer Win32Backend::messageBox(const Box& box)
 
 ModalResult Win32Backend::showModal(Form& form)
 {
-    if (!attended()) return ModalResult::Cancel;
+    if (!attended()) {
+        win32::writeUnattendedDialog(form.caption());
+        return ModalResult::Cancel;
+    }
     // Every other window of the program is disabled while it is up.
     std::vector<HWND> disabled;
     for (const auto& [other, window] : windows_)

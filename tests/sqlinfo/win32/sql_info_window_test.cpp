@@ -88,6 +88,24 @@ HTREEITEM childContaining(HWND tree, HTREEITEM parent, const std::string& part)
     return nullptr;
 }
 
+// The shell's folder chooser once it is built: its tree is there and filled.
+std::pair<HWND, HWND> waitForChooser()
+{
+    const HWND chooser = person::waitForTopWindow("#32770", "");
+    HWND tree = nullptr;
+    person::waitUntil([&] {
+        ::EnumChildWindows(
+            chooser,
+            [](HWND child, LPARAM found) {
+                if (person::classOf(child) == WC_TREEVIEWA) *reinterpret_cast<HWND*>(found) = child;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&tree));
+        return tree != nullptr && TreeView_GetRoot(tree) != nullptr;
+    });
+    return {chooser, tree};
+}
+
 TEST_F(WindowTest, LooksAsDescribed)
 {
     writeKit("OPTIONS", "InstallMode", "2");
@@ -432,7 +450,8 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
         ASSERT_TRUE(focusIn(top, "edtAppPath"));
         person::typeText("C:\\nowhere");
         person::click(person::control(top, "lbBrowse"));
-        const HWND chooser = person::waitForTopWindow("#32770", "");
+        const auto [chooser, firstTree] = waitForChooser();
+        ASSERT_NE(firstTree, nullptr);
         EXPECT_EQ(::GetWindow(chooser, GW_OWNER), top);
         EXPECT_FALSE(person::enabled(top)) << "the dialog waits for the chooser";
         bool titled = false;
@@ -456,15 +475,7 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
 
         // Chosen in the tree: the path goes into the field and is checked.
         person::click(person::control(top, "lbBrowse"));
-        const HWND again = person::waitForTopWindow("#32770", "");
-        HWND tree = nullptr;
-        ::EnumChildWindows(
-            again,
-            [](HWND child, LPARAM found) {
-                if (person::classOf(child) == WC_TREEVIEWA) *reinterpret_cast<HWND*>(found) = child;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&tree));
+        const auto [again, tree] = waitForChooser();
         ASSERT_NE(tree, nullptr);
         HTREEITEM item = TreeView_GetRoot(tree);  // the desktop
         for (const std::string& part : {std::string("Computer"), std::string("C:"), folderName})

@@ -285,6 +285,12 @@ void click(HWND window)
         input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
         ::SendInput(1, &input, sizeof input);
     };
+    // Two clicks of one place within the double-click time are a double click, which a
+    // person who opened a window and answered a box in between never makes.
+    static std::chrono::steady_clock::time_point lastClick;
+    const auto apart = std::chrono::milliseconds(::GetDoubleClickTime()) + 100ms;
+    if (const auto since = std::chrono::steady_clock::now() - lastClick; since < apart)
+        std::this_thread::sleep_for(apart - since);
     // The pointer gets there first, as a hand would bring it.
     send(MOUSEEVENTF_MOVE);
     waitUntil(
@@ -295,6 +301,7 @@ void click(HWND window)
         5s);
     send(MOUSEEVENTF_LEFTDOWN);
     send(MOUSEEVENTF_LEFTUP);
+    lastClick = std::chrono::steady_clock::now();
 }
 
 void saveScreenshot(HWND window, const std::string& path)

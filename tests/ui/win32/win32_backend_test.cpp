@@ -179,7 +179,10 @@ TEST(Win32Backend, UnattendedNothingIsDrawnAndBoxesGoToStandardErrorAnsweredAsEs
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
-    EXPECT_EQ(text.str(), "[Warning] Again?\r\nSay so.\r\n[Error] Failed.\r\n");
+    EXPECT_EQ(text.str(),
+              "[Small dialog] Not shown (unattended: no window can be shown); it ends as Cancel\r\n"
+              "[Warning] Again?\r\nSay so.\r\n[Warning] Answer: No (unattended: no window can be shown)\r\n"
+              "[Error] Failed.\r\n");
 }
 
 }  // namespace
