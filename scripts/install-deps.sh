@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev
-          unixodbc unixodbc-dev tdsodbc
+          unixodbc unixodbc-dev tdsodbc libncurses-dev  # the terminal front end: ncurses
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb
           clang-14 libclang-rt-14-dev  # the fuzz targets: clang's libFuzzer
           ccache)                      # rebuilds of unchanged files, in any clone

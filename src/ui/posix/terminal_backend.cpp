@@ -14,6 +14,9 @@
 #include "platform/wait.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/posix/curses_screen.h"
+#include "ui/posix/resize_signal.h"
+#include "ui/posix/text_windows.h"
 
 namespace talvorin::ui {
 namespace {
@@ -104,9 +107,48 @@ TerminalBackend::TerminalBackend(TerminalFiles files)
 {
     platform::QuitSignal::instance();  // installs the handlers
     takeKeys();
+    startWindows();
 }
 
-TerminalBackend::~TerminalBackend() { endStatusLine(); }
+TerminalBackend::~TerminalBackend()
+{
+    windows_.reset();
+    endStatusLine();
+}
+
+// Text-mode windows need a terminal whose type is known and can place the cursor, room for
+// the windows, and the keys (a program in the background keeps to the line mode).
+void TerminalBackend::startWindows()
+{
+    if (!attended_ || !raw_) return;
+    const char* type = std::getenv("TERM");
+    if (type == nullptr || *type == '\0' || std::string(type) == "dumb") return;
+    winsize size{};
+    if (::ioctl(files_.out, TIOCGWINSZ, &size) != 0 || size.ws_col < TextWindows::kMinColumns ||
+        size.ws_row < TextWindows::kMinRows)
+        return;
+    ResizeSignal::instance();  // before ncurses, which then leaves SIGWINCH alone
+    if (auto screen = CursesScreen::open(files_.in, files_.out))
+        windows_ = std::make_unique<TextWindows>(*this, std::move(screen));
+}
+
+platform::WaitHandle TerminalBackend::resizeWake() const
+{
+    return windows_ ? ResizeSignal::instance().handle() : platform::kNoWaitHandle;
+}
+
+void TerminalBackend::repaint()
+{
+    if (windows_) {
+        ResizeSignal::instance().take();
+        windows_->refresh();
+    }
+}
+
+void TerminalBackend::setCursor(Cursor cursor)
+{
+    if (windows_) windows_->setCursor(cursor);
+}
 
 std::chrono::milliseconds TerminalBackend::now() const
 {
@@ -149,13 +191,16 @@ std::size_t TerminalBackend::columns() const
 void TerminalBackend::processMessages()
 {
     fireDueTimers();
-    drawStatus();
+    if (windows_)
+        repaint();
+    else
+        drawStatus();
 }
 
 void TerminalBackend::waitFor(platform::WaitHandle handle)
 {
     if (quitRequested()) return;
-    platform::waitForAny({handle, platform::QuitSignal::instance().handle()}, msUntilNextTimer());
+    platform::waitForAny({handle, platform::QuitSignal::instance().handle(), resizeWake()}, msUntilNextTimer());
     processMessages();
 }
 
@@ -172,7 +217,7 @@ void TerminalBackend::run(Form& mainForm)
             mainForm.close();
             break;
         }
-        platform::waitForAny({platform::QuitSignal::instance().handle()}, timeout);
+        platform::waitForAny({platform::QuitSignal::instance().handle(), resizeWake()}, timeout);
         processMessages();
     }
 }
@@ -198,8 +243,9 @@ std::optional<TerminalKey> TerminalBackend::readKey()
             timeout = timeout < 0 ? static_cast<int>(rest) : std::min(timeout, static_cast<int>(rest));
         }
         const int which =
-            platform::waitForAny({files_.in, platform::QuitSignal::instance().handle()}, timeout);
+            platform::waitForAny({files_.in, platform::QuitSignal::instance().handle(), resizeWake()}, timeout);
         fireDueTimers();
+        repaint();
         if (which != 0) continue;
         char bytes[64];
         const ssize_t n = ::read(files_.in, bytes, sizeof bytes);
@@ -298,6 +344,7 @@ Answer TerminalBackend::messageBox(const Box& box)
         writeAll(files_.err, unattendedBox(box, escape));
         return escape;
     }
+    if (windows_) return windows_->messageBox(box);
     const bool yesNo = box.buttons == Buttons::YesNo;
     write("\n[" + box.caption + "]\n" + terminalText(box.text) + "\n" +
           (yesNo ? "(Y)es / (N)o, Enter = Yes, Esc = No: " : "Press Enter: "));
@@ -323,6 +370,7 @@ Answer TerminalBackend::messageBox(const Box& box)
 std::optional<std::string> TerminalBackend::browseForFolder(const std::string& title)
 {
     if (!attended_) return std::nullopt;
+    if (windows_) return windows_->browseForFolder(title);
     write(title + "\nFolder (Esc cancels): ");
     std::string line;
     if (readLine(line, false) == LineEnd::Cancel) return std::nullopt;
@@ -335,6 +383,7 @@ ModalResult TerminalBackend::showModal(Form& form)
         writeAll(files_.err, unattendedDialog(form.caption()));
         return ModalResult::Cancel;
     }
+    if (windows_) return windows_->showModal(form);
     if (presenter_ == nullptr) return ModalResult::Cancel;
     endStatusLine();
     const Form* outer = modalForm_;
@@ -352,12 +401,22 @@ ModalResult TerminalBackend::showModal(Form& form)
 
 void TerminalBackend::formShown(const Form& form)
 {
-    if (mainForm_ == nullptr) mainForm_ = &form;
+    if (mainForm_ == nullptr) {
+        mainForm_ = &form;
+        if (windows_) windows_->mainWindowShown(form);
+    }
     statusDirty_ = true;
+    if (windows_) windows_->changed();
 }
 
 void TerminalBackend::formClosed(const Form& form)
 {
+    if (&form == mainForm_ && windows_) {
+        // The run is over: the terminal is given back, and what follows is plain lines.
+        windows_.reset();
+        mainForm_ = nullptr;
+        return;
+    }
     if (&form == mainForm_) {
         drawStatus();
         endStatusLine();
@@ -365,8 +424,20 @@ void TerminalBackend::formClosed(const Form& form)
     }
 }
 
+void TerminalBackend::formDestroyed(const Form& form)
+{
+    if (windows_) windows_->formGone(form);
+    if (&form == mainForm_) mainForm_ = nullptr;
+}
+
+void TerminalBackend::focusChanged(const Form&, const Control* control)
+{
+    if (windows_) windows_->focusArrived(control);
+}
+
 void TerminalBackend::controlChanged(const Control& control, Change)
 {
+    if (windows_) windows_->changed();
     const Form& owner = control.owner();
     if (&owner == mainForm_ || (modalDepth_ > 0 && &owner == modalForm_)) statusDirty_ = true;
 }

@@ -13,6 +13,7 @@ namespace talvorin::ui {
 
 class Form;
 class DialogPresenter;
+class TextWindows;
 
 // Where the front end reads keys and writes: the program's standard streams, or a
 // pseudo-terminal or pipes in tests.
@@ -25,8 +26,10 @@ struct TerminalFiles {
 // How a typed line was ended. Cancel: Escape, the end of input, or a quit request.
 enum class LineEnd { Enter, Tab, BackTab, Cancel };
 
-// The text-mode front end. The main window is a status line (caption, label, progress
-// bar) on the terminal, cut to the terminal's width; message boxes are prompts. When input
+// The text-mode front end. On a terminal that can be drawn on (its type known and not
+// "dumb", large enough) the windows are text-mode windows (TextWindows). Otherwise it is the
+// line mode: the main window is a status line (caption, label, progress bar) on the
+// terminal, cut to the terminal's width; message boxes and dialogs are prompts. When input
 // or output is not a terminal it runs unattended: every box goes to the error stream as
 // "[Caption] text" and is answered as Escape would answer it, and a modal dialog ends as
 // Cancel without showing.
@@ -36,6 +39,8 @@ public:
     ~TerminalBackend() override;
 
     bool attended() const { return attended_; }
+    // Whether the windows are drawn as text-mode windows (else the line mode).
+    bool drawsWindows() const { return windows_ != nullptr; }
     // How a modal form is shown on the terminal; without one, it ends as Cancel.
     void setDialogPresenter(DialogPresenter* presenter) { presenter_ = presenter; }
 
@@ -45,13 +50,15 @@ public:
     Answer messageBox(const Box& box) override;
     ModalResult showModal(Form& form) override;
     void run(Form& mainForm) override;
-    void setCursor(Cursor) override {}
+    void setCursor(Cursor cursor) override;
     // Asks for the folder's path on the terminal; unattended, the chooser is cancelled.
     std::optional<std::string> browseForFolder(const std::string& title) override;
 
     void controlChanged(const Control& control, Change what) override;
+    void focusChanged(const Form& form, const Control* control) override;
     void formShown(const Form& form) override;
     void formClosed(const Form& form) override;
+    void formDestroyed(const Form& form) override;
 
     // Waits for one key, handling timers meanwhile; nullopt once a quit was requested.
     // Input that has ended reads as Escape: nobody can answer any more.
@@ -78,6 +85,11 @@ private:
     void endStatusLine();
     std::size_t columns() const;
     int msUntilNextTimer() const;
+    void startWindows();
+    // After timers fired or the terminal was resized: draws what changed.
+    void repaint();
+    // Signalled when the terminal was resized while windows are drawn.
+    platform::WaitHandle resizeWake() const;
 
     TerminalFiles files_;
     bool attended_;
@@ -93,6 +105,7 @@ private:
     DialogPresenter* presenter_ = nullptr;
     int modalDepth_ = 0;  // the main window's status stays away while a dialog has the terminal
     std::chrono::steady_clock::time_point start_;
+    std::unique_ptr<TextWindows> windows_;
 };
 
 // Shows a particular modal form on the terminal.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/vt_screen.h"
+#include "support/vt_terminal.h"
 
 namespace talvorin::testing {
 
@@ -16,12 +17,14 @@ namespace talvorin::testing {
 class TerminalRun {
 public:
     TerminalRun(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                unsigned short columns);
+                unsigned short columns, unsigned short rows = 24);
     ~TerminalRun();  // a program still running is killed
     TerminalRun(const TerminalRun&) = delete;
     TerminalRun& operator=(const TerminalRun&) = delete;
 
     void type(const std::string& keys);
+    // The terminal gets a new size (the program is sent SIGWINCH by the terminal).
+    void resize(unsigned short columns, unsigned short rows);
     // Reads the output until the condition holds, at most the time-out; whether it held.
     bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // The same for a text on the screen.
@@ -31,6 +34,8 @@ public:
     int waitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
     const VtScreen& screen() const { return screen_; }
+    // The same output on a screen of fixed size, for a program that places the cursor.
+    const VtTerminal& terminal() const { return terminal_; }
     // Everything written so far, as written.
     const std::string& output() const { return output_; }
 
@@ -43,6 +48,7 @@ private:
     bool ended_ = false;
     int exitCode_ = -1;
     VtScreen screen_;
+    VtTerminal terminal_;
     std::string output_;
 };
 

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,10 +14,10 @@
 namespace talvorin::testing {
 
 TerminalRun::TerminalRun(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                         unsigned short columns)
-    : screen_(columns)
+                         unsigned short columns, unsigned short rows)
+    : screen_(columns), terminal_(rows, columns)
 {
-    winsize size{24, columns, 0, 0};
+    winsize size{rows, columns, 0, 0};
     pid_ = ::forkpty(&master_, nullptr, nullptr, &size);
     if (pid_ < 0) throw std::runtime_error("forkpty failed");
     if (pid_ == 0) {
@@ -54,6 +55,15 @@ void TerminalRun::type(const std::string& keys)
     }
 }
 
+void TerminalRun::resize(unsigned short columns, unsigned short rows)
+{
+    readAvailable(0);  // what was drawn at the old size lands there
+    winsize size{rows, columns, 0, 0};
+    ::ioctl(master_, TIOCSWINSZ, &size);
+    screen_.resize(columns);
+    terminal_.resize(rows, columns);
+}
+
 bool TerminalRun::readAvailable(int waitMs)
 {
     pollfd p{master_, POLLIN, 0};
@@ -66,6 +76,7 @@ bool TerminalRun::readAvailable(int waitMs)
         const std::string chunk(buf, static_cast<std::size_t>(n));
         output_ += chunk;
         screen_.feed(chunk);
+        terminal_.feed(chunk);
         got = true;
     }
 }

@@ -1,5 +1,6 @@
-// The built program on a pseudo-terminal, driven by keys as a person would, against the SQL
-// Server test double and the kit-tool stand-ins; the screen read back.
+// The built program on a pseudo-terminal in its line mode (a terminal of type "dumb"), driven
+// by keys as a person would, against the SQL Server test double and the kit-tool stand-ins;
+// the screen read back.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,63 +12,18 @@
 #include "support/fakes.h"
 #include "support/kit_tool_journal.h"
 #include "support/sql_double.h"
-#include "e2e/posix/terminal_run.h"
+#include "e2e/posix/terminal_fixture.h"
 
 namespace talvorin::testing {
 namespace {
 
 using ::testing::ElementsAre;
 
-class OnTerminal : public ::testing::Test {
+class OnTerminal : public TerminalFixture {
 protected:
-    TempDir dir;
-    std::string winDir, kitDir, serverBase, supportDir, toolJournal;
-
-    void SetUp() override
-    {
-        winDir = dir.str() + "/WINDOWS";
-        kitDir = winDir + "/MigKit4/";
-        serverBase = dir.str() + "/Srv";
-        supportDir = dir.str() + "/Support";
-        toolJournal = dir.str() + "/tools.journal";
-        std::filesystem::create_directories(kitDir);
-        std::filesystem::create_directories(serverBase + "/BIN");
-        std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + "osql.exe");
-        std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + "bcp.exe");
-        for (const char* s : {"create_db.sql", "create_tables.sql", "extra.sql"})
-            writeFile(serverBase + "/Scripts/" + s, "-- script\n");
-        writeFile(supportDir + "/Setup.ini",
-                  "[SCRIPT_2005]\r\n1=create_db.sql\r\n2=create_tables.sql\r\n[SCRIPT_2008_ADDITIONAL]\r\n"
-                  "1=extra.sql\r\n[CODE_TABLE]\r\n1=VELMORA..COUNTRY in Country.dat\r\n"
-                  "2=VELMORA..PORT in Port.dat\r\n");
-        writeFile(dir.str() + "/machine.reg", "Windows Registry Editor Version 5.00\r\n\r\n");
-    }
-
-    void kitData(const std::string& password, int port)
-    {
-        using setupdata::ScrambleText;
-        writeFile(kitDir + "Orvo4.DAT", "[DB]\r\nUser=" + ScrambleText("sa") + "\r\nPassword=" +
-                                            ScrambleText(password) + "\r\nIP address=" +
-                                            ScrambleText(SqlDouble::address()) + "\r\nPort=" +
-                                            ScrambleText(std::to_string(port)) + "\r\n");
-    }
-
     std::unique_ptr<TerminalRun> start(unsigned short columns, const std::string& toolSleepMs)
     {
-        return std::make_unique<TerminalRun>(
-            std::vector<std::string>{"301", serverBase, "1", supportDir, "Setup.ini"},
-            std::map<std::string, std::string>{{"WINDIR", winDir},
-                                               {"TALVORIN_REGISTRY", dir.str() + "/machine.reg"},
-                                               {"KIT_TOOL_JOURNAL", toolJournal},
-                                               {"KIT_TOOL_SLEEP_MS", toolSleepMs},
-                                               {"TALVORIN_ODBC_DRIVER", "FreeTDS"}},
-            columns);
-    }
-
-    std::vector<std::string> runLines() const
-    {
-        const auto all = unstampedLogLines(readFile(kitDir + "system.log"));
-        return all.size() < 12 ? all : std::vector<std::string>(all.begin() + 9, all.end() - 3);
+        return TerminalFixture::start("dumb", columns, 24, toolSleepMs);
     }
 };
 

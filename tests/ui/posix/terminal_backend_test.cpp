@@ -13,12 +13,14 @@
 #include "support/vt_screen.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "support/scoped_env.h"
 #include "ui/posix/terminal_backend.h"
 
 namespace talvorin::ui {
 namespace {
 
 using namespace std::string_literals;
+using talvorin::testing::ScopedEnv;
 using talvorin::testing::VtScreen;
 
 class Pty {
@@ -82,6 +84,7 @@ TEST_P(LineEditing, KeysEditTheLineAndTheScreenShowsIt)
 {
     const LineCase& c = GetParam();
     Pty pty(80);
+    const ScopedEnv lineMode("TERM", "dumb");  // the line mode; the windows are tested end to end
     TerminalBackend terminal(pty.files());
     ASSERT_TRUE(terminal.attended());
     pty.type(c.keys);
@@ -121,6 +124,7 @@ public:
 TEST(TerminalStatus, FitsTheTerminalAndFollowsItsWidth)
 {
     Pty pty(80);
+    const ScopedEnv lineMode("TERM", "dumb");  // the line mode; the windows are tested end to end
     TerminalBackend terminal(pty.files());
     MainWindow window(terminal);
     window.show();
