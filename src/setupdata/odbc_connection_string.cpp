@@ -60,6 +60,8 @@ std::string quoteConservative(const std::string& value, const std::string& what)
 // characters: such a value could end its attribute for the driver manager alone.
 bool survivesNarrowing(const std::string& value)
 {
+    if (!driverManagerNarrowsConnectionStrings())
+        return true;
     for (const SQLWCHAR unit : toOdbcText(value)) {
         if (unit < 0x100)
             continue;

@@ -36,8 +36,9 @@ struct OdbcValue {
 
 // Whether `value` has a spelling under `quoting` (see OdbcQuoting). Under either, a value
 // holding NUL has none, and neither has one holding a character whose UTF-16 unit has "{",
-// "}", ";", "=" or NUL as its low byte (U+017D, U+013B, ...): unixODBC cuts every unit of the
-// wide string to its low byte before it reads the string, so there it would end the value.
+// "}", ";", "=" or NUL as its low byte (U+017D, U+013B, ...) where the driver manager cuts
+// every unit of the wide string to its low byte before it reads the string (unixODBC), since
+// there it would end the value.
 bool fitsOdbcConnectionString(const std::string& value, OdbcQuoting quoting);
 
 // "The <what> cannot be passed to the ODBC driver: <reason>".

@@ -24,4 +24,9 @@ std::string fromOdbcText(const SQLWCHAR* text, std::size_t length);
 // The same with a terminating 0 added, for calls that take SQL_NTS.
 OdbcText toOdbcTextZ(const std::string& text);
 
+// Whether this system's driver manager reads a wide connection string after cutting every
+// UTF-16 unit to its low byte before it looks for the attributes (unixODBC 2.3 does,
+// Windows' own does not), so that U+017D would end a value for it as "}" does.
+bool driverManagerNarrowsConnectionStrings();
+
 }  // namespace talvorin::setupdata

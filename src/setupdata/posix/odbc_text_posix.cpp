@@ -83,4 +83,6 @@ std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
     return out;
 }
 
+bool driverManagerNarrowsConnectionStrings() { return true; }
+
 }  // namespace talvorin::setupdata

@@ -26,4 +26,6 @@ std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
     return out;
 }
 
+bool driverManagerNarrowsConnectionStrings() { return false; }
+
 }  // namespace talvorin::setupdata

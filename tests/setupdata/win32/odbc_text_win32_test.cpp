@@ -1,5 +1,6 @@
 // The Windows build's text is in the ANSI code page: code page 1252 under Wine and on
 // Western European Windows.
+#include "setupdata/odbc_connection_string.h"
 #include "setupdata/odbc_text.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,18 @@ TEST(OdbcText, Code1252BecomesUnicode)
     // A character the code page has no byte for, and an unpaired surrogate, cannot be held.
     const OdbcText foreign = {'a', 0x4E2D, 'b', 0xD800};
     EXPECT_EQ(fromOdbcText(foreign.data(), foreign.size()), "a?b?");
+}
+
+// Windows' driver manager reads the wide string as it is: "Ž" (U+017D, whose low byte is
+// "}") needs no other way in, for Microsoft's drivers and for any other.
+TEST(OdbcText, CharactersWhoseLowByteIsABraceFitTheConnectionString)
+{
+    if (::GetACP() != 1252) GTEST_SKIP() << "the ANSI code page here is " << ::GetACP();
+    EXPECT_FALSE(driverManagerNarrowsConnectionStrings());
+    for (const char* driver : {"SQL Server", "ODBC Driver 18 for SQL Server", "FreeTDS"}) {
+        EXPECT_TRUE(fitsOdbcConnectionString("\x8E" "aneta;1", odbcQuotingFor(driver))) << driver;
+        EXPECT_EQ(odbcAttribute("PWD", "x\x8E", odbcQuotingFor(driver), "password"), "PWD={x\x8E};") << driver;
+    }
 }
 
 }  // namespace
