@@ -90,6 +90,19 @@ REGEDIT4
 REG
 "$wine64" regedit /S "$settings"
 rm -f "$settings"
+# The desktop wineboot started is not virtual: the setting takes effect with a new server,
+# whose first program starts the desktop afresh.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+wineserver -p
+# Started now, with its output nowhere: the desktop process would otherwise inherit the
+# output of the command's first Windows program and hold it open, so that whoever reads that
+# output (ctest listing the tests) would wait for it until the prefix goes.
+"$wine64" explorer /desktop=Default,1024x768 >/dev/null 2>&1 </dev/null &
+for _ in $(seq 100); do
+  pgrep -f 'explorer.exe /desktop' >/dev/null && break
+  sleep 0.1
+done
 
 set +e
 "$@"

@@ -36,7 +36,7 @@ constexpr const char* kInterrupted = "Process interrupted by a quit request, app
 TfrmCreateDBInfo::TfrmCreateDBInfo(ui::Backend& backend, Services services, std::string programPath,
                                    std::vector<std::string> params)
     : ui::Form(backend, "frmCreateDBInfo", "Velmora Deluxe Setup"),
-      Image1(*this, "Image1", "setup icon, 32 x 32"),
+      Image1(*this, "Image1", ui::kProgramIcon),
       Label1(*this, "Label1", "Creating Databases ......"),
       pgbProcess(*this, "pgbProcess", 0, 100),
       Timer1(backend, "Timer1", 100),
@@ -48,6 +48,8 @@ TfrmCreateDBInfo::TfrmCreateDBInfo(ui::Backend& backend, Services services, std:
 {
     Timer1.onTimer = [this] { Timer1Timer(); };
     tmrStartProcess.onTimer = [this] { tmrStartProcessTimer(); };
+    layOut();
+    centreOnScreen();
     show();
 }
 

@@ -56,6 +56,8 @@ protected:
     void FormClose() override;
 
 private:
+    // The window's size, frame and controls (create_db_info_layout.cpp).
+    void layOut();
     struct ServerSettings {
         std::string user, password, address, port;
     };

@@ -76,9 +76,11 @@ auto raised(bool& flag)
 
 TfrmSQLInfo::TfrmSQLInfo(ui::Backend& backend, SQLInfoServices services)
     : ui::Form(backend, "frmSQLInfo", "SQL Server Information"),
+      grpAppPath(*this, "grpAppPath", "Application Path"),
       edtAppPath(*this, "edtAppPath"),
       lbBrowse(*this, "lbBrowse", "Browse"),
       SpeedButton1(*this, "SpeedButton1", "?", false),
+      grpDatabaseServer(*this, "grpDatabaseServer", "Database Server"),
       lbIPAddress(*this, "lbIPAddress", "IP Address:"),
       Shape1(*this, "Shape1"),
       edtSQLIP1(*this, "edtSQLIP1"),
@@ -92,16 +94,19 @@ TfrmSQLInfo::TfrmSQLInfo(ui::Backend& backend, SQLInfoServices services)
       lbPortNo(*this, "lbPortNo", "Port Number:"),
       edtIPPortNo(*this, "edtIPPortNo"),
       SpeedButton3(*this, "SpeedButton3", "?", false),
+      grpAdministrator(*this, "grpAdministrator", "Administrator"),
       lbLogin(*this, "lbLogin", "Login:"),
       edtSQLLogin(*this, "edtSQLLogin", "sa"),
       lbNewSQLPassword(*this, "lbNewSQLPassword", "Password:"),
       edtSQLPassword(*this, "edtSQLPassword"),
       btnOK(*this, "btnOK", "OK"),
       btnCancel(*this, "btnCancel", "Cancel"),
+      grpConnectionStatus(*this, "grpConnectionStatus", "Connection Status"),
       ProgressBar(*this, "ProgressBar", 0, 100),
       Label1(*this, "Label1"),
       services_(services)
 {
+    layOut();
     edtAppPath.setEnabled(false);
     edtAppPath.setColor(ui::Color::ButtonFace);
     edtAppPath.onExit = [this] { edtAppPathExit(); };
@@ -115,7 +120,6 @@ TfrmSQLInfo::TfrmSQLInfo(ui::Backend& backend, SQLInfoServices services)
         e.maxLength = 3;
         e.upperCase = true;
         e.setTabStop(k == 1);
-        e.setBounds(11 + 32 * (k - 1), 12);
         e.onKeyPress = [this](char& key) { edtSQLIP1KeyPress(key); };
         e.onExit = [this, &e] { edtSQLIP1Exit(e); };
     }
@@ -195,6 +199,7 @@ void TfrmSQLInfo::FormShow()
 {
     guarded([this] {
         const auto filling = raised(filling_);
+        centreOnScreen();
         EnableServerAddress(true);
         edtSQLLogin.setText("sa");
 
@@ -306,11 +311,7 @@ void TfrmSQLInfo::edtSQLIP4Change() { octetChanged(4); }
 void TfrmSQLInfo::octetChanged(int k)
 {
     ui::Edit& field = octet(k);
-    const int slot = 32 * (k - 1);
-    if (field.text().size() <= 1)
-        field.setBounds(11 + slot, 12);
-    else
-        field.setBounds(4 + slot, 22);
+    field.setBounds(octetBounds(k, field.text().size()));
 
     if (field.text().size() == 3) {
         ui::Edit& next = k < 4 ? octet(k + 1) : edtIPPortNo;

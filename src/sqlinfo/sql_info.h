@@ -32,10 +32,12 @@ public:
     TfrmSQLInfo(ui::Backend& backend, SQLInfoServices services);
 
     // Group "Application Path"
+    ui::GroupBox grpAppPath;
     ui::Edit edtAppPath;
     ui::Label lbBrowse;
     ui::Button SpeedButton1;
     // Group "Database Server"
+    ui::GroupBox grpDatabaseServer;
     ui::Label lbIPAddress;
     ui::Shape Shape1;
     ui::Edit edtSQLIP1;
@@ -50,6 +52,7 @@ public:
     ui::Edit edtIPPortNo;
     ui::Button SpeedButton3;
     // Group "Administrator"
+    ui::GroupBox grpAdministrator;
     ui::Label lbLogin;
     ui::Edit edtSQLLogin;
     ui::Label lbNewSQLPassword;
@@ -57,6 +60,7 @@ public:
     ui::Button btnOK;
     ui::Button btnCancel;
     // Group "Connection Status"
+    ui::GroupBox grpConnectionStatus;
     ui::ProgressBar ProgressBar;
     ui::Label Label1;
     // The test connection; open only while a step of the test runs.
@@ -90,7 +94,12 @@ public:
 protected:
     void FormShow() override;
 
+    // Where an octet field k (1 to 4) sits in its group, by the length of its text.
+    static ui::Rect octetBounds(int k, std::size_t length);
+
 private:
+    // The window's size, frames, fonts and every control's place (sql_info_layout.cpp).
+    void layOut();
     void fillFromServer(const std::string& serverPath, std::string& address, std::string& port);
     void fillFromKit(std::string& address, std::string& port);
     void splitAddress(const std::string& address);

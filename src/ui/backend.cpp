@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/form.h"
 #include "ui/timer.h"
 
 namespace talvorin::ui {
@@ -18,9 +19,16 @@ void Timer::setEnabled(bool on)
 {
     enabled_ = on;
     if (on) backend_.schedule(*this);
+    backend_.timersChanged();
 }
 
-void Backend::removeTimer(Timer& t) { std::erase(timers_, &t); }
+Size Backend::windowSize(const Form& form) const { return form.clientSize; }
+
+void Backend::removeTimer(Timer& t)
+{
+    std::erase(timers_, &t);
+    timersChanged();
+}
 
 void Backend::schedule(Timer& t) { t.due_ = now() + std::chrono::milliseconds(t.intervalMs_); }
 
@@ -35,6 +43,7 @@ void Backend::fireDueTimers()
         schedule(*t);
         if (t->onTimer) t->onTimer();
     }
+    timersChanged();
 }
 
 std::optional<std::chrono::milliseconds> Backend::nextDue() const

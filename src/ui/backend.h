@@ -42,16 +42,30 @@ public:
     // tool's windows and error boxes); none where the front end has no system window.
     virtual platform::WindowHandle mainWindow() const { return platform::kNoWindow; }
 
-    // Told by the widgets, so the backend can draw or record.
+    // The screen, and the outer size of a form's window (its client area and frame), for
+    // centring it.
+    virtual Size screenSize() const { return {1024, 768}; }
+    virtual Size windowSize(const Form& form) const;
+
+    // Told by the widgets, so the backend can draw or record. A form is "showing" before
+    // its show handler runs and "shown" once it has run.
     virtual void controlChanged(const Control&, Change) {}
     virtual void focusChanged(const Form&, const Control*) {}
+    virtual void formShowing(Form&) {}
     virtual void formShown(const Form&) {}
+    virtual void formMoved(const Form&) {}
     virtual void formClosed(const Form&) {}
+    // Before the control or form is gone.
+    virtual void controlRemoved(const Control&) {}
+    virtual void formDestroyed(const Form&) {}
 
 protected:
     virtual std::chrono::milliseconds now() const = 0;
     // Fires every enabled timer whose time has come, once each.
     void fireDueTimers();
+    // Whenever a timer was enabled, disabled or fired: a backend with a system timer sets
+    // it for nextDue().
+    virtual void timersChanged() {}
     // When the next enabled timer is due; nullopt when none is enabled.
     std::optional<std::chrono::milliseconds> nextDue() const;
 

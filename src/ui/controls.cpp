@@ -37,6 +37,23 @@ void Control::setColor(Color c)
     changed(Change::Color);
 }
 
+void Control::setBounds(const Rect& r)
+{
+    if (bounds_ == r) return;
+    bounds_ = r;
+    changed(Change::Bounds);
+}
+
+Rect Control::clientBounds() const
+{
+    Rect r = bounds_;
+    for (const Control* p = parent_; p != nullptr; p = p->parent_) {
+        r.left += p->bounds_.left;
+        r.top += p->bounds_.top;
+    }
+    return r;
+}
+
 bool Control::focused() const { return owner_.activeControl() == this; }
 
 bool Control::setFocus() { return owner_.focus(*this); }
@@ -78,13 +95,10 @@ void Edit::setText(std::string text)
     if (onChange) onChange();
 }
 
-void Edit::setSelStart(std::size_t pos) { selStart_ = std::min(pos, text_.size()); }
-
-void Edit::setBounds(int newLeft, int newWidth)
+void Edit::setSelStart(std::size_t pos)
 {
-    left = newLeft;
-    width = newWidth;
-    changed(Change::Bounds);
+    selStart_ = std::min(pos, text_.size());
+    changed(Change::Caret);
 }
 
 void Edit::type(const std::string& chars)
@@ -92,25 +106,46 @@ void Edit::type(const std::string& chars)
     for (char c : chars) typeOne(c);
 }
 
-void Edit::typeOne(char c)
+bool Edit::keyPressed(char& c)
 {
     if (onKeyPress) onKeyPress(c);
-    if (c == '\0' || readOnly || !enabled()) return;
+    return c != '\0';
+}
+
+void Edit::keyDown(Key key)
+{
+    if (onKeyDown) onKeyDown(key);
+}
+
+void Edit::edited(std::string text, std::size_t caret)
+{
+    text_ = std::move(text);
+    selStart_ = std::min(caret, text_.size());
+    if (onChange) onChange();
+}
+
+void Edit::typeOne(char c)
+{
+    if (!keyPressed(c) || readOnly || !enabled()) return;
+    std::string text = text_;
+    std::size_t caret = selStart_;
     if (c == '\b') {
-        if (selStart_ == 0) return;
-        text_.erase(--selStart_, 1);
+        if (caret == 0) return;
+        text.erase(--caret, 1);
     } else {
-        if (maxLength != 0 && text_.size() >= maxLength) return;
+        if (maxLength != 0 && text.size() >= maxLength) return;
         if (upperCase) c = platform::upperAscii(c);
-        text_.insert(selStart_++, 1, c);
+        text.insert(caret++, 1, c);
     }
+    text_ = std::move(text);
+    selStart_ = caret;
     changed(Change::Text);
     if (onChange) onChange();
 }
 
 void Edit::pressKey(Key key)
 {
-    if (onKeyDown) onKeyDown(key);
+    keyDown(key);
     switch (key) {
     case Key::Left: if (selStart_ > 0) --selStart_; break;
     case Key::Right: if (selStart_ < text_.size()) ++selStart_; break;
@@ -149,5 +184,10 @@ Image::Image(Form& owner, std::string name, std::string picture)
 }
 
 Shape::Shape(Form& owner, std::string name) : Control(owner, std::move(name), false) {}
+
+GroupBox::GroupBox(Form& owner, std::string name, std::string caption)
+    : Control(owner, std::move(name), false), caption_(std::move(caption))
+{
+}
 
 }  // namespace talvorin::ui

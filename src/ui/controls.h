@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -30,6 +31,19 @@ public:
     bool tabStop() const { return tabStop_; }
     void setTabStop(bool on) { tabStop_ = on; }
 
+    // Where it is drawn: relative to its group, or to the window's client area.
+    const Rect& bounds() const { return bounds_; }
+    void setBounds(const Rect& r);
+    // The framed group it sits in; null: directly on the window.
+    Control* parent() const { return parent_; }
+    void setParent(Control& group) { parent_ = &group; }
+    // Its position in the window's client area.
+    Rect clientBounds() const;
+    // Set before the window is first shown.
+    Font font;
+
+    // Of a kind that takes the focus at all (a speed button does not).
+    bool focusable() const { return focusable_; }
     // Enabled, visible and of a kind that takes the focus.
     bool canFocus() const { return focusable_ && enabled_ && visible_; }
     bool focused() const;
@@ -50,6 +64,8 @@ private:
     bool visible_ = true;
     bool tabStop_ = true;
     Color color_ = Color::Window;
+    Rect bounds_;
+    Control* parent_ = nullptr;
 };
 
 class Label : public Control {
@@ -75,21 +91,31 @@ public:
     // Text put in by the program: the caret goes to the start, the change handler runs.
     void setText(std::string text);
     std::size_t selStart() const { return selStart_; }
+    // Puts the caret there; any selection is dropped.
     void setSelStart(std::size_t pos);
 
     std::size_t maxLength = 0;  // 0: no limit; limits typing only
     bool upperCase = false;
     bool readOnly = false;
-    bool password = false;
-    int left = 0;
-    int width = 0;
-    void setBounds(int newLeft, int newWidth);
+    bool password = false;  // every character shown as "*"
+    bool bordered = true;
 
     // Typing: the key-press handler sees (and may discard by setting to '\0') every
     // character first; Backspace is character 8.
     void type(const std::string& chars);
     // A key that is no character: the key-down handler runs, then the caret moves.
     void pressKey(Key key);
+
+    // What a system's own edit control reports as the user types into it; the control
+    // itself does the editing. The key press, through the key-press handler: false when
+    // the character is discarded.
+    bool keyPressed(char& c);
+    // A key down, through the key-down handler; the control moves its caret itself.
+    void keyDown(Key key);
+    // The text and caret after the control changed its text; the change handler runs.
+    void edited(std::string text, std::size_t caret);
+    // The caret the control has now.
+    void caretMoved(std::size_t caret) { selStart_ = std::min(caret, text_.size()); }
 
     std::function<void(char&)> onKeyPress;
     std::function<void(Key)> onKeyDown;
@@ -138,10 +164,20 @@ private:
     std::string picture_;
 };
 
-// A rectangle drawn around controls that have no borders of their own.
+// A rectangle drawn around controls that have no borders of their own; its colour fills it.
 class Shape : public Control {
 public:
     Shape(Form& owner, std::string name);
+};
+
+// A framed group of controls with its caption on the frame.
+class GroupBox : public Control {
+public:
+    GroupBox(Form& owner, std::string name, std::string caption);
+    const std::string& caption() const { return caption_; }
+
+private:
+    std::string caption_;
 };
 
 }  // namespace talvorin::ui

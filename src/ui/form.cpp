@@ -12,8 +12,11 @@ Form::Form(Backend& backend, std::string name, std::string caption)
 {
 }
 
+Form::~Form() { backend_.formDestroyed(*this); }
+
 void Form::remove(Control& c)
 {
+    backend_.controlRemoved(c);
     std::erase(controls_, &c);
     if (active_ == &c) active_ = nullptr;
     if (pendingTarget_ == &c) pendingTarget_ = nullptr;
@@ -36,8 +39,12 @@ bool Form::focus(Control& target)
         pendingTarget_ = &target;
         leaving->onExit();
         pendingTarget_ = nullptr;
-        // The exit handler chose where the focus goes.
-        if (focusRequests_ != ticket) return active_ == &target;
+        // The exit handler chose where the focus goes. Put back into the field being left,
+        // it comes back there as far as the person sees (its text selected again).
+        if (focusRequests_ != ticket) {
+            if (active_ == leaving) backend_.focusChanged(*this, active_);
+            return active_ == &target;
+        }
         if (!target.canFocus()) return false;
     }
     active_ = &target;
@@ -45,12 +52,29 @@ bool Form::focus(Control& target)
     return true;
 }
 
+void Form::moveTo(int left, int top)
+{
+    left_ = left;
+    top_ = top;
+    backend_.formMoved(*this);
+}
+
+void Form::centreOnScreen()
+{
+    const Size screen = backend_.screenSize();
+    const Size window = backend_.windowSize(*this);
+    // Integer division truncates toward zero, also for a window larger than the screen.
+    moveTo((screen.width - window.width) / 2, (screen.height - window.height) / 2);
+}
+
 void Form::show()
 {
     showing_ = true;
     closed_ = false;
-    backend_.formShown(*this);
+    // The window exists before the show handler fills it, and appears once it is filled.
+    backend_.formShowing(*this);
     FormShow();
+    if (!closed_) backend_.formShown(*this);
 }
 
 void Form::close()
@@ -70,6 +94,7 @@ ModalResult Form::showModal()
 
 void Form::pressEnter()
 {
+    if (auto* focused = dynamic_cast<Button*>(active_)) return focused->click();
     for (Control* c : controls_)
         if (auto* b = dynamic_cast<Button*>(c); b && b->isDefault) return b->click();
 }
@@ -87,14 +112,23 @@ void Form::clickButton(Button& button)
     button.click();
 }
 
-void Form::pressTab()
+void Form::clickCloseBox()
+{
+    if (systemMenu) modalResult_ = ModalResult::Cancel;
+}
+
+void Form::pressTab() { tabFrom(1); }
+void Form::pressShiftTab() { tabFrom(-1); }
+
+void Form::tabFrom(int step)
 {
     if (controls_.empty()) return;
-    auto start = std::find(controls_.begin(), controls_.end(), active_);
-    const std::size_t n = controls_.size();
-    std::size_t i = start == controls_.end() ? n - 1 : static_cast<std::size_t>(start - controls_.begin());
-    for (std::size_t step = 1; step <= n; ++step) {
-        Control* c = controls_[(i + step) % n];
+    const auto n = static_cast<int>(controls_.size());
+    const auto start = std::find(controls_.begin(), controls_.end(), active_);
+    // Without a focused control, Tab starts before the first one and Shift+Tab after the last.
+    int i = start == controls_.end() ? (step > 0 ? -1 : n) : static_cast<int>(start - controls_.begin());
+    for (int k = 1; k <= n; ++k) {
+        Control* c = controls_[static_cast<std::size_t>(((i + step * k) % n + n) % n)];
         if (c->tabStop() && c->canFocus()) {
             focus(*c);
             return;

@@ -83,6 +83,11 @@ std::optional<std::string> MemoryBackend::browseForFolder(const std::string& tit
     return chosen;
 }
 
+Size MemoryBackend::windowSize(const Form& form) const
+{
+    return {form.clientSize.width + frame.width, form.clientSize.height + frame.height};
+}
+
 void MemoryBackend::controlChanged(const Control& control, Change what)
 {
     if (what == Change::Caption) {

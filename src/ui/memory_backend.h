@@ -52,6 +52,9 @@ public:
     platform::WindowHandle window = platform::kNoWindow;
     // Runs at every waitFor before it sleeps, e.g. to request a quit in the middle of a wait.
     std::function<void()> onWait;
+    // The screen, and what a window's frame adds to its client area.
+    Size screen{1024, 768};
+    Size frame{0, 0};
 
     std::vector<ShownBox> boxes;
     std::vector<LabelText> labelTexts;
@@ -74,6 +77,8 @@ public:
     void setCursor(Cursor cursor) override { cursors.push_back(cursor); }
     std::optional<std::string> browseForFolder(const std::string& title) override;
     platform::WindowHandle mainWindow() const override { return window; }
+    Size screenSize() const override { return screen; }
+    Size windowSize(const Form& form) const override;
 
     void controlChanged(const Control& control, Change what) override;
     void focusChanged(const Form& form, const Control* control) override;

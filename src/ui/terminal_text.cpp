@@ -82,17 +82,28 @@ std::string statusLine(const StatusParts& parts, std::size_t columns)
     return clipToColumns(parts.text, room);
 }
 
-std::string unattendedBox(const Box& box, Answer answer)
+std::string unattendedBox(const Box& box, Answer answer, const std::string& why, const std::string& lineBreak)
 {
-    std::string out = "[" + box.caption + "] " + terminalText(box.text) + "\n";
+    std::string out = "[" + box.caption + "] ";
+    for (char c : terminalText(box.text)) {
+        if (c == '\n')
+            out += lineBreak;
+        else
+            out += c;
+    }
+    out += lineBreak;
     if (box.buttons == Buttons::YesNo)
-        out += "[" + box.caption + "] Answer: " + answerText(answer) + " (" + kWhyUnattended + ")\n";
+        out += "[" + box.caption + "] Answer: " + answerText(answer) + " (" + why + ")" + lineBreak;
     return out;
 }
 
-std::string unattendedDialog(const std::string& caption)
+std::string unattendedDialog(const std::string& caption, const std::string& why, const std::string& lineBreak)
 {
-    return "[" + caption + "] Not shown (" + kWhyUnattended + "); it ends as Cancel\n";
+    return "[" + caption + "] Not shown (" + why + "); it ends as Cancel" + lineBreak;
 }
+
+std::string unattendedBox(const Box& box, Answer answer) { return unattendedBox(box, answer, kWhyUnattended, "\n"); }
+
+std::string unattendedDialog(const std::string& caption) { return unattendedDialog(caption, kWhyUnattended, "\n"); }
 
 }  // namespace talvorin::ui

@@ -33,9 +33,13 @@ struct StatusParts {
 std::string statusLine(const StatusParts& parts, std::size_t columns);
 
 // What standard error receives for a box nobody can answer: "[Caption] text" and a line
-// break, and for a box with a choice the answer taken.
-std::string unattendedBox(const Box& box, Answer answer);
+// break, and for a box with a choice the answer taken and `why` nobody was asked. Every line
+// break is `lineBreak` (the Windows build writes CR LF).
+std::string unattendedBox(const Box& box, Answer answer, const std::string& why, const std::string& lineBreak);
 // What it receives for a modal window that cannot be shown.
+std::string unattendedDialog(const std::string& caption, const std::string& why, const std::string& lineBreak);
+// The terminal's: why is that standard input or output is not a terminal, lines end in LF.
+std::string unattendedBox(const Box& box, Answer answer);
 std::string unattendedDialog(const std::string& caption);
 
 }  // namespace talvorin::ui

@@ -6,8 +6,12 @@ namespace talvorin::ui {
 
 // The program's title: the general error box's caption.
 inline constexpr const char* kAppTitle = "Talvorin";
+// The picture of the program's own icon, as the program file carries it.
+inline constexpr const char* kProgramIcon = "MAINICON";
 
-enum class Color { Window, ButtonFace };
+// The system's colours by role, and the one fixed colour the windows use (links and the
+// help buttons' text).
+enum class Color { Window, ButtonFace, WindowText, Blue };
 enum class Cursor { Default, HandPoint, SqlWait };
 enum class Icon { Warning, Error, Information, Question };
 enum class Buttons { Ok, YesNo };
@@ -16,7 +20,37 @@ enum class ModalResult { None, Ok, Cancel };
 enum class Key { Left, Right, Up, Down, Home, End, Other };
 
 // What changed on a control, for the backends that show or record it.
-enum class Change { Text, Caption, Enabled, Visible, Color, Position, Bounds, Cursor };
+enum class Change { Text, Caption, Enabled, Visible, Color, Position, Bounds, Cursor, Caret };
+
+// Sizes and positions in pixels; a control's position is relative to its group (or to the
+// window's client area when it is in none).
+struct Size {
+    int width = 0;
+    int height = 0;
+    bool operator==(const Size&) const = default;
+};
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    int right() const { return left + width; }
+    int bottom() const { return top + height; }
+    bool operator==(const Rect&) const = default;
+};
+
+struct Font {
+    std::string face = "MS Sans Serif";  // where the system lacks it, its dialog font
+    int points = 8;
+    bool bold = false;
+    bool underline = false;
+    Color color = Color::WindowText;
+    bool operator==(const Font&) const = default;
+};
+
+// A window's border: a single fixed frame, or a dialog's frame. Neither can be resized.
+enum class BorderStyle { Single, Dialog };
 
 // A message box: caption, text, icon and buttons. (Not called MessageBox: <windows.h>
 // defines that name as a macro.)

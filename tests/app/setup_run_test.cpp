@@ -302,7 +302,7 @@ TEST_F(SetupRun, UpgradeSetupInitialisesTheMigrationStatusOnce)
     const auto p = params("306", "1");
     const auto lines = run(p);
     EXPECT_EQ(lines[9], std::string(kStamp) + "SetupMode = UPG_SETUP, reading Migration status");
-    EXPECT_EQ(lines[10], std::string(kStamp) + "Setup file " + supportDir + "/setup.ini does not exist: "
+    EXPECT_EQ(lines[10], std::string(kStamp) + "Setup file " + supportDir + nativePath("/setup.ini") + " does not exist: "
                              "no script or code table is listed");
     EXPECT_EQ(lines[11], std::string(kStamp) + "Start creating database") << "a first installation follows";
     EXPECT_EQ(readFile(ini), "[DataMigration]\r\nMig_Done=NotDone\r\n");

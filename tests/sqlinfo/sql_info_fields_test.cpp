@@ -59,14 +59,14 @@ TEST_F(FieldsTest, OctetFieldsWidenForTheSecondDigit)
         ui::Edit& e = d.octet(k);
         e.setFocus();
         typeHere("1");
-        EXPECT_EQ(e.left, 11 + 32 * (k - 1)) << k;
-        EXPECT_EQ(e.width, 12) << k;
+        EXPECT_EQ(e.bounds().left, 11 + 32 * (k - 1)) << k;
+        EXPECT_EQ(e.bounds().width, 12) << k;
         typeHere("2");
-        EXPECT_EQ(e.left, 4 + 32 * (k - 1)) << k;
-        EXPECT_EQ(e.width, 22) << k;
+        EXPECT_EQ(e.bounds().left, 4 + 32 * (k - 1)) << k;
+        EXPECT_EQ(e.bounds().width, 22) << k;
         e.setFocus();
         typeHere("\b");
-        EXPECT_EQ(e.width, 12) << k;
+        EXPECT_EQ(e.bounds().width, 12) << k;
         EXPECT_EQ(e.selStart(), 1u) << "the caret stays where it was";
     }
 }

@@ -355,15 +355,15 @@ TEST_F(DialogTest, FieldsPutInByTheProgramAreSizedLikeTypedOnes)
 {
     writeKitScrambled("IP address", "1.22.333.4444");
     TfrmSQLInfo& d = shown();
-    EXPECT_EQ(d.edtSQLIP1.left, 11);
-    EXPECT_EQ(d.edtSQLIP1.width, 12);
-    EXPECT_EQ(d.edtSQLIP2.left, 36);
-    EXPECT_EQ(d.edtSQLIP2.width, 22);
-    EXPECT_EQ(d.edtSQLIP3.left, 68);
-    EXPECT_EQ(d.edtSQLIP3.width, 22);
+    EXPECT_EQ(d.edtSQLIP1.bounds().left, 11);
+    EXPECT_EQ(d.edtSQLIP1.bounds().width, 12);
+    EXPECT_EQ(d.edtSQLIP2.bounds().left, 36);
+    EXPECT_EQ(d.edtSQLIP2.bounds().width, 22);
+    EXPECT_EQ(d.edtSQLIP3.bounds().left, 68);
+    EXPECT_EQ(d.edtSQLIP3.bounds().width, 22);
     EXPECT_EQ(d.edtSQLIP4.text(), "4444") << "the length limit applies to typing only";
-    EXPECT_EQ(d.edtSQLIP4.left, 100);
-    EXPECT_EQ(d.edtSQLIP4.width, 22);
+    EXPECT_EQ(d.edtSQLIP4.bounds().left, 100);
+    EXPECT_EQ(d.edtSQLIP4.bounds().width, 22);
 }
 
 }  // namespace

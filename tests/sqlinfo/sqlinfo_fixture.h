@@ -16,11 +16,12 @@
 
 namespace talvorin::sqlinfo::testing {
 
-// One dialog on the memory backend with a Windows directory in a temporary folder, fake
-// registry, resolver and server, and the real settings files.
-class DialogTest : public ::testing::Test {
+// One dialog with a Windows directory in a temporary folder, fake registry, resolver and
+// server, and the real settings files; on the memory backend, or on a system's real one.
+template <typename Backend>
+class DialogFixture : public ::testing::Test {
 protected:
-    DialogTest()
+    DialogFixture()
     {
         system.windowsDir = tmp / "win";
         std::filesystem::create_directories(kitDir());
@@ -91,9 +92,11 @@ protected:
     FakeRegistry registry;
     FakeHostLookup host;
     FakeSqlServer sql;
-    ui::MemoryBackend backend;
+    Backend backend;
     platform::SettingsFiles& settings = platform::systemSettingsFiles();
     std::unique_ptr<TfrmSQLInfo> dlg;
 };
+
+using DialogTest = DialogFixture<ui::MemoryBackend>;
 
 }  // namespace talvorin::sqlinfo::testing

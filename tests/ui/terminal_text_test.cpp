@@ -80,6 +80,9 @@ TEST(TerminalText, UnattendedBoxGivesTheTextAndForAChoiceTheAnswerTaken)
     EXPECT_EQ(unattendedDialog("SQL Server Information"),
               "[SQL Server Information] Not shown (unattended: standard input or output is not a terminal); "
               "it ends as Cancel\n");
+    // As the Windows build writes them.
+    EXPECT_EQ(unattendedBox(Box::warning("One\r\nTwo\n\rThree", Buttons::YesNo), Answer::No, "why", "\r\n"),
+              "[Warning] One\r\nTwo\r\nThree\r\n[Warning] Answer: No (why)\r\n");
 }
 
 }  // namespace

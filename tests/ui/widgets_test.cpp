@@ -63,6 +63,75 @@ TEST(Focus, DisabledOrHiddenControlsTakeNoFocus)
     EXPECT_EQ(f.activeControl(), nullptr);
 }
 
+TEST(Focus, AFieldWhoseCheckKeepsTheFocusIsToldItHasItAgain)
+{
+    // To a person the focus went and came back: a backend shows it arriving there again.
+    MemoryBackend ui;
+    FocusForm f(ui);
+    f.focus(f.first);
+    f.first.onExit = [&] { f.first.setFocus(); };
+    EXPECT_FALSE(f.focus(f.second));
+    ASSERT_EQ(ui.focusMoves.size(), 2u);
+    EXPECT_EQ(ui.focusMoves[1].control, "first");
+}
+
+TEST(Keys, EnterClicksTheFocusedButtonElseTheDefaultOneAndShiftTabWalksBack)
+{
+    MemoryBackend ui;
+    FocusForm f(ui);
+    int ok = 0, cancel = 0;
+    f.btnOK.isDefault = true;
+    f.btnOK.onClick = [&] { ++ok; };
+    f.btnCancel.onClick = [&] { ++cancel; };
+    f.focus(f.first);
+    f.pressEnter();
+    EXPECT_EQ(ok, 1);
+    f.focus(f.btnCancel);
+    f.pressEnter();
+    EXPECT_EQ(cancel, 1);
+    EXPECT_EQ(ok, 1) << "a focused button takes Enter itself";
+
+    f.focus(f.second);
+    f.pressShiftTab();
+    EXPECT_EQ(f.activeControl(), &f.first);
+    f.pressShiftTab();
+    EXPECT_EQ(f.activeControl(), &f.btnCancel) << "round to the last tab stop";
+    f.pressTab();
+    EXPECT_EQ(f.activeControl(), &f.first) << "and round to the first";
+}
+
+TEST(Forms, CentredOnTheScreenByHalvesTruncatedTowardZeroAndClosedByTheirCloseBoxAsCancel)
+{
+    struct Case {
+        Size screen, client, frame;
+        int left, top;
+    };
+    const Case cases[] = {
+        {{1024, 768}, {378, 377}, {6, 25}, 320, 183},
+        {{1025, 769}, {380, 380}, {0, 0}, 322, 194},   // 322.5 and 194.5
+        {{300, 200}, {381, 211}, {0, 0}, -40, -5},     // larger than the screen: -40.5, -5.5
+    };
+    for (const Case& c : cases) {
+        MemoryBackend ui;
+        ui.screen = c.screen;
+        ui.frame = c.frame;
+        FocusForm f(ui);
+        f.clientSize = c.client;
+        f.centreOnScreen();
+        EXPECT_EQ(f.left(), c.left) << c.screen.width;
+        EXPECT_EQ(f.top(), c.top) << c.screen.height;
+    }
+
+    MemoryBackend ui;
+    FocusForm f(ui);
+    f.systemMenu = false;
+    f.clickCloseBox();
+    EXPECT_EQ(f.modalResult(), ModalResult::None) << "no system menu, no close box";
+    f.systemMenu = true;
+    f.clickCloseBox();
+    EXPECT_EQ(f.modalResult(), ModalResult::Cancel);
+}
+
 TEST(Edit, TypingRunsTheKeyFilterLimitAndCase)
 {
     MemoryBackend ui;

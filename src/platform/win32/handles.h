@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "platform/unique_resource.h"
 #include "platform/win32/windows_api.h"
 
@@ -28,6 +31,29 @@ struct WindowTraits {
     static void close(Handle h) noexcept { ::DestroyWindow(h); }
 };
 using UniqueWindow = UniqueResource<WindowTraits>;
+
+struct GdiObjectTraits {
+    using Handle = HGDIOBJ;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle h) noexcept { ::DeleteObject(h); }
+};
+// A font, brush or bitmap this program created.
+using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
+
+struct IconTraits {
+    using Handle = HICON;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle h) noexcept { ::DestroyIcon(h); }
+};
+using UniqueIcon = UniqueResource<IconTraits>;
+
+struct WindowDcTraits {
+    using Handle = std::pair<HWND, HDC>;
+    static Handle invalid() noexcept { return {nullptr, nullptr}; }
+    static void close(Handle h) noexcept { ::ReleaseDC(h.first, h.second); }
+};
+// A device context from GetDC, given back with ReleaseDC.
+using UniqueWindowDc = UniqueResource<WindowDcTraits>;
 
 struct LocalMemoryTraits {
     using Handle = void*;

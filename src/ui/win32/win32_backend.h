@@ -1,23 +1,40 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "platform/win32/handles.h"
 #include "ui/backend.h"
 
 namespace talvorin::ui {
 
-// The Windows front end's message loop: window messages, the widget layer's timers, waits
-// that keep both going, and the quit request (WM_QUIT, the session ending, Ctrl+C or
-// Ctrl+Break). Boxes and dialogs are not drawn yet: every box goes to standard error as
-// "[Caption] text" and is answered as Escape would answer it, and a modal form ends as
-// Cancel, so a run never waits for an answer that nobody can give.
+namespace win32 {
+class FormWindow;
+}
+
+// The Windows front end: the forms as real windows (win32::FormWindow), the system's message
+// boxes and folder chooser, the message loop with the widget layer's timers driven by a
+// window timer (so they keep firing inside the system's own modal loops), waits that keep
+// all of it going, and the quit request (WM_QUIT, the session ending, Ctrl+C or Ctrl+Break).
+//
+// Unattended, no window is drawn: every box goes to standard error as "[Caption] text" and
+// is answered as Escape would answer it, a modal form ends as Cancel and the folder chooser
+// as cancelled, so a run never waits for an answer that nobody can give.
 class Win32Backend : public Backend {
 public:
-    Win32Backend();
+    enum class Mode { Attended, Unattended };
+    explicit Win32Backend(Mode mode = modeForThisSession());
     ~Win32Backend() override;
     Win32Backend(const Win32Backend&) = delete;
     Win32Backend& operator=(const Win32Backend&) = delete;
+
+    // Unattended when the environment variable TALVORIN_UNATTENDED is set to anything but
+    // "" or "0", or when the program runs where no window can be seen (the invisible window
+    // station of a service); attended otherwise.
+    static Mode modeForThisSession();
+    bool attended() const { return mode_ == Mode::Attended; }
 
     void processMessages() override;
     void waitFor(platform::WaitHandle handle) override;
@@ -25,20 +42,47 @@ public:
     Answer messageBox(const Box& box) override;
     ModalResult showModal(Form& form) override;
     void run(Form& mainForm) override;
-    void setCursor(Cursor) override {}
+    void setCursor(Cursor cursor) override;
     std::optional<std::string> browseForFolder(const std::string& title) override;
+    platform::WindowHandle mainWindow() const override;
+    Size screenSize() const override;
+    Size windowSize(const Form& form) const override;
 
-    // The hidden window that hears the session end; it owns nothing the user could see.
+    void controlChanged(const Control& control, Change what) override;
+    void focusChanged(const Form& form, const Control* control) override;
+    void formShowing(Form& form) override;
+    void formShown(const Form& form) override;
+    void formMoved(const Form& form) override;
+    void formClosed(const Form& form) override;
+    void controlRemoved(const Control& control) override;
+    void formDestroyed(const Form& form) override;
+
+    // A form's window once it has been shown; null before, and when unattended.
+    HWND windowOf(const Form& form) const;
+    // The hidden window that hears the session end and keeps the timers; it owns nothing
+    // the user could see.
     platform::WindowHandle sessionWindow() const { return sessionWindow_.get(); }
 
 protected:
     std::chrono::milliseconds now() const override;
+    void timersChanged() override;
 
 private:
+    static LRESULT CALLBACK sessionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    win32::FormWindow* windowFor(const Form& form) const;
+    // What a box or the folder chooser belongs to: the innermost modal form, else the main
+    // window.
+    HWND topWindow() const;
     int msUntilNextTimer() const;
+    void waitForMessages() const;
 
+    Mode mode_;
     platform::win32::UniqueWindow sessionWindow_;
     std::chrono::steady_clock::time_point start_;
+    std::vector<std::pair<const Form*, std::unique_ptr<win32::FormWindow>>> windows_;
+    const Form* mainForm_ = nullptr;      // the first form shown
+    std::vector<const Form*> modal_;      // shown modally now, innermost last
+    Cursor cursor_ = Cursor::Default;     // the cursor of the whole program
 };
 
 }  // namespace talvorin::ui

@@ -1,5 +1,5 @@
-// Runs the built Talvorin.exe from a Windows test program: unattended (standard input and
-// output on NUL, standard error to a file), with extra environment variables.
+// Runs the built Talvorin.exe from a Windows test program: unattended (TALVORIN_UNATTENDED=1,
+// standard input and output on NUL, standard error to a file), with extra environment variables.
 #include "e2e/program_run.h"
 
 #include <chrono>
@@ -32,6 +32,8 @@ std::string environmentBlock(const std::map<std::string, std::string>& extra)
         const std::size_t eq = entry.find('=', 1);
         if (eq != std::string::npos) all[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
+    // No window either: a box goes to standard error, the dialog ends as Cancel.
+    all["TALVORIN_UNATTENDED"] = "1";
     for (const auto& [k, v] : extra) all[k] = v;
     std::string block;
     for (const auto& [k, v] : all) block += k + "=" + v + '\0';

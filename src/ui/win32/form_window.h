@@ -1,0 +1,87 @@
+#pragma once
+
+#include <list>
+#include <string>
+
+#include "platform/win32/handles.h"
+#include "ui/form.h"
+#include "ui/types.h"
+#include "ui/win32/gdi.h"
+
+namespace talvorin::ui::win32 {
+
+// Every window and control carries its component's name in this window property, as a
+// global atom, so that automation (and the tests) can find a control from any process:
+// GlobalGetAtomNameA(GetPropA(window, kNameProperty)).
+inline constexpr const char* kNameProperty = "TalvorinName";
+
+// The window class of a form: "T" and the form's name, as the forms are called in code.
+std::string windowClassOf(const Form& form);
+// The outer size of a form's window: its client area and its frame.
+Size outerSize(const Form& form);
+
+// One form as a real window: its frame, a system control for every control, and the
+// traffic between them and the form. Input reaches the form the way the widget layer
+// describes a person: Tab, Shift+Tab, Enter and Escape go to the form; a mouse button
+// that would move the focus asks the form first, so that the field being left runs its
+// exit check knowing where the focus is going, and the click is dropped when the check
+// keeps the focus; characters pass the edit's key-press handler before the edit sees
+// them; what the edit then does with its text comes back as the edit's change.
+class FormWindow {
+public:
+    // Creates the window, hidden, owned by `owner` (may be null). `screenCursor` is the
+    // cursor the whole program shows (Default: each control's own).
+    FormWindow(Form& form, HWND owner, const Cursor& screenCursor);
+    ~FormWindow();
+    FormWindow(const FormWindow&) = delete;
+    FormWindow& operator=(const FormWindow&) = delete;
+
+    HWND handle() const { return window_.get(); }
+    Form& form() const { return form_; }
+
+    // Makes it visible and active; the focus goes to the form's focused control.
+    void show();
+    void hide();
+
+    // The form or one of its controls changed.
+    void moved();
+    void changed(const Control& control, Change what);
+    void focusChanged(const Control* control);
+    void removed(const Control& control);
+
+private:
+    struct ControlWindow {
+        FormWindow* owner;
+        Control* control;
+        HWND handle;
+        platform::win32::UniqueIcon icon;
+    };
+
+    static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK controlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR data);
+    LRESULT formMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT controlMessage(ControlWindow& cw, UINT message, WPARAM wParam, LPARAM lParam);
+
+    void createControl(Control& control, int index);
+    ControlWindow* find(HWND handle);
+    ControlWindow* find(const Control* control);
+    // Gives the system's focus to the form's focused control; an edit entered other than by
+    // the mouse has its text selected, as in every Windows dialog.
+    void applyFocus(bool selectText);
+    void showDefaultButton();
+    HBRUSH colorControl(HWND child, HDC dc);
+    bool setCursor(HWND child);
+    bool handleFormKey(WPARAM key);
+
+    Form& form_;
+    const Cursor& screenCursor_;
+    FontCache fonts_;
+    platform::win32::UniqueWindow window_;
+    std::list<ControlWindow> controls_;  // stable addresses: each is its subclass's data
+    int updating_ = 0;                    // the program is changing a control: no echo
+    bool focusByMouse_ = false;
+    bool selectOnActivation_ = false;
+};
+
+}  // namespace talvorin::ui::win32
