@@ -18,6 +18,70 @@ DWORD attributesOf(const std::string& path)
     return path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
 }
 
+constexpr const char* kLinkRefused = "it is a symbolic link, which is not followed";
+constexpr const char* kNotRegular = "not a regular file";
+
+// Why an open the system refused with "access denied" was refused: the name's own
+// attributes, not those of what a link there points to.
+std::string whyDenied(const std::string& path)
+{
+    const DWORD attributes = attributesOf(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return kLinkRefused;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return kNotRegular;
+        if (attributes & FILE_ATTRIBUTE_READONLY) return "the file is read-only";
+    }
+    return win32::errorText(ERROR_ACCESS_DENIED);
+}
+
+HANDLE openOrCreate(const std::string& path, DWORD disposition)
+{
+    // Others may read the log between two lines, never write it. The link itself is opened,
+    // never what it points to, so the checks below see what is really there.
+    return ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// Opens the log, or creates it where nothing is: never through a link, never a folder,
+// device or pipe. The checks are made on the opened handle, so nothing can be put in
+// between.
+win32::UniqueHandle openLog(const std::string& path)
+{
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    // Opening and creating are two steps, as creating through a link that points nowhere
+    // must not happen: Wine's "open always" creates the link's target. A name that can be
+    // neither opened nor created new twice over is such a link.
+    for (int attempt = 0; attempt < 2 && raw == INVALID_HANDLE_VALUE; ++attempt) {
+        raw = openOrCreate(path, OPEN_EXISTING);
+        if (raw != INVALID_HANDLE_VALUE) break;
+        DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            raw = openOrCreate(path, CREATE_NEW);
+            if (raw != INVALID_HANDLE_VALUE) break;
+            error = ::GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+        }
+        failAppend(path, error == ERROR_ACCESS_DENIED ? whyDenied(path) : win32::errorText(error));
+    }
+    if (raw == INVALID_HANDLE_VALUE) failAppend(path, kLinkRefused);
+    win32::UniqueHandle file(raw);
+
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) failAppend(path, kNotRegular);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info)) failAppend(path, win32::errorText(::GetLastError()));
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A link or junction is refused as a link; any other kind of reparse point (a file
+        // kept elsewhere, say) is not a plain file to append to either.
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        const bool known = ::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag);
+        failAppend(path, !known || IsReparseTagNameSurrogate(tag.ReparseTag) ? kLinkRefused : kNotRegular);
+    }
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) failAppend(path, kNotRegular);
+    // Under Wine run by root a read-only file opens for writing all the same.
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) failAppend(path, "the file is read-only");
+    return file;
+}
+
 }  // namespace
 
 // The system itself matches names without regard to case and takes either separator.
@@ -39,16 +103,7 @@ std::string resolveForWriting(const std::string& path) { return path; }
 
 void appendLines(const std::string& path, const std::string& bytes)
 {
-    const DWORD attributes = attributesOf(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) failAppend(path, "not a regular file");
-        if (attributes & FILE_ATTRIBUTE_READONLY) failAppend(path, "the file is read-only");
-    }
-    // Others may read the log between two lines, never write it.
-    HANDLE raw = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (raw == INVALID_HANDLE_VALUE) failAppend(path, win32::errorText(::GetLastError()));
-    const win32::UniqueHandle file(raw);
+    const win32::UniqueHandle file = openLog(path);
     if (bytes.empty()) return;
 
     LARGE_INTEGER size{};

@@ -55,6 +55,15 @@ struct WindowDcTraits {
 // A device context from GetDC, given back with ReleaseDC.
 using UniqueWindowDc = UniqueResource<WindowDcTraits>;
 
+struct LocalMemoryTraits {
+    using Handle = void*;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle h) noexcept { ::LocalFree(h); }
+};
+// Memory the system allocated for the caller to give back with LocalFree (SID strings,
+// security descriptors).
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
 // The system's text for an error code (GetLastError, a registry result), without the
 // line break Windows ends it with; the number when the system has no text for it.
 std::string errorText(DWORD code);

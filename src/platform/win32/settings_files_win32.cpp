@@ -1,9 +1,12 @@
 #include "platform/settings_files.h"
 
+#include <optional>
 #include <vector>
 
 #include "platform/ini_text.h"
-#include "platform/win32/windows_api.h"
+#include "platform/win32/handles.h"
+
+#include <sddl.h>  // after <windows.h>, which it needs
 
 namespace talvorin::platform {
 
@@ -36,6 +39,63 @@ bool isReadOnly(const std::string& file)
 {
     const DWORD attributes = ::GetFileAttributesA(profileFile(file).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// The user this program runs as, in the text form security descriptor strings use.
+std::optional<std::string> currentUserSid()
+{
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::nullopt;
+    const win32::UniqueHandle token(raw);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return std::nullopt;
+    std::vector<unsigned char> buffer(size);
+    if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return std::nullopt;
+    char* text = nullptr;
+    if (!::ConvertSidToStringSidA(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return std::nullopt;
+    const win32::UniqueLocalMemory owned(text);
+    return std::string(text);
+}
+
+enum class Creation { created, existed, failed };
+
+// Creates the file where none is, readable and writable by this user, the administrators
+// and the system alone, and nothing inherited from its folder: a new file is the kit data
+// file, which holds the administrator's password. A file that is there keeps its security.
+Creation createOwnersOnly(const std::string& path, const std::string& section)
+{
+    const auto user = currentUserSid();
+    if (!user) return Creation::failed;
+    const std::string sddl = "D:P(A;;FA;;;" + *user + ")(A;;FA;;;BA)(A;;FA;;;SY)";
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &raw, nullptr))
+        return Creation::failed;
+    const win32::UniqueLocalMemory descriptor(raw);
+    SECURITY_ATTRIBUTES security{sizeof security, raw, FALSE};
+    HANDLE created = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr);
+    if (created == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Creation::existed : Creation::failed;
+    }
+    win32::UniqueHandle file(created);
+    // The profile functions take a file's encoding from its first bytes. The section's head
+    // line makes the new file 8-bit text, as one they create themselves is, whatever they
+    // would make of an empty one.
+    const std::size_t first = section.find_first_not_of(" \t");
+    const std::size_t last = section.find_last_not_of(" \t");
+    // Built in one piece: GCC 12 for i686 warns falsely about "[" + a string (-Wrestrict).
+    std::string head(1, '[');
+    head.append(section, first, last - first + 1).append("]\r\n");
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr) &&
+                    written == head.size();
+    file.reset();
+    if (ok) return Creation::created;
+    ::DeleteFileA(path.c_str());
+    return Creation::failed;
 }
 
 class Win32SettingsFiles final : public SettingsFiles {
@@ -77,10 +137,17 @@ public:
     void writeString(const std::string& file, const std::string& section, const std::string& key,
                      const std::string& value) override
     {
+        const auto fail = [&file]() { throw SettingsWriteError("Unable to write to " + file); };
         // The system would store a line break as the end of the line and lose the rest.
-        if (!ini::canWrite(section, key, value) || isReadOnly(file) ||
-            !::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
-            throw SettingsWriteError("Unable to write to " + file);
+        if (!ini::canWrite(section, key, value) || isReadOnly(file)) fail();
+        const std::string target = profileFile(file);
+        const Creation creation = createOwnersOnly(target, section);
+        if (creation == Creation::failed) fail();
+        if (!::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str())) {
+            // Nothing of a failed first write stays behind.
+            if (creation == Creation::created) ::DeleteFileA(target.c_str());
+            fail();
+        }
     }
 };
 

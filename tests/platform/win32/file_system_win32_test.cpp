@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/win32/windows_api.h"
+#include "platform/win32/handles.h"
+#include "platform/win32/symbolic_link.h"
 #include "support/temp_dir.h"
 
 namespace talvorin::platform {
@@ -53,6 +56,67 @@ TEST(Win32FileSystem, RefusesToAppendToAReadOnlyFileOrAFolder)
     EXPECT_THROW(appendLines(folder.path().string() + "\\missing\\system.log", "x\r\n"), std::runtime_error);
     ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(bytesOf(readOnly), "kept\r\n");
+}
+
+TEST(Win32FileSystem, TheLogIsNeverALinkAFolderOrOtherThanADiskFile)
+{
+    // What must stay there or open while the log is appended to.
+    struct Kept {
+        std::optional<testing::ScopedSymbolicLink> link;
+        win32::UniqueHandle pipe;
+    };
+    struct Case {
+        const char* what;
+        // Makes what the log's name is and gives the name to append to.
+        std::string (*make)(const testing::TempDir& folder, Kept& keep);
+        const char* reason;
+        bool seenUnderWine;
+    };
+    const Case cases[] = {
+        {"link to a file", [](const auto& f, auto& keep) {
+             std::ofstream(f / "other.txt", std::ios::binary) << "other\r\n";
+             keep.link.emplace(f.str(), "system.log", "other.txt", false);
+             return f / "system.log";
+         }, "it is a symbolic link, which is not followed",
+         false},  // Wine shows the file the link points to, and nothing else
+        {"link that points nowhere", [](const auto& f, auto& keep) {
+             keep.link.emplace(f.str(), "system.log", "created-by-the-log", false);
+             return f / "system.log";
+         }, "it is a symbolic link, which is not followed", true},
+        {"link to a folder", [](const auto& f, auto& keep) {
+             std::filesystem::create_directory(f / "kit");
+             keep.link.emplace(f.str(), "system.log", "kit", true);
+             return f / "system.log";
+         }, "it is a symbolic link, which is not followed", true},
+        {"folder", [](const auto& f, auto&) {
+             std::filesystem::create_directory(f / "system.log");
+             return f / "system.log";
+         }, "not a regular file", true},
+        {"device", [](const auto&, auto&) { return std::string("NUL"); }, "not a regular file", true},
+        {"named pipe", [](const auto& f, auto& keep) {
+             const std::string name = "\\\\.\\pipe\\" + f.path().filename().string();
+             keep.pipe.reset(::CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr));
+             return name;
+         }, "not a regular file", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (testing::underWine() && !c.seenUnderWine) continue;
+        const testing::TempDir folder;
+        Kept keep;
+        const std::string log = c.make(folder, keep);
+        try {
+            appendLines(log, "line\r\n");
+            ADD_FAILURE() << "appended to " << log;
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot append to " + log + ": " + c.reason);
+        }
+        if (std::filesystem::exists(folder / "other.txt")) {
+            EXPECT_EQ(bytesOf(folder / "other.txt"), "other\r\n");
+        }
+        EXPECT_FALSE(std::filesystem::exists(folder / "created-by-the-log"));
+        EXPECT_FALSE(std::filesystem::exists(folder / "kit/system.log"));
+    }
 }
 
 TEST(Win32FileSystem, TellsFilesFromFoldersWhateverTheCase)

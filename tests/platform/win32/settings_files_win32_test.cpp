@@ -4,20 +4,91 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
+#include <vector>
 
 #include "platform/ascii.h"
 #include "platform/scope_exit.h"
 #include "platform/system_info.h"
-#include "platform/win32/windows_api.h"
+#include "platform/win32/handles.h"
 #include "support/temp_dir.h"
+
+#include <aclapi.h>
+#include <sddl.h>
 
 namespace talvorin::platform {
 namespace {
 
 using ::testing::ElementsAre;
+
+std::string sidText(PSID sid)
+{
+    char* text = nullptr;
+    if (!::ConvertSidToStringSidA(sid, &text)) throw std::runtime_error("unreadable SID");
+    const win32::UniqueLocalMemory owned(text);
+    return text;
+}
+
+std::string currentUser()
+{
+    HANDLE raw = nullptr;
+    ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw);
+    const win32::UniqueHandle token(raw);
+    std::vector<unsigned char> buffer(512);
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size))
+        throw std::runtime_error("no token user");
+    return sidText(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+// A file's access list as the system gives it back.
+struct AccessList {
+    std::vector<std::pair<std::string, ACCESS_MASK>> allowed;  // SID, rights
+    int otherEntries = 0;                                       // denials, audits and the like
+    bool isProtected = false;                                   // nothing inherited from the folder
+    std::string text;                                           // the whole, as a descriptor string
+
+    bool lists(const std::string& sid) const
+    {
+        return std::any_of(allowed.begin(), allowed.end(), [&](const auto& a) { return a.first == sid; });
+    }
+};
+
+AccessList accessListOf(const std::string& path)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &raw) != ERROR_SUCCESS)
+        throw std::runtime_error("no security information for " + path);
+    const win32::UniqueLocalMemory descriptor(raw);
+    AccessList list;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(raw, &control, &revision);
+    list.isProtected = (control & SE_DACL_PROTECTED) != 0;
+    char* text = nullptr;
+    if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(raw, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                               &text, nullptr)) {
+        const win32::UniqueLocalMemory owned(text);
+        list.text = text;
+    }
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        ::GetAce(dacl, i, &ace);
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            ++list.otherEntries;
+            continue;
+        }
+        list.allowed.emplace_back(sidText(const_cast<DWORD*>(&allowed->SidStart)), allowed->Mask);
+    }
+    return list;
+}
 
 class Win32SettingsFiles : public ::testing::Test {
 protected:
@@ -113,6 +184,47 @@ TEST_F(Win32SettingsFiles, ABareFileNameMeansTheWindowsDirectory)
     EXPECT_THROW(settings.writeString(name, "S", "k", "w"), SettingsWriteError);
     ::SetFileAttributesA(inWindows.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(settings.readString(name, "S", "k", ""), "v");
+}
+
+TEST_F(Win32SettingsFiles, ANewFileIsItsOwnersAndTheAdministratorsAloneAnOldOneKeepsItsAccess)
+{
+    const std::string user = currentUser();
+    const std::string administrators = "S-1-5-32-544", system = "S-1-5-18";
+    const std::string bare = folder.path().filename().string() + ".dat";  // no other test's name
+    const std::string inWindows = systemInfo().windowsDirectory() + "\\" + bare;
+    const auto removed = scopeExit([&] { ::DeleteFileA(inWindows.c_str()); });
+    const struct {
+        std::string name;  // as the program names it
+        std::string path;  // where the system puts it
+    } cases[] = {{folder / "Orvo4.dat", folder / "Orvo4.dat"}, {bare, inWindows}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        settings.writeString(c.name, "DB", "Password", "x\xE9y");
+        // 8-bit text, as the system writes a file it creates itself.
+        EXPECT_EQ(bytesOf(c.path), "[DB]\r\nPassword=x\xE9y\r\n");
+        const AccessList access = accessListOf(c.path);
+        for (const auto& [sid, rights] : access.allowed)
+            EXPECT_TRUE(sid == user || sid == administrators || sid == system) << sid << " in " << access.text;
+        EXPECT_EQ(access.otherEntries, 0) << access.text;
+        const auto own = std::find_if(access.allowed.begin(), access.allowed.end(),
+                                      [&](const auto& a) { return a.first == user; });
+        ASSERT_NE(own, access.allowed.end()) << access.text;
+        EXPECT_EQ(own->second & FILE_ALL_ACCESS, static_cast<ACCESS_MASK>(FILE_ALL_ACCESS)) << access.text;
+        // Wine keeps no descriptor: it turns the entries into the Unix mode and shows one made
+        // from that (the owner, SYSTEM, and Everyone when others may read), never listing the
+        // administrators. Where they are listed the list is the one given, whole.
+        if (access.lists(administrators)) {
+            EXPECT_TRUE(access.isProtected) << access.text;
+            EXPECT_EQ(access.allowed.size(), 3u) << access.text;
+        }
+    }
+
+    const std::string old = file("dbsvr.ini", "[DB]\r\n");
+    const std::string before = accessListOf(old).text;
+    ASSERT_FALSE(before.empty());
+    settings.writeString(old, "DataMigration", "Mig_Done", "NotDone");
+    EXPECT_EQ(settings.readString(old, "DataMigration", "Mig_Done", ""), "NotDone");
+    EXPECT_EQ(accessListOf(old).text, before);
 }
 
 TEST_F(Win32SettingsFiles, RefusesWritesItCannotCarryOutNamingTheFile)
