@@ -275,8 +275,7 @@ TEST_F(WindowTest, TypingKeepsDigitsAdvancesAndWidensAndTheArrowsWalkTheOctets)
         EXPECT_TRUE(textIs(top, "edtSQLIP3", "71"));
         EXPECT_TRUE(focusIn(top, "edtSQLIP3"));
 
-        person::click(ip1);
-        ASSERT_TRUE(focusIn(top, "edtSQLIP1"));
+        ASSERT_TRUE(person::clickUntil(ip1, [&] { return person::focusOf(top) == ip1; }));
         person::pressKey(VK_TAB);
         EXPECT_TRUE(focusIn(top, "edtIPPortNo")) << "Tab skips the other octets and the dots";
         person::typeText("1433");  // an empty port cannot be left
@@ -306,8 +305,7 @@ TEST_F(WindowTest, ExitChecksRunWhenTheFocusLeavesExceptTowardsCancel)
         ASSERT_TRUE(textIs(top, "edtSQLIP1", "10"));
 
         const HWND port = person::control(top, "edtIPPortNo");
-        person::click(port);
-        ASSERT_TRUE(focusIn(top, "edtIPPortNo"));
+        ASSERT_TRUE(person::clickUntil(port, [&] { return person::focusOf(top) == port; }));
         person::typeText("0");
         ASSERT_TRUE(textIs(top, "edtIPPortNo", "0"));
         person::pressKey(VK_TAB);
@@ -317,15 +315,14 @@ TEST_F(WindowTest, ExitChecksRunWhenTheFocusLeavesExceptTowardsCancel)
         person::answerBox(box, VK_ESCAPE);
         EXPECT_TRUE(focusIn(top, "edtIPPortNo"));
         // A click elsewhere runs the check too, and the click goes nowhere.
-        person::click(person::control(top, "btnOK"));
+        ASSERT_TRUE(person::clickUntil(person::control(top, "btnOK"), person::messageBoxShown));
         box = person::waitForMessageBox();
         EXPECT_EQ(box.caption, "Warning");
         person::answerBox(box, VK_RETURN);
         EXPECT_TRUE(focusIn(top, "edtIPPortNo"));
 
         // Towards Cancel nothing is checked, and Cancel closes the dialog.
-        person::click(person::control(top, "btnCancel"));
-        EXPECT_TRUE(person::waitUntilGone(top));
+        EXPECT_TRUE(person::clickUntil(person::control(top, "btnCancel"), [&] { return person::waitUntilGone(top, 0ms); }));
     }),
               ui::ModalResult::Cancel);
     EXPECT_TRUE(sql.connects.empty());
@@ -424,7 +421,7 @@ TEST_F(WindowTest, APathCheckFillsAndLocksTheAddressAndTheHelpButtonsLeaveTheFoc
         EXPECT_EQ(person::pixelAt(person::control(top, "edtIPPortNo"), 3, 3), locked);
         EXPECT_EQ(person::pixelAt(person::control(top, "edtSQLPassword"), 3, 3), ::GetSysColor(COLOR_WINDOW));
 
-        person::click(person::control(top, "SpeedButton3"));
+        ASSERT_TRUE(person::clickUntil(person::control(top, "SpeedButton3"), person::messageBoxShown));
         const auto help = person::waitForMessageBox();
         EXPECT_EQ(help.caption, "Information");
         EXPECT_EQ(help.text,
@@ -449,7 +446,7 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
     EXPECT_EQ(showWith([&](HWND top) {
         ASSERT_TRUE(focusIn(top, "edtAppPath"));
         person::typeText("C:\\nowhere");
-        person::click(person::control(top, "lbBrowse"));
+        ASSERT_TRUE(person::clickUntil(person::control(top, "lbBrowse"), [] { return person::findTopWindow("#32770", "") != nullptr; }));
         const auto [chooser, firstTree] = waitForChooser();
         ASSERT_NE(firstTree, nullptr);
         EXPECT_EQ(::GetWindow(chooser, GW_OWNER), top);
@@ -474,7 +471,7 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
         EXPECT_TRUE(textIs(top, "edtAppPath", "C:\\nowhere")) << "the field keeps its text";
 
         // Chosen in the tree: the path goes into the field and is checked.
-        person::click(person::control(top, "lbBrowse"));
+        ASSERT_TRUE(person::clickUntil(person::control(top, "lbBrowse"), [] { return person::findTopWindow("#32770", "") != nullptr; }));
         const auto [again, tree] = waitForChooser();
         ASSERT_NE(tree, nullptr);
         HTREEITEM item = TreeView_GetRoot(tree);  // the desktop

@@ -69,6 +69,12 @@ void typeText(const std::string& text);
 void pressKey(WORD virtualKey, bool shift = false);
 // A left click in the middle of the window.
 void click(HWND window);
+// The same, and again (three times at most) when what it should bring about has not come
+// within three seconds: under Wine on a busy machine a click may be lost, which a person
+// answers by clicking again. Whether it came about.
+bool clickUntil(HWND window, const std::function<bool()>& happened);
+// Whether a message box is shown.
+bool messageBoxShown();
 
 // Saves what the screen shows of a window, frame included, as a PNG file (folders created).
 void saveScreenshot(HWND window, const std::string& path);

@@ -223,7 +223,19 @@ MessageBoxSeen waitForMessageBox(std::chrono::milliseconds timeout)
             return false;
         },
         timeout);
-    if (seen.window == nullptr) throw std::runtime_error("no message box came");
+    if (seen.window == nullptr) {
+        // What the person saw instead, so that a failure under load can be told apart.
+        const HWND front = ::GetForegroundWindow();
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        const HWND focus = front != nullptr && ::GetGUIThreadInfo(::GetWindowThreadProcessId(front, nullptr), &gui)
+                               ? gui.hwndFocus
+                               : nullptr;
+        throw std::runtime_error("no message box came (in front: " +
+                                 (front != nullptr ? classOf(front) + " \"" + textOf(front) + "\"" : "nothing") +
+                                 ", focus: " + (focus != nullptr ? classOf(focus) + " " + nameOf(focus) : "none") +
+                                 ")");
+    }
     seen.caption = textOf(seen.window);
     seen.text = textOf(::GetDlgItem(seen.window, kMessageTextId));
     std::vector<HWND> buttons;
@@ -252,8 +264,22 @@ void bringToFront(HWND top)
     waitUntil([&] { return ::GetForegroundWindow() == top; }, 5s);
 }
 
+// A person waits until the window in front takes input again: a box that has just gone
+// leaves its owner disabled, and without a window in front for a moment, until the program
+// has come back from it. Input in between would be lost. After a while they go on anyway.
+static void waitUntilInFrontTakesInput()
+{
+    waitUntil(
+        [] {
+            const HWND front = ::GetForegroundWindow();
+            return front != nullptr && ::IsWindowEnabled(front);
+        },
+        5s);
+}
+
 void pressKey(WORD virtualKey, bool shift)
 {
+    waitUntilInFrontTakesInput();
     if (shift) sendKey(VK_SHIFT, false);
     sendKey(virtualKey, false);
     sendKey(virtualKey, true);
@@ -291,6 +317,15 @@ void click(HWND window)
     const auto apart = std::chrono::milliseconds(::GetDoubleClickTime()) + 100ms;
     if (const auto since = std::chrono::steady_clock::now() - lastClick; since < apart)
         std::this_thread::sleep_for(apart - since);
+    waitUntilInFrontTakesInput();
+    const HWND root = ::GetAncestor(window, GA_ROOT);
+    waitUntil([&] { return ::IsWindowEnabled(root) != FALSE; }, 5s);
+    // And until the program has dealt with what came before (the activation that follows a
+    // box, which would take the focus back from a button being pressed), as a person's hand
+    // takes a moment to get there.
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(root, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    std::this_thread::sleep_for(150ms);
     // The pointer gets there first, as a hand would bring it.
     send(MOUSEEVENTF_MOVE);
     waitUntil(
@@ -302,6 +337,22 @@ void click(HWND window)
     send(MOUSEEVENTF_LEFTDOWN);
     send(MOUSEEVENTF_LEFTUP);
     lastClick = std::chrono::steady_clock::now();
+}
+
+bool clickUntil(HWND window, const std::function<bool()>& happened)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        click(window);
+        if (waitUntil(happened, 3s)) return true;
+    }
+    return false;
+}
+
+bool messageBoxShown()
+{
+    for (HWND h = ::GetTopWindow(nullptr); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT))
+        if (::IsWindowVisible(h) && classOf(h) == "#32770" && ::GetDlgItem(h, kMessageTextId) != nullptr) return true;
+    return false;
 }
 
 void saveScreenshot(HWND window, const std::string& path)
