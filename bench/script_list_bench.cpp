@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/settings_files.h"
 #include "platform/system_info.h"
+#include "support/backend_step_window.h"
 #include "support/fakes.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -73,7 +74,8 @@ int main()
     timer.setEnabled(true);
     app::SetupLog log(system, platform::systemClock(), [&] { backend.processMessages(); });
     testing::FakeRegistry registry;
-    dbwork::StepContext ctx{backend, label, bar, log, platform::systemSettingsFiles(), registry,
+    testing::BackendStepWindow steps(backend, &label, &bar);
+    dbwork::StepContext ctx{steps, log, platform::systemSettingsFiles(), registry,
                             platform::systemProcessLauncher(), nullptr, kitDir, scripts, dbwork::kUpgrade};
     const dbwork::StepInputs in{"10.0.0.1", "1433", "sa", "pw", dir.str() + "/Support/", "setup.ini"};
     const auto programStart = std::chrono::steady_clock::now();

@@ -11,6 +11,7 @@
 
 #include "dbwork/tool_runner.h"
 #include "platform/process.h"
+#include "support/backend_step_window.h"
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/posix/terminal_backend.h"
@@ -54,7 +55,8 @@ int main()
     const std::string params = " -c \"sleep 3; date +%s%N > '" + stampFile + "'\"";
     const double cpuBefore = cpuSeconds();
     const long long wallBefore = realtimeNs();
-    const int code = dbwork::RunTool(backend, platform::systemProcessLauncher(), "/bin/sh", params, "");
+    testing::BackendStepWindow steps(backend);
+    const int code = dbwork::RunTool(steps, platform::systemProcessLauncher(), "/bin/sh", params, "");
     const long long noticed = realtimeNs();
     const double cpu = cpuSeconds() - cpuBefore;
     const double wall = static_cast<double>(noticed - wallBefore) / 1e9;

@@ -224,9 +224,8 @@ void TfrmCreateDBInfo::initialiseMigrationStatus()
 bool TfrmCreateDBInfo::doDatabaseWork(const ServerSettings& s, const std::string& supportDir,
                                       const std::string& setupFile, const std::string& kitDir)
 {
-    dbwork::StepContext ctx{backend(),         Label1,           pgbProcess,       log_,
-                            services_.settings, services_.registry, services_.processes, adocMSDB.get(),
-                            kitDir,            ScriptsPath,      InstallType};
+    dbwork::StepContext ctx{*this,       log_,        services_.settings, services_.registry, services_.processes,
+                            adocMSDB.get(), kitDir, ScriptsPath,        InstallType};
     const dbwork::StepInputs in{s.address, s.port, s.user, s.password, supportDir, setupFile};
     dbwork::LogUnusableKitInputs(ctx, in);
 
@@ -266,6 +265,11 @@ bool TfrmCreateDBInfo::doDatabaseWork(const ServerSettings& s, const std::string
     }
     return true;
 }
+
+void TfrmCreateDBInfo::processMessages() { backend().processMessages(); }
+void TfrmCreateDBInfo::waitFor(platform::WaitHandle handle) { backend().waitFor(handle); }
+bool TfrmCreateDBInfo::quitRequested() const { return backend().quitRequested(); }
+platform::WindowHandle TfrmCreateDBInfo::owner() const { return backend().mainWindow(); }
 
 void TfrmCreateDBInfo::disconnect()
 {

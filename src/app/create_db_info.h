@@ -6,6 +6,7 @@
 
 #include "app/services.h"
 #include "app/setup_log.h"
+#include "dbwork/step_window.h"
 #include "setupdata/sql_server.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -17,8 +18,9 @@ inline constexpr int WS_SETUP = 302;
 inline constexpr int UPG_SETUP = 306;
 
 // The main window: shows what the setup run is doing and drives it. The whole run is the
-// handler of a one-shot timer that fires one second after the window is shown.
-class TfrmCreateDBInfo : public ui::Form {
+// handler of a one-shot timer that fires one second after the window is shown. The
+// database steps see it only as their StepWindow.
+class TfrmCreateDBInfo : public ui::Form, private dbwork::StepWindow {
 public:
     // Shows itself at the end of its creation, which writes the start banner.
     TfrmCreateDBInfo(ui::Backend& backend, Services services, std::string programPath,
@@ -71,6 +73,14 @@ private:
     void endAfterUnexpectedError(const std::string& text);
     void logClosingLine(const std::string& line);
     void endRun() { close(); }
+
+    // dbwork::StepWindow
+    void setStatus(const std::string& text) override { Label1.setCaption(text); }
+    void setProgress(int position) override { pgbProcess.setPosition(position); }
+    void processMessages() override;
+    void waitFor(platform::WaitHandle handle) override;
+    bool quitRequested() const override;
+    platform::WindowHandle owner() const override;
 
     Services services_;
     std::string programPath_;

@@ -25,17 +25,17 @@ bool migrationAllowed(StepContext& ctx)
 bool LoadCodeTables(StepContext& ctx, const StepInputs& in)
 {
     const bool migrate = migrationAllowed(ctx);
-    ctx.label.setCaption("Preparing to load code tables ...");
+    ctx.window.setStatus("Preparing to load code tables ...");
     const char* section = migrate                                  ? "CODE_TABLE_MIGRATE"
                           : ctx.installType == kFirstInstallation ? "CODE_TABLE"
                                                                   : "CODE_TABLE_UPGRADE_REPAIR";
     bool ok = true;
     for (const std::string& entry : setupdata::readSectionList(ctx.settings, in.setupFilePath(), section)) {
-        ctx.progress.setPosition(0);
-        ctx.label.setCaption("Loading code tables ...");
-        ctx.ui.processMessages();
-        if (runEntryTool(ctx, "bcp.exe", bcpParameters(in, entry), ctx.kitDir, entry) != 0) {
-            ctx.log.WriteLog("Error loading code table " + entry);
+        ctx.window.setProgress(0);
+        ctx.window.setStatus("Loading code tables ...");
+        ctx.window.processMessages();
+        if (!runEntryTool(ctx, "bcp.exe", bcpParameters(in, entry), ctx.kitDir, entry,
+                          "Error loading code table " + entry)) {
             ok = false;
         } else {
             ctx.log.WriteLog("Loading code table " + entry + " completed successfully");

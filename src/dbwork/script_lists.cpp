@@ -26,11 +26,11 @@ constexpr const char* kModifyError = "Error modify table structure.[sqlcmd faile
 void deleteAgentJobs(StepContext& ctx)
 {
     for (const AgentJob& job : kAgentJobs) {
-        if (ctx.ui.quitRequested()) throw RunInterrupted();
+        if (ctx.window.quitRequested()) throw RunInterrupted();
         try {
             if (ctx.msdb == nullptr) throw setupdata::SqlError("Connection to msdb is not open.");
             ctx.msdb->deleteAgentJob(job.name);
-            ctx.ui.processMessages();
+            ctx.window.processMessages();
             ctx.log.WriteLog(std::string(job.what) + ": Success");
         } catch (const setupdata::SqlError& e) {
             ctx.log.WriteLog(std::string(job.what) + ": Fail, error: " + e.what());
@@ -45,18 +45,16 @@ bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& se
 {
     const std::string osql = ctx.kitDir + "osql.exe";
     for (const std::string& entry : setupdata::readSectionList(ctx.settings, in.setupFilePath(), section)) {
-        if (ctx.ui.quitRequested()) throw RunInterrupted();
-        ctx.label.setCaption(labelText);
-        ctx.ui.processMessages();
+        if (ctx.window.quitRequested()) throw RunInterrupted();
+        ctx.window.setStatus(labelText);
+        ctx.window.processMessages();
         const std::string script = ctx.scriptsPath + entry;
         if (!platform::fileExists(osql) || !platform::fileExists(script)) {
             ctx.log.WriteLog("Script file " + script + " or osql.exe not found");
             continue;
         }
-        if (runEntryTool(ctx, "osql.exe", osqlParameters(in, ctx.scriptsPath, entry), "", entry) != 0) {
-            ctx.log.WriteLog(errorText + entry);
+        if (!runEntryTool(ctx, "osql.exe", osqlParameters(in, ctx.scriptsPath, entry), "", entry, errorText + entry))
             return true;
-        }
         ctx.log.WriteLog("Execute " + entry + " successfully");
     }
     return false;

@@ -5,9 +5,8 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/settings_files.h"
+#include "dbwork/step_window.h"
 #include "setupdata/sql_server.h"
-#include "ui/backend.h"
-#include "ui/controls.h"
 
 namespace talvorin::dbwork {
 
@@ -24,9 +23,7 @@ inline constexpr int kUpgrade = 2;
 
 // What the database steps use of the run and of the main window.
 struct StepContext {
-    ui::Backend& ui;
-    ui::Label& label;          // Label1: what is happening
-    ui::ProgressBar& progress; // pgbProcess
+    StepWindow& window;
     LogSink& log;
     const platform::SettingsFiles& settings;
     const platform::Registry& registry;

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "dbwork/step_window.h"
 #include "platform/process.h"
-#include "ui/backend.h"
 
 namespace talvorin::dbwork {
 
@@ -16,7 +16,10 @@ inline constexpr int kNotStarted = -1;
 // are handled and the progress timer keeps moving, but the wait sleeps until the tool
 // ends. Returns the tool's exit code, kNotStarted, or kStillActive once a quit has been
 // requested (then nothing more is started, and a running tool is left to finish alone).
-int RunTool(ui::Backend& ui, platform::ProcessLauncher& launcher, const std::string& program,
-            const std::string& parameters, const std::string& workingDirectory);
+// When the tool could not be started and whyNotStarted is given, it receives the system's
+// reason in the system's own words.
+int RunTool(StepWindow& window, platform::ProcessLauncher& launcher, const std::string& program,
+            const std::string& parameters, const std::string& workingDirectory,
+            std::string* whyNotStarted = nullptr);
 
 }  // namespace talvorin::dbwork

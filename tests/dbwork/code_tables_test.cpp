@@ -97,7 +97,8 @@ TEST_F(CodeTables, MissingBcpFailsEveryTable)
     setupFile("[CODE_TABLE]\r\n1=T1\r\n2=T2\r\n");
     auto ctx = context();
     EXPECT_FALSE(dbwork::LoadCodeTables(ctx, in));
-    EXPECT_THAT(log.lines, ElementsAre("Error loading code table T1", "Error loading code table T2"));
+    EXPECT_THAT(log.lines, ElementsAre("Error loading code table T1", cannotStart("bcp.exe"), "Error loading code table T2",
+                                       cannotStart("bcp.exe")));
 }
 
 TEST_F(CodeTables, EmptySectionLoadsNothing)

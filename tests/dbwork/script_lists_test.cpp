@@ -85,7 +85,7 @@ TEST_F(ScriptLists, ToolThatCannotStartFailsTheList)
     auto ctx = context();
     EXPECT_FALSE(dbwork::ModifyTableStructures(ctx, in));
     EXPECT_THAT(log.lines, ElementsAre("Start modify table structures.",
-                                       "Error modify table structure.[sqlcmd failed] a.sql"));
+                                       "Error modify table structure.[sqlcmd failed] a.sql", cannotStart("osql.exe")));
 }
 
 TEST_F(ScriptLists, JobDeletionFailuresAreLoggedAndChangeNothing)

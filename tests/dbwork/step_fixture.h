@@ -10,6 +10,7 @@
 
 #include "dbwork/database_steps.h"
 #include "platform/settings_files.h"
+#include "support/backend_step_window.h"
 #include "support/fakes.h"
 #include "support/kit_tool_install.h"
 #include "support/kit_tool_journal.h"
@@ -35,6 +36,7 @@ protected:
     ui::Form window{ui, "frmCreateDBInfo", "Velmora Deluxe Setup"};
     ui::Label label{window, "Label1"};
     ui::ProgressBar progress{window, "pgbProcess"};
+    BackendStepWindow steps{ui, &label, &progress};
     RecordingLog log;
     FakeRegistry registry;
     FakeSqlServer sql;
@@ -67,8 +69,16 @@ protected:
 
     dbwork::StepContext context(int installType = dbwork::kFirstInstallation)
     {
-        return {ui,        label,       progress, log, platform::systemSettingsFiles(), registry,
-                platform::systemProcessLauncher(), msdb.get(), kitDir, scriptsPath, installType};
+        return {steps, log, platform::systemSettingsFiles(), registry, platform::systemProcessLauncher(),
+                msdb.get(), kitDir, scriptsPath, installType};
+    }
+
+    // The line that follows a tool's fixed failure line when the system cannot start it, with
+    // the reason as the system's launcher gives it.
+    std::string cannotStart(const std::string& tool) const
+    {
+        const std::string program = kitDir + tool;
+        return "Cannot start " + program + ": " + platform::systemProcessLauncher().start({program, "", "", {}}).failure;
     }
 
     std::vector<KitToolRun> runs() const { return readKitToolJournal(journal); }

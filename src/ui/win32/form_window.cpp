@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/scope_exit.h"
+#include "platform/win32/handles.h"
 #include "ui/controls.h"
 #include "ui/win32/painted_controls.h"
 
@@ -140,7 +141,11 @@ FormWindow::FormWindow(Form& form, HWND owner, const Cursor& screenCursor) : for
     window_.reset(::CreateWindowExA(exStyleOf(form), windowClassOf(form).c_str(), form.caption().c_str(),
                                     styleOf(form), form.left(), form.top(), outer.width, outer.height, owner, nullptr,
                                     instance(), this));
-    if (!window_) throw std::runtime_error("The window \"" + form.caption() + "\" cannot be created.");
+    if (!window_) {
+        const DWORD error = ::GetLastError();
+        throw std::runtime_error("The window \"" + form.caption() +
+                                 "\" cannot be created: " + platform::win32::errorText(error) + ".");
+    }
     nameWindow(window_.get(), form.name());
 
     ++updating_;
@@ -179,7 +184,11 @@ void FormWindow::createControl(Control& control, int index)
                                      r.height, window_.get(),
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)),
                                      instance(), nullptr);
-    if (h == nullptr) throw std::runtime_error("The control " + control.name() + " cannot be created.");
+    if (h == nullptr) {
+        const DWORD error = ::GetLastError();
+        throw std::runtime_error("The control " + control.name() + " cannot be created: " +
+                                 platform::win32::errorText(error) + ".");
+    }
     ControlWindow& cw = controls_.emplace_back(ControlWindow{this, &control, h, {}});
     ::SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(control.font)), FALSE);
     nameWindow(h, control.name());

@@ -22,5 +22,22 @@ TEST_F(PosixScriptLists, ToolsRunWithTheirStandardFilesOnDevNull)
         EXPECT_THAT(run.openFiles, ElementsAre("0=/dev/null", "1=/dev/null", "2=/dev/null"));
 }
 
+TEST_F(PosixScriptLists, AToolThatCannotStartLeavesTheSystemsReasonAfterTheFixedLine)
+{
+    placeScripts({"one.sql"});
+    setupFile("[SCRIPT_2005]\r\n1=one.sql\r\n[CODE_TABLE]\r\n1=T1\r\n");
+    writeFile(kitDir + "osql.exe", "#!/bin/sh\nexit 0\n");  // without the run bit
+    writeFile(kitDir + "bcp.exe", "no program\n");
+    std::filesystem::permissions(kitDir + "bcp.exe", std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    auto ctx = context();
+    EXPECT_FALSE(dbwork::CreateDatabases(ctx, in));
+    EXPECT_FALSE(dbwork::LoadCodeTables(ctx, in));
+    EXPECT_THAT(std::vector<std::string>(log.lines.begin() + 4, log.lines.end()),
+                ElementsAre("Error creating database.[sqlcmd failed] one.sql",
+                            "Cannot start " + kitDir + "osql.exe: Permission denied", "Error loading code table T1",
+                            "Cannot start " + kitDir + "bcp.exe: Exec format error"));
+}
+
 }  // namespace
 }  // namespace talvorin::testing

@@ -15,14 +15,14 @@ TEST_F(ToolRunnerQuit, QuitRequestLeavesTheToolRunningAndStartsNothingMore)
 {
     toolSleep.set("3000");
     ui.onWait = [&] { ui.requestQuit(); };
-    EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, " first", ""),
+    EXPECT_EQ(dbwork::RunTool(steps, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, " first", ""),
               dbwork::kStillActive);
     const auto r = awaitRuns(1);
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(::kill(static_cast<pid_t>(r[0].pid), 0), 0) << "the tool goes on by itself";
     ::kill(static_cast<pid_t>(r[0].pid), SIGKILL);
 
-    EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, " second", ""),
+    EXPECT_EQ(dbwork::RunTool(steps, platform::systemProcessLauncher(), KIT_TOOL_STANDIN, " second", ""),
               dbwork::kStillActive);
     EXPECT_EQ(runs().size(), 1u) << "nothing is started after the quit";
 }

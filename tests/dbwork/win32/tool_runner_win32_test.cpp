@@ -5,6 +5,7 @@
 
 #include "dbwork/tool_runner.h"
 #include "platform/win32/quit_request.h"
+#include "support/backend_step_window.h"
 #include "support/kit_tool_journal.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -31,6 +32,7 @@ protected:
     ScopedEnv exitCodes{"KIT_TOOL_EXIT_CODES", "fail=1;still=259;*=0"};
     ScopedEnv sleep{"KIT_TOOL_SLEEP_MS", nullptr};
     ui::Win32Backend ui;
+    BackendStepWindow steps{ui};
 };
 
 TEST_F(Win32ToolRunner, TheArgumentStringArrivesUnchangedInTheFolderAsked)
@@ -48,7 +50,7 @@ TEST_F(Win32ToolRunner, TheArgumentStringArrivesUnchangedInTheFolderAsked)
     };
     for (const auto& c : cases) {
         const std::size_t before = runs().size();
-        EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), kit + "\\osql.exe", c.parameters, c.folder),
+        EXPECT_EQ(dbwork::RunTool(steps, platform::systemProcessLauncher(), kit + "\\osql.exe", c.parameters, c.folder),
                   c.exitCode);
         const auto all = runs();
         ASSERT_EQ(all.size(), before + 1) << c.parameters;
@@ -62,7 +64,7 @@ TEST_F(Win32ToolRunner, TheArgumentStringArrivesUnchangedInTheFolderAsked)
         EXPECT_TRUE(std::filesystem::equivalent(run.workingDirectory, expectedFolder))
             << run.workingDirectory << " vs " << expectedFolder;
     }
-    EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), kit + "\\missing.exe", "", ""),
+    EXPECT_EQ(dbwork::RunTool(steps, platform::systemProcessLauncher(), kit + "\\missing.exe", "", ""),
               dbwork::kNotStarted);
 }
 
@@ -76,7 +78,7 @@ TEST_F(Win32ToolRunner, AQuitMessageEndsTheWaitAndLeavesTheToolRunning)
         if (++ticks == 1) ::PostQuitMessage(0);
     };
     quitSoon.setEnabled(true);
-    EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), kit + "\\osql.exe", " long", ""),
+    EXPECT_EQ(dbwork::RunTool(steps, platform::systemProcessLauncher(), kit + "\\osql.exe", " long", ""),
               dbwork::kStillActive);
     EXPECT_TRUE(ui.quitRequested());
     // The tool journals as it starts, then sleeps: it is still running now.
@@ -88,7 +90,7 @@ TEST_F(Win32ToolRunner, AQuitMessageEndsTheWaitAndLeavesTheToolRunning)
     ASSERT_TRUE(tool);
     EXPECT_EQ(::WaitForSingleObject(tool.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the tool was stopped";
     // After the request nothing more is started.
-    EXPECT_EQ(dbwork::RunTool(ui, platform::systemProcessLauncher(), kit + "\\osql.exe", " next", ""),
+    EXPECT_EQ(dbwork::RunTool(steps, platform::systemProcessLauncher(), kit + "\\osql.exe", " next", ""),
               dbwork::kStillActive);
 }
 
