@@ -26,7 +26,7 @@ int main(int argc, char** argv)
                                               std::vector<std::string>(argv + 1, argv + argc));
         sqlinfo::TfrmSQLInfo frmSQLInfo(backend, {platform::systemInfo(), platform::systemSettingsFiles(),
                                                   platform::systemRegistry(), platform::systemHostLookup(), *sql});
-        sqlinfo::TerminalSqlInfo sqlInfoPresenter;
+        sqlinfo::TerminalSqlInfo sqlInfoPresenter(frmSQLInfo);
         backend.setDialogPresenter(&sqlInfoPresenter);
         frmCreateDBInfo.setSqlInfoDialog(&frmSQLInfo);
         backend.run(frmCreateDBInfo);

@@ -5,16 +5,6 @@
 namespace talvorin::sqlinfo {
 namespace {
 
-class TerminalConsole final : public DialogConsole {
-public:
-    explicit TerminalConsole(ui::TerminalBackend& terminal) : terminal_(terminal) {}
-    void write(const std::string& text) override { terminal_.write(text); }
-    ui::LineEnd readLine(std::string& line, bool secret) override { return terminal_.readLine(line, secret); }
-
-private:
-    ui::TerminalBackend& terminal_;
-};
-
 struct Field {
     ui::Edit& edit;
     std::string prompt;
@@ -55,22 +45,19 @@ ui::ModalResult cancelled(TfrmSQLInfo& d)
 
 }  // namespace
 
-ui::ModalResult TerminalSqlInfo::present(ui::TerminalBackend& terminal, ui::Form& form)
+ui::ModalResult TerminalSqlInfo::present(ui::LineConsole& console, ui::Form& form)
 {
-    auto* dialog = dynamic_cast<TfrmSQLInfo*>(&form);
-    if (dialog == nullptr) return ui::ModalResult::Cancel;
-    TerminalConsole console(terminal);
-    return converse(*dialog, console);
+    if (&form != &dialog_) return ui::ModalResult::Cancel;
+    return converse(dialog_, console);
 }
 
 std::optional<ui::StatusParts> TerminalSqlInfo::status(const ui::Form& form) const
 {
-    const auto* d = dynamic_cast<const TfrmSQLInfo*>(&form);
-    if (d == nullptr || !d->ProgressBar.visible()) return std::nullopt;
-    return ui::StatusParts{"Connection status", d->Label1.caption(), &d->ProgressBar};
+    if (&form != &dialog_ || !dialog_.ProgressBar.visible()) return std::nullopt;
+    return ui::StatusParts{"Connection status", dialog_.Label1.caption(), &dialog_.ProgressBar};
 }
 
-ui::ModalResult TerminalSqlInfo::converse(TfrmSQLInfo& d, DialogConsole& console)
+ui::ModalResult TerminalSqlInfo::converse(TfrmSQLInfo& d, ui::LineConsole& console)
 {
     const std::vector<Field> fields = {
         {d.edtAppPath, "Application path", &d.SpeedButton1, false},

@@ -6,15 +6,15 @@
 #include <vector>
 
 #include "ui/posix/curses_screen.h"
-#include "ui/terminal_keys.h"
+#include "ui/posix/terminal_input.h"
 #include "ui/types.h"
 
 namespace talvorin::ui {
 
+class Backend;
 class Control;
 class Edit;
 class Form;
-class TerminalBackend;
 
 // The windows as text-mode windows: the main window centred and framed, a modal form over
 // it with the focus highlighted, message boxes framed over both. The widgets keep every
@@ -27,7 +27,8 @@ public:
     static constexpr int kMinColumns = 70;
     static constexpr int kMinRows = 22;
 
-    TextWindows(TerminalBackend& terminal, std::unique_ptr<CursesScreen> screen);
+    // backend: the front end the windows are shown by, for the folder chooser's form.
+    TextWindows(Backend& backend, TerminalInput& input, std::unique_ptr<CursesScreen> screen);
     ~TextWindows();
 
     void mainWindowShown(const Form& form);
@@ -50,14 +51,12 @@ private:
     };
     void draw();
     bool fits() const;
-    void drawForm(const Form& form, bool active);
-    void drawBox(const OpenBox& open);
-    void drawTooSmall();
     void handleKey(Form& form, const TerminalKey& key);
     void typeInto(Edit& edit, char c);
     void editKey(Edit& edit, const TerminalKey& key);
 
-    TerminalBackend& terminal_;
+    Backend& backend_;
+    TerminalInput& input_;
     std::unique_ptr<CursesScreen> screen_;
     std::vector<const Form*> forms_;  // bottom to top: the main window, then modal ones
     std::vector<OpenBox> boxes_;

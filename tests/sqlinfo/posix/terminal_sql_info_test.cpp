@@ -16,7 +16,7 @@ struct Typed {
     ui::LineEnd end = ui::LineEnd::Enter;
 };
 
-class ScriptConsole : public DialogConsole {
+class ScriptConsole : public ui::LineConsole {
 public:
     // The lines the user types. When they run out, input has ended.
     std::deque<Typed> lines;

@@ -89,7 +89,7 @@ TEST_P(LineEditing, KeysEditTheLineAndTheScreenShowsIt)
     ASSERT_TRUE(terminal.attended());
     pty.type(c.keys);
     std::string line;
-    EXPECT_EQ(terminal.readLine(line, c.secret), c.end);
+    EXPECT_EQ(terminal.input().readLine(line, c.secret), c.end);
     EXPECT_EQ(line, c.line);
     VtScreen screen(80);
     screen.feed(pty.output("\n"));
@@ -162,7 +162,7 @@ TEST(TerminalUnattended, BoxesGoToTheErrorStreamWholeWithTheAnswerTaken)
         Form dialog(terminal, "frmSQLInfo", "SQL Server Information");
         EXPECT_EQ(terminal.showModal(dialog), ModalResult::Cancel);
         std::string line;
-        EXPECT_EQ(terminal.readLine(line, false), LineEnd::Cancel) << "input that cannot come is not waited for";
+        EXPECT_EQ(terminal.input().readLine(line, false), LineEnd::Cancel) << "input that cannot come is not waited for";
     }
     ::close(out[1]);
     ::close(err[1]);
