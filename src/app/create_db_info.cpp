@@ -8,7 +8,7 @@
 #include "setupdata/connection_string.h"
 #include "setupdata/installed_version.h"
 #include "setupdata/setup_files.h"
-#include "setupdata/str_to_int.h"
+#include "formats/str_to_int.h"
 #include "ui/backend.h"
 
 namespace talvorin::app {

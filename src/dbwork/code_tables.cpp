@@ -1,6 +1,6 @@
 #include "dbwork/database_steps.h"
 #include "dbwork/step_tool.h"
-#include "platform/ascii.h"
+#include "formats/ascii.h"
 #include "setupdata/installed_version.h"
 #include "setupdata/setup_files.h"
 

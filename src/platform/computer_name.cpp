@@ -1,6 +1,6 @@
 #include "platform/system_info.h"
 
-#include "platform/ascii.h"
+#include "formats/ascii.h"
 
 namespace talvorin::platform {
 

@@ -3,7 +3,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/wait_handle.h"
 #include "platform/window_handle.h"
@@ -38,18 +37,11 @@ class ProcessLauncher {
 public:
     virtual ~ProcessLauncher() = default;
     // Starts the program hidden with the argument string as given (split by
-    // splitCommandLine where the system needs a list), in the working directory when it is
-    // not empty.
+    // splitCommandLine, formats/command_line.h, where the system needs a list), in the
+    // working directory when it is not empty.
     virtual LaunchResult start(const LaunchRequest& request) = 0;
 };
 
 ProcessLauncher& systemProcessLauncher();
-
-// Splits an argument string into arguments as the Microsoft C runtime (2008 and later)
-// does for the arguments after the program name: blanks and tabs separate, double quotes
-// group, 2n backslashes before a quote give n backslashes, 2n+1 give n and a literal quote,
-// other backslashes are literal, and "" inside a quoted part gives one quote and the quoted
-// part goes on. The last rule is where CommandLineToArgvW differs: it ends the quoted part.
-std::vector<std::string> splitCommandLine(const std::string& parameters);
 
 }  // namespace talvorin::platform

@@ -9,7 +9,7 @@
 #include "platform/scope_exit.h"
 #include "setupdata/connection_string.h"
 #include "setupdata/setup_files.h"
-#include "setupdata/str_to_int.h"
+#include "formats/str_to_int.h"
 #include "sqlinfo/local_lookups.h"
 #include "sqlinfo/stored_text.h"
 #include "ui/backend.h"

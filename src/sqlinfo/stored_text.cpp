@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/ini_text.h"
+#include "formats/ini_text.h"
 #include "setupdata/scramble.h"
 #include "setupdata/setup_files.h"
 

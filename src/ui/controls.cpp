@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/ascii.h"
+#include "formats/ascii.h"
 #include "ui/backend.h"
 #include "ui/form.h"
 

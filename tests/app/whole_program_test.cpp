@@ -9,7 +9,7 @@
 #include "platform/host_lookup.h"
 #include "platform/process.h"
 #include "platform/settings_files.h"
-#include "setupdata/odbc_sql_server.h"
+#include "odbc/odbc_sql_server.h"
 #include "setupdata/scramble.h"
 #include "sqlinfo/sql_info.h"
 #include "support/fakes.h"

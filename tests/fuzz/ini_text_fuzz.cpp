@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ascii.h"
-#include "platform/ini_text.h"
+#include "formats/ascii.h"
+#include "formats/ini_text.h"
 
 namespace ini = talvorin::platform::ini;
 

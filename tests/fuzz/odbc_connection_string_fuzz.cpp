@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "setupdata/odbc_connection_string.h"
+#include "odbc/odbc_connection_string.h"
 #include "support/odbc_string_readers.h"
 
 using namespace talvorin;

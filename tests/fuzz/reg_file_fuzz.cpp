@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/reg_file.h"
-#include "platform/utf16.h"
+#include "formats/reg_file.h"
+#include "formats/utf16.h"
 
 namespace reg = talvorin::platform::reg;
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "setupdata/str_to_int.h"
+#include "formats/str_to_int.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "setupdata/installed_version.h"
 #include "setupdata/scramble.h"
-#include "setupdata/str_to_int.h"
+#include "formats/str_to_int.h"
 #include "support/fakes.h"
 
 namespace talvorin::testing {

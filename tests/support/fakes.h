@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ascii.h"
+#include "formats/ascii.h"
 #include "platform/clock.h"
 #include "platform/host_lookup.h"
 #include "platform/process.h"

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "setupdata/odbc_text.h"
+#include "odbc/odbc_text.h"
 
 // Independent readers of an ODBC connection string, one per parser that reads the string
 // the program hands to SQLDriverConnectW. Shared by the unit tests and the fuzz target.

@@ -1,6 +1,6 @@
 #include "support/sql_double.h"
 
-#include "platform/utf8.h"
+#include "formats/utf8.h"
 
 #include <cstdint>
 #include <cstring>

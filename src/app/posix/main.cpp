@@ -8,7 +8,7 @@
 
 #include "app/create_db_info.h"
 #include "platform/program_path.h"
-#include "setupdata/odbc_sql_server.h"
+#include "odbc/odbc_sql_server.h"
 #include "sqlinfo/sql_info.h"
 #include "sqlinfo/posix/terminal_sql_info.h"
 #include "ui/posix/terminal_backend.h"

@@ -8,7 +8,7 @@
 #include "platform/program_arguments.h"
 #include "platform/program_path.h"
 #include "platform/win32/windows_api.h"
-#include "setupdata/odbc_sql_server.h"
+#include "odbc/odbc_sql_server.h"
 #include "sqlinfo/sql_info.h"
 #include "ui/win32/win32_backend.h"
 

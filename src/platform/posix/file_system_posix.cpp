@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "platform/ascii.h"
+#include "formats/ascii.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/unique_fd.h"
 

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "formats/command_line.h"
 #include "platform/file_system.h"
 #include "platform/posix/child_status.h"
 #include "platform/posix/sigchld_watch.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "platform/posix/file_io.h"
-#include "platform/reg_file.h"
+#include "formats/reg_file.h"
 
 namespace talvorin::platform {
 

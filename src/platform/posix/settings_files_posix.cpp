@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
-#include "platform/ini_text.h"
+#include "formats/ini_text.h"
 #include "platform/paths.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/unique_fd.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ini_text.h"
+#include "formats/ini_text.h"
 #include "platform/win32/handles.h"
 
 #include <sddl.h>  // after <windows.h>, which it needs

@@ -7,7 +7,7 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "ui/terminal_text.h"
+#include "ui/posix/terminal_text.h"
 
 namespace talvorin::ui {
 namespace {

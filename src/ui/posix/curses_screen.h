@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/text_layout.h"
+#include "ui/posix/text_layout.h"
 
 struct screen;
 

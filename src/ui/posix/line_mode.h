@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ui/posix/terminal_input.h"
-#include "ui/terminal_text.h"
+#include "ui/posix/terminal_text.h"
 #include "ui/types.h"
 
 namespace talvorin::ui {

@@ -9,7 +9,7 @@
 
 #include "platform/posix/quit_signal.h"
 #include "platform/wait.h"
-#include "ui/terminal_text.h"
+#include "ui/posix/terminal_text.h"
 
 namespace talvorin::ui {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/wait_handle.h"
-#include "ui/terminal_keys.h"
+#include "ui/posix/terminal_keys.h"
 
 namespace talvorin::ui {
 

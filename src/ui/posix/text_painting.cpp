@@ -4,8 +4,8 @@
 
 #include "ui/controls.h"
 #include "ui/form.h"
-#include "ui/terminal_text.h"
-#include "ui/text_layout.h"
+#include "ui/posix/terminal_text.h"
+#include "ui/posix/text_layout.h"
 
 namespace talvorin::ui {
 namespace {

@@ -6,7 +6,7 @@
 #include "ui/form.h"
 #include "ui/posix/folder_chooser.h"
 #include "ui/posix/text_painting.h"
-#include "ui/text_layout.h"
+#include "ui/posix/text_layout.h"
 
 namespace talvorin::ui {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ui/terminal_text.h"
+#include "ui/unattended_text.h"
 
 namespace talvorin::ui::win32 {
 namespace {

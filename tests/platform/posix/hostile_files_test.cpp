@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "platform/file_system.h"
-#include "platform/ini_text.h"
+#include "formats/ini_text.h"
 #include "platform/registry.h"
 #include "platform/settings_files.h"
 #include "platform/file_helpers.h"

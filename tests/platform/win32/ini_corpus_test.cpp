@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ini_text.h"
+#include "formats/ini_text.h"
 #include "platform/win32/windows_api.h"
 #include "support/temp_dir.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <variant>
 
-#include "platform/reg_file.h"
+#include "formats/reg_file.h"
 #include "platform/win32/windows_api.h"
 #include "support/temp_dir.h"
 

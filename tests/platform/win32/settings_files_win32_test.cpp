@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/ascii.h"
+#include "formats/ascii.h"
 #include "platform/scope_exit.h"
 #include "platform/system_info.h"
 #include "platform/win32/handles.h"

@@ -1,0 +1,214 @@
+#include "odbc/odbc_connection_string.h"
+
+#include "support/odbc_string_readers.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace talvorin::setupdata {
+namespace {
+
+using Attributes = testsupport::OdbcAttributes;
+using testsupport::readDoubledBrace;
+using testsupport::readFreeTds;
+
+ConnectionSettings settingsWith(const std::string& user, const std::string& password,
+                                const std::string& catalog = "master")
+{
+    ConnectionSettings settings;
+    settings.dataSource = "10.1.2.3,1433";
+    settings.catalog = catalog;
+    settings.user = user;
+    settings.password = password;
+    return settings;
+}
+
+Attributes expectedFreeTds(const std::string& user, const std::string& password)
+{
+    return {{"DRIVER", "FreeTDS"},  {"SERVER", "10.1.2.3"}, {"PORT", "1433"},
+            {"DATABASE", "master"}, {"UID", user},          {"PWD", password},
+            {"TDS_Version", "7.4"}, {"Encryption", "off"}};
+}
+
+Attributes expectedMicrosoft(const std::string& driver, const std::string& user,
+                             const std::string& password)
+{
+    Attributes attributes = {{"DRIVER", driver}, {"SERVER", "10.1.2.3,1433"},
+                             {"DATABASE", "master"}, {"UID", user}, {"PWD", password}};
+    // Driver 18 would otherwise insist on TLS, which the product never used.
+    if (driver.rfind("ODBC Driver ", 0) == 0)
+        attributes.emplace_back("Encrypt", "no");
+    return attributes;
+}
+
+// Every text of up to four characters over the characters that matter to a connection
+// string, plus a few longer ones that combine them.
+std::vector<std::string> awkwardValues()
+{
+    const std::string alphabet = "a;={} ";
+    std::vector<std::string> values = {""};
+    std::vector<std::string> previous = {""};
+    for (int length = 1; length <= 4; ++length) {
+        std::vector<std::string> next;
+        for (const auto& stem : previous)
+            for (char c : alphabet)
+                next.push_back(stem + c);
+        values.insert(values.end(), next.begin(), next.end());
+        previous = std::move(next);
+    }
+    for (const char* longer : {"x}DRIVER={Evil}", "x};DRIVER={Evil};", "}};PWD={y", "pa}}ss",
+                               "x}SAVEFILE=/tmp/leak", "{already braced}", "a;b=c{d}e}", "é€ž"})
+        values.emplace_back(longer);
+    return values;
+}
+
+bool mayHoldFreeTdsValue(const std::string& value)
+{
+    return value.find('}') == std::string::npos ||
+           (value.find(';') == std::string::npos && value.front() != '{');
+}
+
+TEST(OdbcConnectionString, FreeTdsGetsServerAndPortApartAndItsFixedOptions)
+{
+    EXPECT_EQ(odbcConnectionString(settingsWith("sa", "pw"), "FreeTDS"),
+              "DRIVER={FreeTDS};SERVER={10.1.2.3};PORT={1433};DATABASE={master};UID={sa};PWD={pw};"
+              "TDS_Version=7.4;Encryption=off;");
+}
+
+TEST(OdbcConnectionString, MicrosoftDriversGetAddressAndPortTogether)
+{
+    EXPECT_EQ(odbcConnectionString(settingsWith("sa", "pw"), "SQL Server"),
+              "DRIVER={SQL Server};SERVER={10.1.2.3,1433};DATABASE={master};UID={sa};PWD={pw};");
+    EXPECT_EQ(odbcConnectionString(settingsWith("sa", "pw"), "ODBC Driver 18 for SQL Server"),
+              "DRIVER={ODBC Driver 18 for SQL Server};SERVER={10.1.2.3,1433};DATABASE={master};"
+              "UID={sa};PWD={pw};Encrypt=no;");
+}
+
+TEST(OdbcConnectionString, EmptyCatalogAndEmptyPortAreLeftOut)
+{
+    ConnectionSettings settings = settingsWith("sa", "pw", "");
+    settings.dataSource = "10.1.2.3,";
+    const Attributes freeTds = readFreeTds(odbcConnectionString(settings, "FreeTDS"));
+    for (const auto& [key, value] : freeTds) {
+        EXPECT_NE(key, "DATABASE");
+        EXPECT_NE(key, "PORT");
+    }
+    EXPECT_EQ(freeTds[1], (std::pair<std::string, std::string>("SERVER", "10.1.2.3")));
+
+    const Attributes microsoft = readDoubledBrace(odbcConnectionString(settings, "SQL Server"));
+    EXPECT_EQ(microsoft[1], (std::pair<std::string, std::string>("SERVER", "10.1.2.3")));
+    EXPECT_EQ(microsoft.size(), 4u);
+}
+
+TEST(OdbcConnectionString, MicrosoftQuotingCarriesEveryLoginAndPasswordUnchanged)
+{
+    for (const auto& value : awkwardValues()) {
+        SCOPED_TRACE("value [" + value + "]");
+        const std::string asPassword =
+            odbcConnectionString(settingsWith("sa", value), "ODBC Driver 17 for SQL Server");
+        EXPECT_EQ(readDoubledBrace(asPassword),
+                  expectedMicrosoft("ODBC Driver 17 for SQL Server", "sa", value));
+        const std::string asLogin = odbcConnectionString(settingsWith(value, "pw"), "SQL Server");
+        EXPECT_EQ(readDoubledBrace(asLogin), expectedMicrosoft("SQL Server", value, "pw"));
+    }
+}
+
+TEST(OdbcConnectionString, FreeTdsQuotingReadsAlikeForDriverAndDriverManagerOrRefuses)
+{
+    int refused = 0;
+    for (const auto& value : awkwardValues()) {
+        SCOPED_TRACE("value [" + value + "]");
+        for (const bool asPassword : {true, false}) {
+            const std::string user = asPassword ? "sa" : value;
+            const std::string password = asPassword ? value : "pw";
+            std::string text;
+            try {
+                text = odbcConnectionString(settingsWith(user, password), "FreeTDS");
+            } catch (const SqlError& error) {
+                ++refused;
+                EXPECT_FALSE(mayHoldFreeTdsValue(value)) << error.what();
+                EXPECT_THAT(error.what(), ::testing::HasSubstr(asPassword ? "password" : "login"));
+                continue;
+            }
+            // FreeTDS must get the value unchanged, and unixODBC, which reads the string
+            // first to load the driver, must see no attribute that is not ours.
+            EXPECT_EQ(readFreeTds(text), expectedFreeTds(user, password)) << text;
+            EXPECT_EQ(readDoubledBrace(text), expectedFreeTds(user, password)) << text;
+            EXPECT_EQ(readDoubledBrace(testsupport::narrowedByDriverManager(text)),
+                      testsupport::narrowedByDriverManager(expectedFreeTds(user, password)))
+                << text;
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
+
+TEST(OdbcConnectionString, ClosingBracesWithoutSemicolonsReachFreeTds)
+{
+    for (const std::string password : {"x}", "}", "a}b", "x}DRIVER={Evil}", " {a}", "pa}}ss"}) {
+        const std::string text = odbcConnectionString(settingsWith("sa", password), "FreeTDS");
+        EXPECT_EQ(readFreeTds(text), expectedFreeTds("sa", password)) << text;
+    }
+}
+
+TEST(OdbcConnectionString, RefusalNamesTheFieldAndNeverShowsTheValue)
+{
+    const std::string secret = "s3cr}t;Zq";
+    try {
+        odbcConnectionString(settingsWith("sa", secret), "FreeTDS");
+        FAIL() << "a password with \"}\" and \";\" went through";
+    } catch (const SqlError& error) {
+        EXPECT_THAT(error.what(), ::testing::StartsWith("The password cannot be passed"));
+        EXPECT_THAT(error.what(), ::testing::Not(::testing::HasSubstr(secret)));
+    }
+    EXPECT_THROW(odbcConnectionString(settingsWith("{adm}", "pw"), "FreeTDS"), SqlError);
+    try {
+        odbcConnectionString(settingsWith("{adm}", "pw"), "FreeTDS");
+    } catch (const SqlError& error) {
+        EXPECT_THAT(error.what(), ::testing::StartsWith("The login cannot be passed"));
+    }
+}
+
+TEST(OdbcConnectionString, NulCharactersAreRefusedByEveryDriver)
+{
+    const std::string withNul("pw\0x", 4);
+    for (const char* driver : {"FreeTDS", "SQL Server"}) {
+        try {
+            odbcConnectionString(settingsWith("sa", withNul), driver);
+            FAIL() << driver << " took a password holding NUL";
+        } catch (const SqlError& error) {
+            EXPECT_THAT(error.what(), ::testing::HasSubstr("password"));
+            EXPECT_THAT(error.what(), ::testing::HasSubstr("NUL"));
+        }
+    }
+}
+
+TEST(OdbcConnectionString, ServerAndDatabaseAreQuotedLikeTheCredentials)
+{
+    ConnectionSettings settings = settingsWith("sa", "pw", "ms;db");
+    settings.dataSource = "host;DRIVER=x,1433";
+    const Attributes read = readDoubledBrace(odbcConnectionString(settings, "FreeTDS"));
+    ASSERT_GE(read.size(), 4u);
+    EXPECT_EQ(read[1].second, "host;DRIVER=x");
+    EXPECT_EQ(read[3].second, "ms;db");
+    EXPECT_EQ(read[0], (std::pair<std::string, std::string>("DRIVER", "FreeTDS")));
+}
+
+TEST(OdbcConnectionString, QuotingFollowsTheDriver)
+{
+    EXPECT_TRUE(isFreeTdsDriver("FreeTDS"));
+    EXPECT_TRUE(isFreeTdsDriver("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"));
+    EXPECT_FALSE(isFreeTdsDriver("SQL Server"));
+    for (const char* microsoft : {"SQL Server", "sql server", "ODBC Driver 17 for SQL Server",
+                                  "ODBC Driver 18 for SQL Server", "SQL Server Native Client 11.0"})
+        EXPECT_EQ(odbcQuotingFor(microsoft), OdbcQuoting::DoubledBrace) << microsoft;
+    // A driver not known here gets the spellings every parser reads alike.
+    for (const char* other : {"FreeTDS", "Some Other Driver", "SQL Server Something"})
+        EXPECT_EQ(odbcQuotingFor(other), OdbcQuoting::Conservative) << other;
+}
+
+}  // namespace
+}  // namespace talvorin::setupdata

@@ -1,0 +1,14 @@
+#include "odbc/odbc_text.h"
+
+#include <gtest/gtest.h>
+
+namespace talvorin::setupdata {
+namespace {
+
+TEST(OdbcText, TerminatedFormEndsWithZero)
+{
+    EXPECT_EQ(toOdbcTextZ("ab"), (OdbcText{'a', 'b', 0}));
+}
+
+}  // namespace
+}  // namespace talvorin::setupdata
