@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -21,6 +22,20 @@ std::string lines(const std::vector<std::string>& text, const std::string& brk =
     std::string out;
     for (const auto& line : text) out += line + brk;
     return out;
+}
+
+// One value read from a text: where, the default, and what must come back.
+struct Read {
+    const char* section;
+    const char* key;
+    const char* fallback;
+    std::string expected;
+};
+
+void expectReads(const std::string& text, std::initializer_list<Read> reads)
+{
+    for (const Read& r : reads)
+        EXPECT_EQ(ini::readValue(text, r.section, r.key, r.fallback), r.expected) << "[" << r.section << "] " << r.key;
 }
 
 // ASCII text as UTF-16 bytes of either byte order.
@@ -47,15 +62,17 @@ protected:
 TEST_P(IniLineBreaks, ReadsValuesKeysAndDefaults)
 {
     const std::string text = file();
-    EXPECT_EQ(ini::readValue(text, "section1", "name1", "default"), "val1");
-    EXPECT_EQ(ini::readValue(text, "section1", "name2", "default"), "val2");
-    EXPECT_EQ(ini::readValue(text, "section1", "NaMe1", "default"), "val1");
-    EXPECT_EQ(ini::readValue(text, "SECTION1", "name4", "default"), "a");
-    EXPECT_EQ(ini::readValue(text, "section1", "notakey", "default"), "default");
-    EXPECT_EQ(ini::readValue(text, "notasection", "name1", "default"), "default");
-    EXPECT_EQ(ini::readValue(text, "section2", "DoesntExist", ""), "");
-    // A line without '=' is no key: not listed and read as missing.
-    EXPECT_EQ(ini::readValue(text, "section1", "name3", "default"), "default");
+    expectReads(text, {
+                          {"section1", "name1", "default", "val1"},
+                          {"section1", "name2", "default", "val2"},
+                          {"section1", "NaMe1", "default", "val1"},
+                          {"SECTION1", "name4", "default", "a"},
+                          {"section1", "notakey", "default", "default"},
+                          {"notasection", "name1", "default", "default"},
+                          {"section2", "DoesntExist", "", ""},
+                          // A line without '=' is no key: not listed and read as missing.
+                          {"section1", "name3", "default", "default"},
+                      });
     EXPECT_THAT(ini::readKeyNames(text, "section1"), ElementsAre("name1", "name2", "name4"));
     EXPECT_THAT(ini::readKeyNames(text, "section2"), IsEmpty());
     EXPECT_THAT(ini::readSectionNames(text), ElementsAre("section1", "section2"));
@@ -83,15 +100,15 @@ TEST(IniRead, RemovesOnePairOfMatchingQuotes)
 {
     const std::string text = lines({"[q]", "a=\"double\"", "b='single'", "c=\"mixed'", "d=\"", "e=\"\"",
                                     "f=\" padded \"", "g=\"\"twice\"\"", "h=in \"the\" middle", "i='"});
-    EXPECT_EQ(ini::readValue(text, "q", "a", "?"), "double");
-    EXPECT_EQ(ini::readValue(text, "q", "b", "?"), "single");
-    EXPECT_EQ(ini::readValue(text, "q", "c", "?"), "\"mixed'");
-    EXPECT_EQ(ini::readValue(text, "q", "d", "?"), "\"");
-    EXPECT_EQ(ini::readValue(text, "q", "e", "?"), "");
-    EXPECT_EQ(ini::readValue(text, "q", "f", "?"), " padded ");
-    EXPECT_EQ(ini::readValue(text, "q", "g", "?"), "\"twice\"");
-    EXPECT_EQ(ini::readValue(text, "q", "h", "?"), "in \"the\" middle");
-    EXPECT_EQ(ini::readValue(text, "q", "i", "?"), "'");
+    expectReads(text, {{"q", "a", "?", "double"},
+                       {"q", "b", "?", "single"},
+                       {"q", "c", "?", "\"mixed'"},
+                       {"q", "d", "?", "\""},
+                       {"q", "e", "?", ""},
+                       {"q", "f", "?", " padded "},
+                       {"q", "g", "?", "\"twice\""},
+                       {"q", "h", "?", "in \"the\" middle"},
+                       {"q", "i", "?", "'"}});
 }
 
 TEST(IniRead, FirstOfDuplicateKeysAndOnlyTheFirstSectionOfAName)
@@ -254,29 +271,21 @@ TEST(IniInt, ConvertsLikeGetPrivateProfileInt)
         lines({"[T]", "a=12", "b=-1", "c=+1", "d=42A94967297", "e=B4294967297", "f=4294967296",
                "g=4294967297", "h=-4294967297", "i=", "j=\"7\"", "k=  5  ", "l=0x10", "m=-", "n=2147483648",
                "o=0o17", "p=0b102", "q=0X1fz", "r=0x", "s=-0x10", "t=\t 08"});
-    EXPECT_EQ(ini::readInt(text, "T", "a", 9), 12);
-    EXPECT_EQ(ini::readInt(text, "T", "b", 9), -1);
-    EXPECT_EQ(ini::readInt(text, "T", "c", 9), 1);
-    EXPECT_EQ(ini::readInt(text, "T", "d", 9), 42);
-    EXPECT_EQ(ini::readInt(text, "T", "e", 9), 0);
-    EXPECT_EQ(ini::readInt(text, "T", "f", 9), 0);
-    EXPECT_EQ(ini::readInt(text, "T", "g", 9), 1);
-    EXPECT_EQ(ini::readInt(text, "T", "h", 9), -1);
-    EXPECT_EQ(ini::readInt(text, "T", "i", 9), 9);
-    EXPECT_EQ(ini::readInt(text, "T", "j", 9), 7);
-    EXPECT_EQ(ini::readInt(text, "T", "k", 9), 5);
-    // A prefix chooses the base, as Windows' own conversion does.
-    EXPECT_EQ(ini::readInt(text, "T", "l", 9), 16);
-    EXPECT_EQ(ini::readInt(text, "T", "o", 9), 15);
-    EXPECT_EQ(ini::readInt(text, "T", "p", 9), 2);
-    EXPECT_EQ(ini::readInt(text, "T", "q", 9), 31);
-    EXPECT_EQ(ini::readInt(text, "T", "r", 9), 0);
-    EXPECT_EQ(ini::readInt(text, "T", "s", 9), -16);
-    EXPECT_EQ(ini::readInt(text, "T", "t", 9), 8);
-    EXPECT_EQ(ini::readInt(text, "T", "m", 9), 0);
-    EXPECT_EQ(ini::readInt(text, "T", "n", 9), -2147483647 - 1);
-    EXPECT_EQ(ini::readInt(text, "T", "missing", -3), -3);
-    EXPECT_EQ(ini::readInt(text, "missing", "a", 4), 4);
+    const struct {
+        const char* section;
+        const char* key;
+        int fallback;
+        int expected;
+    } cases[] = {
+        {"T", "a", 9, 12}, {"T", "b", 9, -1}, {"T", "c", 9, 1}, {"T", "d", 9, 42}, {"T", "e", 9, 0},
+        {"T", "f", 9, 0}, {"T", "g", 9, 1}, {"T", "h", 9, -1}, {"T", "i", 9, 9}, {"T", "j", 9, 7}, {"T", "k", 9, 5},
+        // A prefix chooses the base, as Windows' own conversion does.
+        {"T", "l", 9, 16}, {"T", "o", 9, 15}, {"T", "p", 9, 2}, {"T", "q", 9, 31}, {"T", "r", 9, 0},
+        {"T", "s", 9, -16}, {"T", "t", 9, 8}, {"T", "m", 9, 0}, {"T", "n", 9, -2147483647 - 1},
+        {"T", "missing", -3, -3}, {"missing", "a", 4, 4},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ini::readInt(text, c.section, c.key, c.fallback), c.expected) << c.section << "/" << c.key;
 }
 
 TEST(IniWrite, ReplacesTheValueAndKeepsEveryOtherByte)

@@ -60,24 +60,18 @@ TEST_F(FileSystemTest, AppendCreatesTheFile)
 TEST_F(FileSystemTest, AppendStartsANewLineAfterAnUnfinishedOne)
 {
     const std::string log = folder / "MigKit4/system.log";
-    writeBytes(log, "no line break");
-    appendLines(log, "next\r\n");
-    EXPECT_EQ(readBytes(log), "no line break\r\nnext\r\n");
-
-    writeBytes(log, "ends in LF\n");
-    appendLines(log, "next\r\n");
-    EXPECT_EQ(readBytes(log), "ends in LF\nnext\r\n");
-
-    writeBytes(log, "ends in CR\r");
-    appendLines(log, "next\r\n");
-    EXPECT_EQ(readBytes(log), "ends in CR\rnext\r\n");
-
-    writeBytes(log, "");
-    appendLines(log, "first\r\n");
-    EXPECT_EQ(readBytes(log), "first\r\n");
-
-    appendLines(log, "");
-    EXPECT_EQ(readBytes(log), "first\r\n");
+    const struct {
+        const char *before, *appended, *after;
+    } cases[] = {{"no line break", "next\r\n", "no line break\r\nnext\r\n"},
+                 {"ends in LF\n", "next\r\n", "ends in LF\nnext\r\n"},
+                 {"ends in CR\r", "next\r\n", "ends in CR\rnext\r\n"},
+                 {"", "first\r\n", "first\r\n"},
+                 {"first\r\n", "", "first\r\n"}};
+    for (const auto& c : cases) {
+        writeBytes(log, c.before);
+        appendLines(log, c.appended);
+        EXPECT_EQ(readBytes(log), c.after) << c.before;
+    }
 }
 
 TEST_F(FileSystemTest, AppendFailsWithoutTheFolderAndNamesTheFile)
