@@ -1,29 +1,42 @@
 #!/usr/bin/env bash
 # Installs what building, testing and the demo need, from Debian's packages: for Linux, and
-# for the Windows build (mingw-w64's -posix compilers, GoogleTest's sources) and its tests
-# (64-bit Wine, which runs only x86_64 programs here, and Xvfb for a display).
+# for the Windows build (mingw-w64's -posix compilers, GoogleTest's sources) and its tests:
+# 32-bit Wine with the 32-bit unixODBC and FreeTDS its odbc32 hands the calls to (the shipped
+# program is i686), and Xvfb for a display.
 set -euo pipefail
+
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
 
 packages=(g++ cmake make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev
           unixodbc unixodbc-dev tdsodbc libncurses-dev  # the terminal front end: ncurses
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb
+          wine32:i386 libodbc2:i386 tdsodbc:i386       # the shipped 32-bit program under Wine
+          fonts-wine imagemagick zip unzip              # its windows' fonts, screenshots, release
           clang-14 libclang-rt-14-dev  # the fuzz targets: clang's libFuzzer
           ccache)                      # rebuilds of unchanged files, in any clone
+
+# wine32 and the 32-bit ODBC libraries come from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+  # An apt-get update is needed now whatever is installed: force one below.
+  force_update=1
+fi
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if ((${#missing[@]})); then
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+if ((${#missing[@]})) || [[ -n "${force_update:-}" ]]; then
   $sudo apt-get update
+fi
+if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
 fi
 
-# The FreeTDS ODBC driver must be known to unixODBC by the name the client looks for.
+# The FreeTDS ODBC driver must be known to unixODBC by the name the client looks for. Both
+# widths read the one /etc/odbcinst.ini; each finds its own library through the multiarch
+# path, so the entry names the driver by the folder of the width that reads it (below).
 if ! odbcinst -q -d -n FreeTDS >/dev/null 2>&1; then
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
   $sudo odbcinst -i -d -f /usr/share/tdsodbc/odbcinst.ini
 fi

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs a command inside a private, throw-away Wine prefix with a display of its own:
 #
-#   bash scripts/wine-prefix.sh ctest --preset windows-x64
+#   bash scripts/wine-prefix.sh ctest --preset windows-i686
 #
-# The prefix (64-bit, in $TMPDIR) is created with wineboot, gets the settings the tests need,
+# The prefix (in $TMPDIR, a 64-bit one with its 32-bit part, as 64-bit Windows has, so that a
+# 32-bit program sees the registry's 32-bit view) is created with wineboot, gets the settings the tests need,
 # and is removed with everything in it at the end, however the command ends. One wineserver
 # stays up for the whole command, so the Windows programs it starts do not each pay for
 # starting one. The command's exit code is this script's exit code.
@@ -15,7 +16,8 @@ if (($# == 0)); then
 fi
 
 wine64=/usr/lib/wine/wine64
-for tool in "$wine64" wineserver Xvfb; do
+wine32=/usr/lib/wine/wine
+for tool in "$wine64" "$wine32" wineserver Xvfb; do
   if ! command -v "$tool" >/dev/null; then
     echo "$0: $tool is missing (bash scripts/install-deps.sh installs it)" >&2
     exit 2
@@ -64,9 +66,8 @@ export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
 rm -f "$display_file"
 
 wineserver -p
-# Without wine32 wineboot reports that it cannot open syswow64\rundll32.exe: harmless.
 "$wine64" wineboot -i >/dev/null 2>&1 || true
-if [[ ! -d "$prefix/drive_c/windows/system32" ]]; then
+if [[ ! -d "$prefix/drive_c/windows/syswow64" ]]; then
   echo "$0: wineboot did not create the prefix $prefix" >&2
   exit 2
 fi
@@ -88,7 +89,9 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
 "Default"="1024x768"
 REG
+# Both views: AeDebug is read from the view of the program that crashed.
 "$wine64" regedit /S "$settings"
+"$wine32" regedit /S "$settings"
 rm -f "$settings"
 # The desktop wineboot started is not virtual: the setting takes effect with a new server,
 # whose first program starts the desktop afresh.

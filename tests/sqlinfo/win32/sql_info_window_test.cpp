@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "sqlinfo/sqlinfo_fixture.h"
@@ -94,13 +95,8 @@ std::pair<HWND, HWND> waitForChooser()
     const HWND chooser = person::waitForTopWindow("#32770", "");
     HWND tree = nullptr;
     person::waitUntil([&] {
-        ::EnumChildWindows(
-            chooser,
-            [](HWND child, LPARAM found) {
-                if (person::classOf(child) == WC_TREEVIEWA) *reinterpret_cast<HWND*>(found) = child;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&tree));
+        for (const HWND child : person::children(chooser))
+            if (person::classOf(child) == WC_TREEVIEWA) tree = child;
         return tree != nullptr && TreeView_GetRoot(tree) != nullptr;
     });
     return {chooser, tree};
@@ -451,16 +447,10 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
         ASSERT_NE(firstTree, nullptr);
         EXPECT_EQ(::GetWindow(chooser, GW_OWNER), top);
         EXPECT_FALSE(person::enabled(top)) << "the dialog waits for the chooser";
-        bool titled = false;
-        ::EnumChildWindows(
-            chooser,
-            [](HWND child, LPARAM found) {
-                if (person::textOf(child) == "Please select the application path of Orvo Deluxe")
-                    *reinterpret_cast<bool*>(found) = true;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&titled));
-        EXPECT_TRUE(titled);
+        const auto shown = person::children(chooser);
+        EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](HWND child) {
+            return person::textOf(child) == "Please select the application path of Orvo Deluxe";
+        }));
         person::bringToFront(chooser);
         person::pressKey(VK_ESCAPE);
         // Cancelled: the path already there is checked again.

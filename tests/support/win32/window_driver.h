@@ -30,6 +30,8 @@ bool waitUntilGone(HWND window, std::chrono::milliseconds timeout = 15s);
 std::string nameOf(HWND window);
 // The child window of `top` with that component name; throws std::runtime_error without one.
 HWND control(HWND top, const std::string& name);
+// Every child window of `top`, at any depth.
+std::vector<HWND> children(HWND top);
 
 std::string classOf(HWND window);
 std::string textOf(HWND window);

@@ -29,17 +29,11 @@ BOOL CALLBACK matchTop(HWND window, LPARAM data)
     return FALSE;
 }
 
-std::vector<HWND> children(HWND top)
+// A named function: on i686 a lambda converts only to a cdecl pointer, and the callback is stdcall.
+BOOL CALLBACK collectChild(HWND child, LPARAM data)
 {
-    std::vector<HWND> out;
-    ::EnumChildWindows(
-        top,
-        [](HWND child, LPARAM data) {
-            reinterpret_cast<std::vector<HWND>*>(data)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&out));
-    return out;
+    reinterpret_cast<std::vector<HWND>*>(data)->push_back(child);
+    return TRUE;
 }
 
 void sendKey(WORD virtualKey, bool up)
@@ -100,6 +94,13 @@ std::string png(int width, int height, const std::string& rgbRows)
 }
 
 }  // namespace
+
+std::vector<HWND> children(HWND top)
+{
+    std::vector<HWND> out;
+    ::EnumChildWindows(top, collectChild, reinterpret_cast<LPARAM>(&out));
+    return out;
+}
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
