@@ -5,10 +5,11 @@
 #
 #   bash scripts/check-reproducible.sh [--no-ccache]
 #
-# With ccache the second build takes the first one's objects (both folders lie at the same
-# depth below this tree, so ccache sees the same relative paths): then the check covers what
-# follows the compiler (resources, icon, archives, link) and the paths in the file. With
-# --no-ccache every file is compiled twice, which takes the time of two full builds.
+# With ccache both builds take the objects of build-windows-i686/ or of each other (every
+# folder lies directly below this tree, so ccache sees the same relative paths): then the
+# check covers what follows the compiler (resources, icon, archives, link) and the paths in
+# the file, in seconds. With --no-ccache every file is compiled twice, which takes the time of
+# two full builds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -26,10 +27,12 @@ esac
 # for the PE header's time stamp), so anyone's build of the commit gives the release's bytes.
 unset SOURCE_DATE_EPOCH
 
-# Inside the tree (build*/ is ignored), so that both folders see the sources as ../../src.
-work="$(mktemp -d "$root/build-reproducible-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-folders=("$work/first" "$work/the-second-build")
+# Directly below the tree (build*/ is ignored), so that both see the sources as ../src; the
+# names differ in length too.
+folders=()
+trap 'rm -rf "${folders[@]}"' EXIT
+folders+=("$(mktemp -d "$root/build-reproducible-XXXXXX")")
+folders+=("$(mktemp -d "$root/build-reproducible-second-XXXXXX")")
 
 for dir in "${folders[@]}"; do
   echo "== building Talvorin.exe in $dir"
@@ -46,7 +49,7 @@ if ! cmp -s "$first" "$second"; then
   cmp -l "$first" "$second" | head -n 10 >&2
   exit 1
 fi
-for path in "$root" "${folders[@]}" "$(basename "$work")"; do
+for path in "$root" "${folders[@]}" build-reproducible; do
   if grep -q -a -F -- "$path" "$first"; then
     echo "$0: Talvorin.exe holds the build path $path" >&2
     exit 1

@@ -2,8 +2,8 @@
 # Runs every test: the Linux build's (unit tests, the SQL Server double's self-test, the
 # end-to-end runs), the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (any report fails it), each fuzz target briefly from its seed corpus, then the Windows
-# build's: Talvorin.exe checked for both targets and built twice to show it is reproducible,
-# and the windows-x64 tests under Wine.
+# build's: Talvorin.exe built and checked, built twice more to show it is reproducible, and
+# the Windows tests under 32-bit Wine.
 # Prints how long each part took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
