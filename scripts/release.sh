@@ -37,6 +37,9 @@ if [[ -z "$version" ]]; then
   exit 1
 fi
 echo "== Talvorin $version, commit $commit"
+# No zip of this version stays behind from an earlier commit when this one fails.
+zip_file="$root/dist/Talvorin-$version.zip"
+rm -f "$zip_file"
 cmake --build "$build" --target talvorin e2e_tests -j"$(nproc)"
 exe="$build/Talvorin.exe"
 bash scripts/check-windows-exe.sh "$exe" i686-w64-mingw32
@@ -57,8 +60,6 @@ files=(Talvorin.exe README.txt SHA256SUMS)
 chmod 644 "${files[@]/#/$stage/}"
 touch -d "@$SOURCE_DATE_EPOCH" "${files[@]/#/$stage/}"
 mkdir -p dist
-zip_file="$root/dist/Talvorin-$version.zip"
-rm -f "$zip_file"
 (cd "$stage" && TZ=UTC zip -q -X -D -9 "$zip_file" "${files[@]}")
 
 # What a reviewer does with it: unpack and check the sums.
