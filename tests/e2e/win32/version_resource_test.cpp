@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
+
+// The lean header set leaves out the version functions.
+#include <winver.h>
 
 namespace {
 
