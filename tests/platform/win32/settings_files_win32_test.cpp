@@ -134,6 +134,19 @@ TEST_F(Win32SettingsFiles, ListsKeyNamesInFileOrderUpToAnEmptyName)
     EXPECT_TRUE(settings.readKeyNames(path, "CODE_TABLE").empty());
 }
 
+// The 32-bit program has 2 GiB of address space: a 100 MB setup file must still be read.
+TEST_F(Win32SettingsFiles, ReadsA100MegabyteSetupFile)
+{
+    const std::string path = folder.make("Setup.ini");
+    {
+        std::ofstream out(path, std::ios::binary);
+        const std::string lines(1 << 20, '\n');
+        for (int i = 0; i < 100; ++i) out << lines;
+        out << "[SCRIPT_2005]\r\n1=a.sql\r\n";
+    }
+    EXPECT_THAT(settings.readSectionValues(path, "SCRIPT_2005"), ElementsAre("a.sql"));
+}
+
 TEST_F(Win32SettingsFiles, LeavesOutTheNameTheListBufferCutShort)
 {
     std::string text = "[S]\r\n";
