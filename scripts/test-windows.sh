@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the Windows tests (the windows-x64 build, see scripts/build-windows.sh) under wine64:
+# Runs the Windows tests (the windows-i686 build, see scripts/build-windows.sh) under 32-bit Wine:
 # in a private prefix (scripts/wine-prefix.sh), with the SQL Server double's broker on the
 # Linux side, since a Windows program cannot start the Python double itself.
 #
@@ -32,4 +32,4 @@ if [[ ! -s "$work/broker.port" ]]; then
 fi
 export TALVORIN_DOUBLE_BROKER="127.0.0.1:$(tr -d '[:space:]' <"$work/broker.port")"
 
-bash scripts/wine-prefix.sh ctest --preset windows-x64 -j2 "$@"
+bash scripts/wine-prefix.sh ctest --preset windows-i686 -j2 "$@"
