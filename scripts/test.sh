@@ -2,7 +2,8 @@
 # Runs every test: the Linux build's (unit tests, the SQL Server double's self-test, the
 # end-to-end runs), the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (any report fails it), each fuzz target briefly from its seed corpus, then the Windows
-# build's: Talvorin.exe checked for both targets, and the windows-x64 tests under Wine.
+# build's: the shipped 32-bit Talvorin.exe with its tests built and checked, built twice more
+# to show it is reproducible, and every Windows test on it under 32-bit Wine.
 # Prints how long each part took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,8 @@ bash scripts/fuzz.sh "${TALVORIN_FUZZ_SECONDS:-12}"
 
 part "Windows: build"
 bash scripts/build-windows.sh
+part "Windows: the program built twice, compared byte for byte"
+bash scripts/check-reproducible.sh
 part "Windows: tests under Wine"
 bash scripts/test-windows.sh
 part "all tests passed"

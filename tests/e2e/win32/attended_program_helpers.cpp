@@ -11,7 +11,10 @@ std::string AttendedProgram::path() { return std::filesystem::path(TALVORIN_BINA
 
 AttendedProgram::AttendedProgram(const std::vector<std::string>& args)
 {
-    std::string commandLine = "\"" + path() + "\"";
+    // Appended piece by piece: GCC 12 for i686 warns falsely (-Wrestrict) on "..." + string.
+    std::string commandLine = "\"";
+    commandLine += path();
+    commandLine += '"';
     for (const std::string& a : args) commandLine += " \"" + a + "\"";
     const ScopedEnv attended("TALVORIN_UNATTENDED", nullptr);
     STARTUPINFOA startup{};

@@ -197,7 +197,7 @@ TEST_F(AttendedRun, TheDialogCancelledTwiceWithYesBetweenAndThenNoEndsTheRunWith
         person::bringToFront(dialog);
         ASSERT_TRUE(person::waitUntil([&] { return person::focusOf(dialog) == person::control(dialog, "edtSQLIP1"); }));
         if (answer == VK_RETURN)
-            EXPECT_TRUE(person::clickUntil(person::control(dialog, "btnCancel"), [&] { return person::waitUntilGone(dialog, 0ms); }));
+            EXPECT_TRUE(person::clickThenWaitFor(person::control(dialog, "btnCancel"), [&] { return person::waitUntilGone(dialog, 0ms); }));
         else
             person::pressKey(VK_ESCAPE);
         EXPECT_TRUE(person::waitUntilGone(dialog));

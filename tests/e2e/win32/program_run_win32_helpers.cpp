@@ -33,16 +33,19 @@ std::string environmentBlock(const std::map<std::string, std::string>& extra)
         if (eq != std::string::npos) all[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
     // No window either: a box goes to standard error, the dialog ends as Cancel.
-    all["TALVORIN_UNATTENDED"] = "1";
+    // Strings moved in and appended: GCC 12 for i686 warns falsely (-Wrestrict) on assigning
+    // or adding a literal to a string here.
+    all.insert_or_assign("TALVORIN_UNATTENDED", std::string("1"));
     for (const auto& [k, v] : extra) all[k] = v;
     std::string block;
-    for (const auto& [k, v] : all) block += k + "=" + v + '\0';
+    for (const auto& [k, v] : all) block.append(k).append(1, '=').append(v).append(1, '\0');
     return block + '\0';
 }
 
 std::string quoted(const std::string& argument)
 {
-    return argument.find_first_of(" \t\"") == std::string::npos && !argument.empty() ? argument : "\"" + argument + "\"";
+    if (argument.find_first_of(" \t\"") == std::string::npos && !argument.empty()) return argument;
+    return std::string(1, '"').append(argument).append(1, '"');
 }
 
 }  // namespace
@@ -57,7 +60,7 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
     const UniqueHandle err = inheritable(errFile, GENERIC_WRITE, CREATE_ALWAYS);
 
     std::string commandLine = quoted(TALVORIN_BINARY);
-    for (const std::string& a : args) commandLine += " " + quoted(a);
+    for (const std::string& a : args) commandLine.append(1, ' ').append(quoted(a));
     std::string block = environmentBlock(env);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

@@ -15,6 +15,7 @@
 namespace talvorin::testing {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -60,13 +61,19 @@ protected:
                   "[SCRIPT_2005]\r\n1=create_db.sql\r\n2=create_tables.sql\r\n[UPD_2005]\r\n1=upd_1.sql\r\n"
                   "[CODE_TABLE]\r\n1=VELMORA..COUNTRY in Country.dat\r\n"
                   "[CODE_TABLE_UPGRADE_REPAIR]\r\n1=VELMORA..PORT in Port.dat\r\n");
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kReleaseKey);
+        forgetRelease();
     }
     void TearDown() override
     {
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kReleaseKey);
+        forgetRelease();
         std::error_code ignored;
         std::filesystem::remove_all(kitDir, ignored);
+    }
+
+    static void forgetRelease()
+    {
+        for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+            ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kReleaseKey, view, 0);
     }
 
     static std::string make(const std::string& path)
@@ -75,11 +82,12 @@ protected:
         return path;
     }
 
-    void installedRelease(const std::string& version)
+    // The application's 32-bit installer writes the 32-bit view (Wow6432Node on 64-bit Windows).
+    void installedRelease(const std::string& version, REGSAM view = KEY_WOW64_32KEY)
     {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kReleaseKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                    nullptr),
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kReleaseKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                                    &key, nullptr),
                   ERROR_SUCCESS);
         ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
                          static_cast<DWORD>(version.size() + 1));
@@ -186,6 +194,22 @@ TEST_F(WindowsRun, UpgradeRepairReadsTheReleaseFromTheRegistry)
                                         "Loading code table VELMORA..PORT in Port.dat completed successfully",
                                         "Process completed successfully, application will be closed"));
     EXPECT_TRUE(server.events("rpc").empty()) << "a repair leaves the agent jobs alone";
+}
+
+// The shipped program is 32-bit: on 64-bit Windows it opens HKEY_LOCAL_MACHINE with KEY_READ
+// and so sees the 32-bit view alone, as the installer that wrote the release did.
+TEST_F(WindowsRun, TheReleaseIsReadFromThe32BitViewOnly)
+{
+    SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
+    kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
+    installedRelease("3.0.1", KEY_WOW64_64KEY);
+    run("301", "2");
+    EXPECT_THAT(runLines(), Contains("Upgrade from 1.6.")) << "the 64-bit view's release is not seen";
+    std::filesystem::remove(kitDir + "system.log");
+    installedRelease("3.2", KEY_WOW64_32KEY);
+    installedRelease("2.0", KEY_WOW64_64KEY);
+    run("301", "2");
+    EXPECT_THAT(runLines(), Contains("Upgrade repair from 3.2"));
 }
 
 TEST_F(WindowsRun, RefusedConnectionIsLoggedAndShown)

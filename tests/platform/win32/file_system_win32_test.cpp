@@ -45,6 +45,38 @@ TEST(Win32FileSystem, AppendsWholeLinesAndNeverJoinsOne)
     }
 }
 
+// A log of years of runs may pass 2 and 4 GiB: the 32-bit program must still find its end.
+TEST(Win32FileSystem, AppendsBeyondFourGibibytes)
+{
+    const testing::TempDir folder;
+    for (const LONGLONG size : {(1LL << 31) + 3, (1LL << 32) + 5}) {
+        const std::string path = folder.make("big" + std::to_string(size) + ".log");
+        {
+            // Sparse: the file system keeps no data for the zeros before the end.
+            const win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(file);
+            LARGE_INTEGER end{};
+            end.QuadPart = size - 2;
+            ASSERT_TRUE(::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
+            DWORD written = 0;
+            ASSERT_TRUE(::WriteFile(file.get(), "\r\n", 2, &written, nullptr));
+        }
+        appendLines(path, "line\r\n");
+        const win32::UniqueHandle file(
+            ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER total{}, from{};
+        ASSERT_TRUE(::GetFileSizeEx(file.get(), &total));
+        EXPECT_EQ(total.QuadPart, size + 6);
+        from.QuadPart = size - 2;
+        std::string tail(8, '\0');
+        DWORD read = 0;
+        ASSERT_TRUE(::SetFilePointerEx(file.get(), from, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(::ReadFile(file.get(), tail.data(), 8, &read, nullptr));
+        EXPECT_EQ(tail.substr(0, read), "\r\nline\r\n") << size;
+    }
+}
+
 TEST(Win32FileSystem, RefusesToAppendToAReadOnlyFileOrAFolder)
 {
     const testing::TempDir folder;

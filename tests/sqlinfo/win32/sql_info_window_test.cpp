@@ -271,7 +271,7 @@ TEST_F(WindowTest, TypingKeepsDigitsAdvancesAndWidensAndTheArrowsWalkTheOctets)
         EXPECT_TRUE(textIs(top, "edtSQLIP3", "71"));
         EXPECT_TRUE(focusIn(top, "edtSQLIP3"));
 
-        ASSERT_TRUE(person::clickUntil(ip1, [&] { return person::focusOf(top) == ip1; }));
+        ASSERT_TRUE(person::clickThenWaitFor(ip1, [&] { return person::focusOf(top) == ip1; }));
         person::pressKey(VK_TAB);
         EXPECT_TRUE(focusIn(top, "edtIPPortNo")) << "Tab skips the other octets and the dots";
         person::typeText("1433");  // an empty port cannot be left
@@ -301,7 +301,7 @@ TEST_F(WindowTest, ExitChecksRunWhenTheFocusLeavesExceptTowardsCancel)
         ASSERT_TRUE(textIs(top, "edtSQLIP1", "10"));
 
         const HWND port = person::control(top, "edtIPPortNo");
-        ASSERT_TRUE(person::clickUntil(port, [&] { return person::focusOf(top) == port; }));
+        ASSERT_TRUE(person::clickThenWaitFor(port, [&] { return person::focusOf(top) == port; }));
         person::typeText("0");
         ASSERT_TRUE(textIs(top, "edtIPPortNo", "0"));
         person::pressKey(VK_TAB);
@@ -311,14 +311,14 @@ TEST_F(WindowTest, ExitChecksRunWhenTheFocusLeavesExceptTowardsCancel)
         person::answerBox(box, VK_ESCAPE);
         EXPECT_TRUE(focusIn(top, "edtIPPortNo"));
         // A click elsewhere runs the check too, and the click goes nowhere.
-        ASSERT_TRUE(person::clickUntil(person::control(top, "btnOK"), person::messageBoxShown));
+        ASSERT_TRUE(person::clickThenWaitFor(person::control(top, "btnOK"), person::messageBoxShown));
         box = person::waitForMessageBox();
         EXPECT_EQ(box.caption, "Warning");
         person::answerBox(box, VK_RETURN);
         EXPECT_TRUE(focusIn(top, "edtIPPortNo"));
 
         // Towards Cancel nothing is checked, and Cancel closes the dialog.
-        EXPECT_TRUE(person::clickUntil(person::control(top, "btnCancel"), [&] { return person::waitUntilGone(top, 0ms); }));
+        EXPECT_TRUE(person::clickThenWaitFor(person::control(top, "btnCancel"), [&] { return person::waitUntilGone(top, 0ms); }));
     }),
               ui::ModalResult::Cancel);
     EXPECT_TRUE(sql.connects.empty());
@@ -417,7 +417,7 @@ TEST_F(WindowTest, APathCheckFillsAndLocksTheAddressAndTheHelpButtonsLeaveTheFoc
         EXPECT_EQ(person::pixelAt(person::control(top, "edtIPPortNo"), 3, 3), locked);
         EXPECT_EQ(person::pixelAt(person::control(top, "edtSQLPassword"), 3, 3), ::GetSysColor(COLOR_WINDOW));
 
-        ASSERT_TRUE(person::clickUntil(person::control(top, "SpeedButton3"), person::messageBoxShown));
+        ASSERT_TRUE(person::clickThenWaitFor(person::control(top, "SpeedButton3"), person::messageBoxShown));
         const auto help = person::waitForMessageBox();
         EXPECT_EQ(help.caption, "Information");
         EXPECT_EQ(help.text,
@@ -442,7 +442,7 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
     EXPECT_EQ(showWith([&](HWND top) {
         ASSERT_TRUE(focusIn(top, "edtAppPath"));
         person::typeText("C:\\nowhere");
-        ASSERT_TRUE(person::clickUntil(person::control(top, "lbBrowse"), [] { return person::findTopWindow("#32770", "") != nullptr; }));
+        ASSERT_TRUE(person::clickThenWaitFor(person::control(top, "lbBrowse"), [] { return person::findTopWindow("#32770", "") != nullptr; }));
         const auto [chooser, firstTree] = waitForChooser();
         ASSERT_NE(firstTree, nullptr);
         EXPECT_EQ(::GetWindow(chooser, GW_OWNER), top);
@@ -461,7 +461,7 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
         EXPECT_TRUE(textIs(top, "edtAppPath", "C:\\nowhere")) << "the field keeps its text";
 
         // Chosen in the tree: the path goes into the field and is checked.
-        ASSERT_TRUE(person::clickUntil(person::control(top, "lbBrowse"), [] { return person::findTopWindow("#32770", "") != nullptr; }));
+        ASSERT_TRUE(person::clickThenWaitFor(person::control(top, "lbBrowse"), [] { return person::findTopWindow("#32770", "") != nullptr; }));
         const auto [again, tree] = waitForChooser();
         ASSERT_NE(tree, nullptr);
         HTREEITEM item = TreeView_GetRoot(tree);  // the desktop

@@ -70,7 +70,10 @@ public:
             throw std::runtime_error("cannot reach the SQL Server double broker at " + where);
 
         std::string request = "[";
-        for (std::size_t i = 0; i < options.size(); ++i) request += (i ? "," : "") + jsonString(options[i]);
+        for (std::size_t i = 0; i < options.size(); ++i) {
+            if (i) request += ',';
+            request += jsonString(options[i]);
+        }
         request += "]\n";
         if (::send(socket_, request.data(), static_cast<int>(request.size()), 0) != static_cast<int>(request.size()))
             throw std::runtime_error("the SQL Server double broker took no request");

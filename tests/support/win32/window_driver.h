@@ -69,12 +69,11 @@ HICON systemIcon(LPCSTR id);
 void bringToFront(HWND top);
 void typeText(const std::string& text);
 void pressKey(WORD virtualKey, bool shift = false);
-// A left click in the middle of the window.
+// A left click in the middle of the window, once it is there to be clicked (enabled, in front,
+// uncovered) and the program is idle; throws std::runtime_error saying what is there instead.
 void click(HWND window);
-// The same, and again (three times at most) when what it should bring about has not come
-// within three seconds: under Wine on a busy machine a click may be lost, which a person
-// answers by clicking again. Whether it came about.
-bool clickUntil(HWND window, const std::function<bool()>& happened);
+// The same, then waits until what it should bring about has come; whether it came.
+bool clickThenWaitFor(HWND window, const std::function<bool()>& happened);
 // Whether a message box is shown.
 bool messageBoxShown();
 

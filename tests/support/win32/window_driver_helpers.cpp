@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -299,53 +300,70 @@ void typeText(const std::string& text)
     }
 }
 
+// What a person sees at a point of the screen, for a failure message.
+static std::string describeAt(POINT p)
+{
+    const HWND at = ::WindowFromPoint(p);
+    std::string what = at == nullptr ? "nothing" : classOf(at) + " \"" + textOf(at) + "\"";
+    if (at != nullptr && !nameOf(at).empty()) what += " (" + nameOf(at) + ")";
+    const HWND front = ::GetForegroundWindow();
+    return what + " at " + std::to_string(p.x) + "," + std::to_string(p.y) + "; in front: " +
+           (front == nullptr ? "nothing" : classOf(front) + " \"" + textOf(front) + "\"") +
+           (front != nullptr && !::IsWindowEnabled(front) ? " (disabled)" : "");
+}
+
 void click(HWND window)
 {
+    const HWND root = ::GetAncestor(window, GA_ROOT);
+    bringToFront(root);
+    waitUntilInFrontTakesInput();
     const RECT r = rectIn(window, nullptr);
     const POINT target{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
-    const auto send = [&](DWORD flags) {
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dx = target.x * 65535 / (w - 1);
-        input.mi.dy = target.y * 65535 / (h - 1);
-        input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
-        ::SendInput(1, &input, sizeof input);
-    };
-    // Two clicks of one place within the double-click time are a double click, which a
-    // person who opened a window and answered a box in between never makes.
-    static std::chrono::steady_clock::time_point lastClick;
-    const auto apart = std::chrono::milliseconds(::GetDoubleClickTime()) + 100ms;
-    if (const auto since = std::chrono::steady_clock::now() - lastClick; since < apart)
-        std::this_thread::sleep_for(apart - since);
-    waitUntilInFrontTakesInput();
-    const HWND root = ::GetAncestor(window, GA_ROOT);
-    waitUntil([&] { return ::IsWindowEnabled(root) != FALSE; }, 5s);
-    // And until the program has dealt with what came before (the activation that follows a
+    // Only a window that the system's own hit test finds there, enabled and uncovered, is
+    // clickable, as for a person's hand.
+    if (!waitUntil([&] { return ::IsWindowEnabled(root) && ::WindowFromPoint(target) == window; }, 15s))
+        throw std::runtime_error("cannot click " + nameOf(window) + ": " + describeAt(target));
+    // And only once the program has dealt with what came before (the activation that follows a
     // box, which would take the focus back from a button being pressed), as a person's hand
     // takes a moment to get there.
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(root, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    ::SendMessageTimeoutA(root, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &ignored);
     std::this_thread::sleep_for(150ms);
-    // The pointer gets there first, as a hand would bring it.
-    send(MOUSEEVENTF_MOVE);
+    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
+    // Every event says where it happens: a button event that took the pointer's position as
+    // it was could land where the pointer had been a moment before.
+    INPUT inputs[3] = {};
+    const DWORD flags[3] = {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    for (int i = 0; i < 3; ++i) {
+        inputs[i].type = INPUT_MOUSE;
+        inputs[i].mi.dx = target.x * 65535 / (w - 1);
+        inputs[i].mi.dy = target.y * 65535 / (h - 1);
+        inputs[i].mi.dwFlags = flags[i] | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    ::SendInput(1, &inputs[0], sizeof(INPUT));
     waitUntil(
         [&] {
             POINT p{};
             return ::GetCursorPos(&p) && p.x == target.x && p.y == target.y;
         },
         5s);
-    send(MOUSEEVENTF_LEFTDOWN);
-    send(MOUSEEVENTF_LEFTUP);
+    // Two clicks of one place within the double-click time are a double click, which a
+    // person who opened a window and answered a box in between never makes.
+    static std::chrono::steady_clock::time_point lastClick;
+    const auto apart = std::chrono::milliseconds(::GetDoubleClickTime()) + 100ms;
+    if (const auto since = std::chrono::steady_clock::now() - lastClick; since < apart)
+        std::this_thread::sleep_for(apart - since);
+    ::SendInput(2, &inputs[1], sizeof(INPUT));
     lastClick = std::chrono::steady_clock::now();
 }
 
-bool clickUntil(HWND window, const std::function<bool()>& happened)
+bool clickThenWaitFor(HWND window, const std::function<bool()>& happened)
 {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        click(window);
-        if (waitUntil(happened, 3s)) return true;
-    }
+    const RECT r = rectIn(window, nullptr);
+    click(window);
+    if (waitUntil(happened, 15s)) return true;
+    std::fprintf(stderr, "The click on %s brought nothing about; there now: %s\n", nameOf(window).c_str(),
+                 describeAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2}).c_str());
     return false;
 }
 
