@@ -96,9 +96,9 @@ int main(int argc, char** argv)
     // Three-second runs for the CPU, then short ones for more ends to notice.
     std::vector<double> shares, delays;
     for (int run = 0; run < 25; ++run) {
-        const bool long_run = run < 4;
+        const bool longRun = run < 4;
         std::filesystem::remove(stampFile);
-        const std::string params = (long_run ? "3000" : "100") + std::string(" \"") + stampFile + "\"";
+        const std::string params = (longRun ? "3000" : "100") + std::string(" \"") + stampFile + "\"";
         const double cpuBefore = cpuSeconds();
         const long long before = counter();
         const int code = dbwork::RunTool(backend, platform::systemProcessLauncher(), argv[1], params, "");
@@ -110,7 +110,7 @@ int main(int argc, char** argv)
             std::printf("the tool did not run as expected (exit code %d)\n", code);
             return 1;
         }
-        if (long_run) shares.push_back(cpu / counterSeconds(noticed - before));
+        if (longRun) shares.push_back(cpu / counterSeconds(noticed - before));
         delays.push_back(counterSeconds(noticed - ended));
     }
     std::vector<double> bareDelays;
