@@ -72,6 +72,12 @@ if [[ ! -d "$prefix/drive_c/windows/syswow64" ]]; then
   exit 2
 fi
 
+# Wine's own fonts ("MS Sans Serif", Tahoma, Marlett with the caption buttons' glyphs): Debian's
+# Wine looks for them in its data folder's ../fonts (/usr/share/fonts), while fonts-wine puts
+# them in /usr/share/wine/fonts, so every window fell back to a host font and a close box
+# showed Marlett's letter "r". Windows keeps its fonts in C:\windows\Fonts, which Wine reads too.
+cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+
 # A crash ends the program instead of opening winedbg, which would wait for ever. Wine's
 # virtual desktop gives windows a frame and spares every hide or destroy a wait of about two
 # seconds that Wine makes without a window manager.

@@ -67,18 +67,21 @@ win32::UniqueHandle openLog(const std::string& path)
     win32::UniqueHandle file(raw);
 
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) failAppend(path, kNotRegular);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.get(), &info)) failAppend(path, win32::errorText(::GetLastError()));
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // The attributes alone: GetFileInformationByHandle also asks for the volume's serial
+    // number, which under Wine is a round trip to its mount manager, milliseconds per line.
+    FILE_BASIC_INFO info{};
+    if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &info, sizeof info))
+        failAppend(path, win32::errorText(::GetLastError()));
+    if (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         // A link or junction is refused as a link; any other kind of reparse point (a file
         // kept elsewhere, say) is not a plain file to append to either.
         FILE_ATTRIBUTE_TAG_INFO tag{};
         const bool known = ::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag);
         failAppend(path, !known || IsReparseTagNameSurrogate(tag.ReparseTag) ? kLinkRefused : kNotRegular);
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) failAppend(path, kNotRegular);
+    if (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) failAppend(path, kNotRegular);
     // Under Wine run by root a read-only file opens for writing all the same.
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) failAppend(path, "the file is read-only");
+    if (info.FileAttributes & FILE_ATTRIBUTE_READONLY) failAppend(path, "the file is read-only");
     return file;
 }
 

@@ -17,7 +17,17 @@ public:
         return std::string(buffer, length);
     }
 
+    // Windows gives the name set when it started (a new one takes effect at the next
+    // start), so it is read once: under Wine each reading is three registry requests, and
+    // every log line asks for it.
     std::string computerName() const override
+    {
+        static const std::string name = readComputerName();
+        return name;
+    }
+
+private:
+    static std::string readComputerName()
     {
         char buffer[16] = {};
         DWORD size = sizeof buffer;
