@@ -4,7 +4,8 @@
 # broker on the Linux side (scripts/with-double-broker.sh), since a Windows program cannot
 # start the Python double itself.
 #
-#   bash scripts/test-windows.sh [--repeat N] [CTEST ARGUMENT...]     e.g. -R SettingsFiles
+#   bash scripts/test-windows.sh [--repeat N] [CTEST ARGUMENT...]     e.g. -R platform
+#   GTEST_FILTER='Win32Settings*' bash scripts/test-windows.sh -R platform
 #
 # --repeat N runs the whole suite N times, each in a prefix of its own as CI makes it, goes on
 # after a failing run (its output is kept in build-windows-i686/failed-runs/), prints one line

@@ -24,6 +24,11 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
 // lines stay as they are. The stamps must all be well-formed (else the line is kept whole).
 std::vector<std::string> unstampedLogLines(const std::string& logText, std::string* computerName = nullptr);
 
+// Removes the kit folder that every run of a Windows prefix shares, once the processes of the
+// run before (the program and its tools, which may have had it as their folder) have let go of
+// it: under Wine a process that has ended holds its folder a moment longer.
+void removeSharedKitFolder(const std::string& kitDir);
+
 // Whether the text is nothing but whole lines, each ended by CR LF: a banner rule, a banner
 // text or a time-stamped event line. The first line that is not is put in firstBad.
 bool onlyWholeLogLines(const std::string& logText, std::string* firstBad = nullptr);

@@ -35,7 +35,7 @@ protected:
         char windows[MAX_PATH] = {};
         ::GetWindowsDirectoryA(windows, sizeof windows);
         kitDir = std::string(windows) + "\\MigKit4\\";
-        std::filesystem::remove_all(kitDir);
+        removeSharedKitFolder(kitDir);
         std::filesystem::create_directories(kitDir);
         for (const char* tool : {"osql.exe", "bcp.exe"}) std::filesystem::copy_file(KIT_TOOL_STANDIN, kitDir + tool);
         base = dir.str() + "\\Srv";
@@ -45,7 +45,7 @@ protected:
         // The installer left the kit data file without a server address.
         writeFile(kitDir + "Orvo4.DAT", "[OPTIONS]\r\nInstallMode=1\r\n");
     }
-    void TearDown() override { std::filesystem::remove_all(kitDir); }
+    void TearDown() override { removeSharedKitFolder(kitDir); }
 
     std::vector<std::string> params() const { return {"301", base, "1", support, "Setup.ini"}; }
     std::vector<std::string> log() const { return unstampedLogLines(readFile(kitDir + "system.log")); }

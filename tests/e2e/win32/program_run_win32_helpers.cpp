@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "platform/win32/handles.h"
@@ -106,6 +107,15 @@ std::string expectedComputerName()
     DWORD size = sizeof name;
     ::GetComputerNameA(name, &size);
     return std::string(name, size).substr(0, 15);
+}
+
+void removeSharedKitFolder(const std::string& kitDir)
+{
+    std::error_code error;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::filesystem::remove_all(kitDir, error), error && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (error) throw std::filesystem::filesystem_error("cannot remove the kit folder", kitDir, error);
 }
 
 }  // namespace talvorin::testing

@@ -50,7 +50,7 @@ protected:
 
     void SetUp() override
     {
-        std::filesystem::remove_all(kitDir);
+        removeSharedKitFolder(kitDir);
         std::filesystem::create_directories(kitDir);
         std::filesystem::create_directories(serverBase + "\\BIN");
         std::filesystem::copy_file(KIT_TOOL_STANDIN, kitDir + "osql.exe");
