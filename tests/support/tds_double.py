@@ -10,19 +10,24 @@ to a JSON-lines journal that the tests read afterwards.
 
 Options: --port N (0: a free one), --port-file F (the port, written by rename once listening),
 --account USER:PASSWORD (split at the first ':'), --database NAME (besides master, msdb, tempdb,
-model), --job NAME, --edition TEXT, --journal F, --lifetime SECONDS (default 600), and
+model), --job NAME, --edition TEXT, --journal F, --lifetime SECONDS (default 600),
+--encryption off | required | not-supported (default off, see TLS below), and
 --fault refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS.  Every option but --port, --port-file, --journal,
---edition and --lifetime may be repeated.  Logins are matched without regard to case, passwords
+--edition, --encryption and --lifetime may be repeated.  Logins are matched without regard to case, passwords
 exactly; database and job names without regard to case.
 
 Journal: one JSON object a line, flushed as it is written, appended to the file.  Every object has
 "event" and "conn" (the connection id, counted from 1):
 
     connect         peer
-    prelogin        version, encryption, instance, mars (as the client sent them)
+    prelogin        version, encryption, instance, mars (as the client sent them), answer (the
+                    ENCRYPTION answered: "off", "on", "required" or "not-supported")
+    tls_error       detail (the TLS handshake failed; the connection is closed)
     login           user, password, database (as sent, "" for none), app, host, tds_version,
-                    packet_size, ok, error (the first error number of a refused login, else
-                    null); the fault close-in-login adds "fault"
+                    packet_size, tls (the TLS version the LOGIN7 came under, null for none),
+                    session_tls (whether the whole session runs inside TLS), ok, error (the
+                    first error number of a refused login, else null); the fault
+                    close-in-login adds "fault"
     batch           text, database (the connection's database when it arrived)
     rpc             procedure (as sent, or the name of a ProcID), proc_id (or null), database,
                     params [{name, type (SQL Server's type name), tds_type, null, value,
@@ -34,6 +39,18 @@ Journal: one JSON object a line, flushed as it is written, appended to the file.
                     (the first message gets bytes that are no TDS, then the socket closes),
                     drop-in-rpc (an RPC closes the socket before any answer)
     disconnect
+
+TLS, as SQL Server 2005 and later negotiate it in PRELOGIN (the client's ENCRYPTION, then the
+answer):
+  - off (a server without Force Encryption): off -> off, only the LOGIN7 packet inside TLS;
+    on or required -> on, the whole session; not-supported -> not-supported, no TLS.
+  - required (Force Encryption): off, on or required -> required or on, the whole session;
+    not-supported -> required, and the server closes the connection.
+  - not-supported (a server without TLS): always not-supported; the session stays clear.
+  The handshake travels in PRELOGIN packets (type 0x12, both ways); after it, TLS records go
+  straight on TCP.  Login-only TLS ends after the LOGIN7's first packet: the login's answer
+  and everything after it are clear.  TLS 1.2 at most (SQL Server keeps TLS 1.3 for TDS 8),
+  with the self-signed test certificate tds_double_test_key.pem.
 
 Answers:
   - Login: ENVCHANGE database, INFO 5701, ENVCHANGE collation, ENVCHANGE language, INFO 5703,
@@ -51,7 +68,7 @@ Answers:
     attention that arrives meanwhile is answered instead, and the request has no effect.
 
 Limits:
-  - No TLS: PRELOGIN always answers "encryption not supported".  No SSPI, federated
+  - No TDS 8 (TLS before PRELOGIN), no client certificates.  No SSPI, federated
     authentication, MARS, TDS 8.0 or Sybase logins (TDS 4.2/5.0).
   - Server cursors (sp_cursoropen and the other sp_cursor procedures) fail with error 50000.
   - RPC parameters of UDT or TVP types, or with encrypted values, are refused (error 8009).
@@ -70,6 +87,7 @@ import re
 import select
 import signal
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -123,7 +141,7 @@ ENV_BEGIN_TRAN = 8
 ENV_COMMIT_TRAN = 9
 ENV_ROLLBACK_TRAN = 10
 
-ENCRYPT_NOT_SUP = 0x02
+ENCRYPT_OFF, ENCRYPT_ON, ENCRYPT_NOT_SUP, ENCRYPT_REQ = 0x00, 0x01, 0x02, 0x03
 
 TDS71 = 0x71000001
 TDS72 = 0x72090002
@@ -261,6 +279,127 @@ def frame_message(ptype: int, payload: bytes, packet_size: int, spid: int) -> by
     return b"".join(out)
 
 
+# ---- TLS ---------------------------------------------------------------------------------
+
+TLS_KEY_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tds_double_test_key.pem")
+TLS_RECORD_HEADER = 5
+TLS_CONTENT_TYPES = range(20, 24)  # change_cipher_spec, alert, handshake, application_data
+_tls_context: Optional[ssl.SSLContext] = None
+_tls_context_lock = threading.Lock()
+
+
+def tls_context() -> ssl.SSLContext:
+    global _tls_context
+    with _tls_context_lock:
+        if _tls_context is None:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            # SQL Server offers TLS 1.3 only to TDS 8 clients, which shake hands before PRELOGIN.
+            context.maximum_version = ssl.TLSVersion.TLSv1_2
+            context.load_cert_chain(TLS_KEY_FILE)
+            _tls_context = context
+        return _tls_context
+
+
+class Channel:
+    """A session's byte stream: clear TCP, or TLS records straight on TCP once the handshake
+    (carried in PRELOGIN packets) is done.  Reads like a socket to the rest of the double."""
+
+    def __init__(self, sock: socket.socket):
+        self.sock = sock
+        self.tls: Optional[ssl.SSLObject] = None
+        self._incoming = ssl.MemoryBIO()
+        self._outgoing = ssl.MemoryBIO()
+        self._plain = bytearray()
+        self._login_only = False
+        self._login_seen = bytearray()
+        self.login_tls: Optional[str] = None  # the TLS version the LOGIN7 came under
+        self.session_tls = False
+
+    def __getattr__(self, name: str) -> Any:
+        return getattr(self.sock, name)  # fileno, getpeername, close, ...
+
+    def handshake(self, whole_session: bool) -> str:
+        """Answers the client's TLS handshake in PRELOGIN packets; returns the TLS version."""
+        tls = tls_context().wrap_bio(self._incoming, self._outgoing, server_side=True)
+        while True:
+            try:
+                tls.do_handshake()
+                done = True
+            except ssl.SSLWantReadError:
+                done = False
+            finally:
+                self._flush_handshake()
+            if done:
+                break
+            message = read_message(self.sock)
+            if message is None:
+                raise ProtocolError("the client closed the connection during the TLS handshake")
+            if message[0] != PKT_PRELOGIN:
+                raise ProtocolError(f"packet type 0x{message[0]:02X} during the TLS handshake")
+            self._incoming.write(message[1])
+        self.tls, self._login_only, self.session_tls = tls, not whole_session, whole_session
+        if whole_session:
+            self.login_tls = tls.version()
+        return tls.version() or "?"
+
+    def _flush_handshake(self) -> None:
+        data = self._outgoing.read()
+        if data:
+            self.sock.sendall(frame_message(PKT_PRELOGIN, data, DEFAULT_PACKET_SIZE, 0))
+
+    def recv(self, count: int, flags: int = 0) -> bytes:
+        if not self._plain:
+            if self.tls is None:
+                return self.sock.recv(count, flags)
+            self._decrypt_record()
+        data = bytes(self._plain[:count])
+        if not flags & socket.MSG_PEEK:
+            del self._plain[:count]
+        return data
+
+    def _decrypt_record(self) -> None:
+        """Reads whole records, never more, until one yields data (nothing at EOF)."""
+        assert self.tls is not None
+        while not self._plain:
+            header = read_exact(self.sock, TLS_RECORD_HEADER)
+            if header is None:
+                return
+            if header[0] not in TLS_CONTENT_TYPES:
+                raise ProtocolError(f"clear data (0x{header[0]:02X}) where TLS was agreed")
+            body = read_exact(self.sock, struct.unpack(">H", header[3:5])[0])
+            if body is None:
+                return
+            self._incoming.write(header + body)
+            try:
+                while True:
+                    self._plain += self.tls.read(65536)
+            except ssl.SSLWantReadError:
+                pass
+            except ssl.SSLZeroReturnError:
+                return
+            except ssl.SSLError as exc:
+                raise ProtocolError(f"TLS: {exc.reason or exc}") from None
+            self.sock.sendall(self._outgoing.read())
+        if self._login_only:
+            self._end_tls_after_login()
+
+    def _end_tls_after_login(self) -> None:
+        # Login-only encryption covers the first packet; both sides drop TLS right after it.
+        if not self._login_seen:
+            self.login_tls = self.tls.version() if self.tls else None
+        self._login_seen += self._plain
+        if len(self._login_seen) >= HEADER_LEN and \
+                len(self._login_seen) >= struct.unpack(">H", self._login_seen[2:4])[0]:
+            self.tls, self._login_only = None, False
+
+    def sendall(self, data: bytes) -> None:
+        if self.tls is None:
+            self.sock.sendall(data)
+            return
+        self.tls.write(data)
+        self.sock.sendall(self._outgoing.read())
+
+
 # ---- PRELOGIN ----------------------------------------------------------------------------
 
 PL_VERSION, PL_ENCRYPTION, PL_INSTOPT, PL_THREADID, PL_MARS, PL_TERMINATOR = 0, 1, 2, 3, 4, 0xFF
@@ -279,11 +418,36 @@ def parse_prelogin(payload: bytes) -> dict[int, bytes]:
         options[option] = payload[offset:offset + length]
 
 
-def build_prelogin_reply() -> bytes:
+ENCRYPTION_MODES = ("off", "required", "not-supported")
+ENCRYPTION_NAMES = {ENCRYPT_OFF: "off", ENCRYPT_ON: "on", ENCRYPT_NOT_SUP: "not-supported",
+                    ENCRYPT_REQ: "required"}
+# (server mode, the client's ENCRYPTION) -> (the answer, what follows), as SQL Server negotiates.
+ENCRYPTION_TABLE = {
+    ("off", ENCRYPT_OFF): (ENCRYPT_OFF, "login"),
+    ("off", ENCRYPT_ON): (ENCRYPT_ON, "session"),
+    ("off", ENCRYPT_NOT_SUP): (ENCRYPT_NOT_SUP, "none"),
+    ("off", ENCRYPT_REQ): (ENCRYPT_ON, "session"),
+    ("required", ENCRYPT_OFF): (ENCRYPT_REQ, "session"),
+    ("required", ENCRYPT_ON): (ENCRYPT_ON, "session"),
+    ("required", ENCRYPT_NOT_SUP): (ENCRYPT_REQ, "close"),
+    ("required", ENCRYPT_REQ): (ENCRYPT_ON, "session"),
+}
+
+
+def negotiate_encryption(mode: str, offered: Optional[int]) -> tuple[int, str]:
+    """The ENCRYPTION answer and what follows it: "login" (only the LOGIN7 inside TLS),
+    "session" (everything after the handshake), "none", or "close" (the server hangs up)."""
+    if mode == "not-supported":
+        return ENCRYPT_NOT_SUP, "none"  # a client that insists hangs up by itself
+    # A missing option reads as "off"; the client-certificate bit (0x80) is not modelled.
+    return ENCRYPTION_TABLE.get((mode, (offered or 0) & 0x03), (ENCRYPT_NOT_SUP, "none"))
+
+
+def build_prelogin_reply(encryption: int) -> bytes:
     major, minor, build, sub = SERVER_VERSION
     options = [
         (PL_VERSION, struct.pack(">BBHH", major, minor, build, sub)),
-        (PL_ENCRYPTION, bytes([ENCRYPT_NOT_SUP])),
+        (PL_ENCRYPTION, bytes([encryption])),
         (PL_INSTOPT, b"\x00"),
         (PL_THREADID, b""),
         (PL_MARS, b"\x00"),
@@ -758,6 +922,7 @@ class Config:
     databases: list[str]
     jobs: list[str]
     edition: str
+    encryption: str = "off"
     slow: float = 0.0
     refuse: bool = False
     close_in_login: bool = False
@@ -867,7 +1032,7 @@ class Session:
         self.server = server
         self.config = server.config
         self.journal = server.journal
-        self.sock = sock
+        self.sock = Channel(sock)
         self.conn_id = conn_id
         self.spid = 50 + conn_id
         self.tds_version = TDS74
@@ -996,13 +1161,22 @@ class Session:
         else:
             version_str = None
         encryption = options.get(PL_ENCRYPTION, b"")
+        offered = encryption[0] if encryption else None
+        answer, follows = negotiate_encryption(self.config.encryption, offered)
         mars = options.get(PL_MARS, b"")
-        self.log("prelogin", version=version_str,
-                 encryption=encryption[0] if encryption else None,
+        self.log("prelogin", version=version_str, encryption=offered,
                  instance=options.get(PL_INSTOPT, b"").rstrip(b"\x00").decode("latin-1"),
-                 mars=mars[0] if mars else None)
+                 mars=mars[0] if mars else None, answer=ENCRYPTION_NAMES[answer])
         self.delay_answer()
-        self.sock.sendall(frame_message(PKT_REPLY, build_prelogin_reply(), DEFAULT_PACKET_SIZE, 0))
+        self.sock.sendall(frame_message(PKT_REPLY, build_prelogin_reply(answer), DEFAULT_PACKET_SIZE, 0))
+        if follows == "close":
+            return False
+        if follows in ("login", "session"):
+            try:
+                self.sock.handshake(whole_session=follows == "session")
+            except ssl.SSLError as exc:
+                self.log("tls_error", detail=str(exc.reason or exc))
+                return False
         return True
 
     def handle_login(self, payload: bytes) -> bool:
@@ -1014,6 +1188,7 @@ class Session:
         entry = {"user": login.user, "password": login.password, "database": login.database,
                  "app": login.app, "host": login.host,
                  "tds_version": version_text(requested), "packet_size": login.packet_size}
+        entry.update(tls=self.sock.login_tls, session_tls=self.sock.session_tls)
         if self.config.close_in_login:
             self.log("login", **entry, ok=False, error=None, fault="close-in-login")
             return False
@@ -1381,6 +1556,9 @@ def parse_arguments(argv: list[str]) -> argparse.Namespace:
     parser.add_argument("--edition", default="Developer Edition (64-bit)",
                         help="what SERVERPROPERTY('EDITION') returns")
     parser.add_argument("--journal", help="append one JSON object per event to this file")
+    parser.add_argument("--encryption", choices=ENCRYPTION_MODES, default="off",
+                        help="what PRELOGIN answers: off (the login inside TLS), required (the "
+                             "whole session inside TLS) or not-supported (no TLS)")
     parser.add_argument("--fault", action="append", default=[],
                         help="refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS "
                              "(repeatable)")
@@ -1401,7 +1579,7 @@ def build_config(args: argparse.Namespace) -> Config:
         if name.lower() not in (d.lower() for d in databases):
             databases.append(name)
     config = Config(accounts=accounts, databases=databases, jobs=list(args.job),
-                    edition=args.edition)
+                    edition=args.edition, encryption=args.encryption)
     for fault in args.fault:
         if fault == "refuse":
             config.refuse = True

@@ -10,6 +10,7 @@ import json
 import os
 import signal
 import socket
+import ssl
 import struct
 import subprocess
 import sys
@@ -37,11 +38,11 @@ def obfuscate(password: str) -> bytes:
     return bytes((((b << 4) & 0xF0) | (b >> 4)) ^ 0xA5 for b in utf16(password))
 
 
-def prelogin_payload() -> bytes:
-    # VERSION and ENCRYPTION (off), as a client asking for login-only encryption would send.
+def prelogin_payload(encryption: int = 0) -> bytes:
+    # VERSION and ENCRYPTION (by default off: login-only encryption, as most clients ask).
     version = struct.pack(">BBHH", 9, 0, 0, 0)
     header = struct.pack(">BHH", 0, 11, 6) + struct.pack(">BHH", 1, 17, 1) + b"\xff"
-    return header + version + b"\x00"
+    return header + version + bytes([encryption])
 
 
 def login7_payload(user: str, password: str, database: str, tds_version: int = TDS74,
@@ -63,6 +64,15 @@ def login7_payload(user: str, password: str, database: str, tds_version: int = T
     record = head + offsets + data
     assert len(head + offsets) == fixed_len
     return struct.pack("<I", len(record)) + record[4:]
+
+
+def prelogin_options(answer: bytes) -> dict[int, bytes]:
+    options, pos = {}, 0
+    while answer[pos] != 0xFF:
+        option, offset, length = struct.unpack(">BHH", answer[pos:pos + 5])
+        options[option] = answer[offset:offset + length]
+        pos += 5
+    return options
 
 
 def all_headers() -> bytes:
@@ -200,6 +210,9 @@ class Client:
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=WAIT)
         self.tds_version = TDS74
         self.spid = 0
+        self.tls: Optional[ssl.SSLObject] = None
+        self.tls_for_login_only = False
+        self.bio_in, self.bio_out, self.plain = ssl.MemoryBIO(), ssl.MemoryBIO(), b""
 
     def close(self) -> None:
         self.sock.close()
@@ -209,10 +222,34 @@ class Client:
         chunks = [payload[i:i + room] for i in range(0, len(payload), room)] or [b""]
         for number, chunk in enumerate(chunks, start=1):
             last = number == len(chunks)
-            self.sock.sendall(struct.pack(">BBHHBB", ptype, 1 if last else 0, len(chunk) + 8, 0,
-                                          number, 0) + chunk)
+            packet = struct.pack(">BBHHBB", ptype, 1 if last else 0, len(chunk) + 8, 0, number,
+                                 0) + chunk
+            if self.tls is None:
+                self.sock.sendall(packet)
+                continue
+            self.tls.write(packet)
+            self.sock.sendall(self.bio_out.read())
+            if self.tls_for_login_only:
+                self.tls = None
 
-    def receive(self) -> Optional[bytes]:
+    def start_tls(self, login_only: bool) -> None:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+        context.check_hostname, context.verify_mode = False, ssl.CERT_NONE
+        tls = context.wrap_bio(self.bio_in, self.bio_out)
+        while True:
+            try:
+                tls.do_handshake()
+                done = True
+            except ssl.SSLWantReadError:
+                done = False
+            if self.bio_out.pending:
+                self.send(0x12, self.bio_out.read())
+            if done:
+                break
+            self.bio_in.write(self.receive(0x12))
+        self.tls, self.tls_for_login_only = tls, login_only
+
+    def receive(self, expected_type: int = 0x04) -> Optional[bytes]:
         """One whole reply message, or None when the server closed the connection."""
         parts = []
         while True:
@@ -220,7 +257,7 @@ class Client:
             if header is None:
                 return None
             ptype, status, length, self.spid = struct.unpack(">BBHH", header[:6])
-            if ptype != 0x04:
+            if ptype != expected_type:
                 raise AssertionError(f"reply packet type 0x{ptype:02X}")
             body = self.read_exact(length - 8)
             if body is None:
@@ -232,7 +269,7 @@ class Client:
     def read_exact(self, count: int) -> Optional[bytes]:
         data = b""
         while len(data) < count:
-            chunk = self.sock.recv(count - len(data))
+            chunk = self.sock.recv(count - len(data)) if self.tls is None else self.decrypted(count - len(data))
             if not chunk:
                 return None
             data += chunk
@@ -245,10 +282,24 @@ class Client:
             raise AssertionError("server closed the connection instead of answering")
         return parse_reply(message, self.tds_version)
 
-    def prelogin(self) -> bytes:
-        self.send(0x12, prelogin_payload())
+    def decrypted(self, count: int) -> bytes:
+        while True:
+            try:
+                return self.tls.read(count)
+            except ssl.SSLWantReadError:
+                raw = self.sock.recv(65536)
+                if not raw:
+                    return b""
+                self.bio_in.write(raw)
+
+    def prelogin(self, encryption: int = 0) -> bytes:
+        """Sends PRELOGIN and, when the answer asks for it, shakes hands for TLS."""
+        self.send(0x12, prelogin_payload(encryption))
         answer = self.receive()
         assert answer is not None
+        answered = prelogin_options(answer)[1][0]
+        if encryption != 2 and answered != 2:
+            self.start_tls(login_only=encryption == answered == 0)
         return answer
 
     def login(self, user: str, password: str, database: str = "",
@@ -392,17 +443,13 @@ class DoubleTest(unittest.TestCase):
 # ---- the tests --------------------------------------------------------------------------
 
 class LoginTest(DoubleTest):
-    def test_prelogin_says_encryption_is_not_supported(self) -> None:
-        answer = self.client().prelogin()
-        options, pos = {}, 0
-        while answer[pos] != 0xFF:
-            option, offset, length = struct.unpack(">BHH", answer[pos:pos + 5])
-            options[option] = answer[offset:offset + length]
-            pos += 5
-        self.assertEqual(options[1], b"\x02")
+    def test_prelogin_answers_as_a_server_without_force_encryption(self) -> None:
+        options = prelogin_options(self.client().prelogin())
+        self.assertEqual(options[1], b"\x00")
         self.assertGreaterEqual(options[0][0], 15, "a SQL Server 2019 or later version")
         event = self.double.wait_for_event("prelogin")[0]
-        self.assertEqual((event["version"], event["encryption"]), ("9.0.0.0", 0))
+        self.assertEqual((event["version"], event["encryption"], event["answer"]),
+                         ("9.0.0.0", 0, "off"))
 
     def test_accepted_login_without_database_lands_in_master(self) -> None:
         reply = self.client().login("SA", "p:w}d", "")
@@ -451,6 +498,57 @@ class LoginTest(DoubleTest):
         self.assertEqual(reply.errors[0]["text"],
                          'Cannot open database "NoSuchDb" requested by the login. The login failed.')
         self.assertEqual(self.double.wait_for_event("login")[0]["error"], 4060)
+
+
+class EncryptionTest(unittest.TestCase):
+    # server mode, the client's ENCRYPTION, the answer, the login's TLS, the whole session in TLS
+    CASES = [("off", 0, 0, "TLSv1.2", False), ("off", 1, 1, "TLSv1.2", True),
+             ("off", 2, 2, None, False), ("required", 0, 3, "TLSv1.2", True),
+             ("required", 3, 1, "TLSv1.2", True), ("required", 2, 3, "closed", False),
+             ("not-supported", 0, 2, None, False), ("not-supported", 1, 2, None, False)]
+
+    def test_each_mode_answers_each_client_as_sql_server_does(self) -> None:
+        for mode, offer, answer, login_tls, session_tls in self.CASES:
+            with self.subTest(mode=mode, offer=offer):
+                double = Double("--account", "sa:x", "--encryption", mode)
+                self.addCleanup(double.close)
+                client = double.connect()
+                self.addCleanup(client.close)
+                if offer == 1 and answer == 2:  # the client hangs up; the server would go on
+                    client.sock.sendall(struct.pack(">BBHHBB", 0x12, 1, 8 + len(prelogin_payload()),
+                                                    0, 1, 0) + prelogin_payload(offer))
+                    self.assertEqual(prelogin_options(client.receive())[1][0], answer)
+                    continue
+                self.assertEqual(prelogin_options(client.prelogin(offer))[1][0], answer)
+                if login_tls == "closed":
+                    self.assertIsNone(client.receive())
+                    self.assertEqual(double.events("login"), [])
+                    continue
+                self.assertIsNotNone(client.request(0x10, login7_payload("sa", "x", "")).loginack)
+                self.assertEqual(client.batch("SELECT 1").rows, [[1]])
+                login = double.wait_for_event("login")[0]
+                self.assertEqual((login["tls"], login["session_tls"]), (login_tls, session_tls))
+
+    def test_a_broken_handshake_or_a_clear_login_after_agreeing_to_tls_ends_the_connection(self) -> None:
+        for junk, event in (((0x12, b"no TLS at all"), "tls_error"),
+                            ((0x10, login7_payload("sa", "x", "")), "protocol_error")):
+            with self.subTest(event=event):
+                double = Double("--account", "sa:x")
+                self.addCleanup(double.close)
+                client = double.connect()
+                self.addCleanup(client.close)
+                client.send(0x12, prelogin_payload())
+                client.receive()
+                if event == "protocol_error":
+                    client.start_tls(login_only=True)
+                    client.tls = None
+                client.send(*junk)
+                try:
+                    self.assertIsNone(client.receive())
+                except ConnectionResetError:
+                    pass  # closed with the clear login unread
+                double.wait_for_event(event)
+                self.assertEqual(double.events("login"), [])
 
 
 class BatchTest(DoubleTest):
