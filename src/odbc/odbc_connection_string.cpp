@@ -139,13 +139,20 @@ std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
 
 std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName)
 {
-    // Without these FreeTDS guesses the protocol version and asks for TLS, which the
-    // product never used.
+    // Every driver names the session for sp_who and the login audit with the APP keyword.
+    const OdbcValue application = {"APP", "Talvorin", "application name"};
+    // FreeTDS would guess the protocol version. "request" lets the server decide on TLS as
+    // the provider did: the login inside TLS, the whole session when the server forces it,
+    // none when it has none.
     if (isFreeTdsDriver(driverName))
-        return {{"TDS_Version", "7.4", "protocol version"}, {"Encryption", "off", "encryption"}};
+        return {{"TDS_Version", "7.4", "protocol version"}, {"Encryption", "request", "encryption"},
+                application};
+    // When the server forces TLS, Driver 18 checks its certificate, usually self-signed;
+    // the provider did not.
     if (needsEncryptOff(driverName))
-        return {{"Encrypt", "no", "encryption"}};
-    return {};
+        return {{"Encrypt", "no", "encryption"},
+                {"TrustServerCertificate", "yes", "certificate trust"}, application};
+    return {application};
 }
 
 bool fitsOdbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)

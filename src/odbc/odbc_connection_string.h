@@ -58,8 +58,9 @@ std::string odbcAttribute(const std::string& key, const std::string& value, Odbc
 std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
                                         const std::string& driverName);
 
-// The options the driver needs besides (FreeTDS: protocol version and no TLS; Driver 18:
-// no TLS). Fixed texts that need no quoting.
+// The options the driver needs besides (FreeTDS: protocol version and TLS as the server
+// asks; Driver 17/18: no TLS of its own, the server's certificate trusted), and the
+// application name for every driver. Fixed texts that need no quoting.
 std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName);
 
 // Whether every value of `settings` fits the connection string for `driverName`.

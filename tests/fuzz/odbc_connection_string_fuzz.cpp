@@ -22,11 +22,12 @@ OdbcAttributes expected(const std::string& driver, const std::string& user,
     if (setupdata::isFreeTdsDriver(driver))
         return {{"DRIVER", driver},     {"SERVER", "10.1.2.3"}, {"PORT", "1433"},
                 {"DATABASE", "master"}, {"UID", user},          {"PWD", password},
-                {"TDS_Version", "7.4"}, {"Encryption", "off"}};
+                {"TDS_Version", "7.4"}, {"Encryption", "request"}, {"APP", "Talvorin"}};
     OdbcAttributes attributes = {{"DRIVER", driver}, {"SERVER", "10.1.2.3,1433"},
                                  {"DATABASE", "master"}, {"UID", user}, {"PWD", password}};
     if (driver.rfind("ODBC Driver ", 0) == 0)
-        attributes.emplace_back("Encrypt", "no");
+        attributes.insert(attributes.end(), {{"Encrypt", "no"}, {"TrustServerCertificate", "yes"}});
+    attributes.emplace_back("APP", "Talvorin");
     return attributes;
 }
 

@@ -31,7 +31,7 @@ Attributes expectedFreeTds(const std::string& user, const std::string& password)
 {
     return {{"DRIVER", "FreeTDS"},  {"SERVER", "10.1.2.3"}, {"PORT", "1433"},
             {"DATABASE", "master"}, {"UID", user},          {"PWD", password},
-            {"TDS_Version", "7.4"}, {"Encryption", "off"}};
+            {"TDS_Version", "7.4"}, {"Encryption", "request"}, {"APP", "Talvorin"}};
 }
 
 Attributes expectedMicrosoft(const std::string& driver, const std::string& user,
@@ -39,9 +39,10 @@ Attributes expectedMicrosoft(const std::string& driver, const std::string& user,
 {
     Attributes attributes = {{"DRIVER", driver}, {"SERVER", "10.1.2.3,1433"},
                              {"DATABASE", "master"}, {"UID", user}, {"PWD", password}};
-    // Driver 18 would otherwise insist on TLS, which the product never used.
+    // Driver 18 would otherwise insist on TLS and check the server's certificate.
     if (driver.rfind("ODBC Driver ", 0) == 0)
-        attributes.emplace_back("Encrypt", "no");
+        attributes.insert(attributes.end(), {{"Encrypt", "no"}, {"TrustServerCertificate", "yes"}});
+    attributes.emplace_back("APP", "Talvorin");
     return attributes;
 }
 
@@ -76,16 +77,17 @@ TEST(OdbcConnectionString, FreeTdsGetsServerAndPortApartAndItsFixedOptions)
 {
     EXPECT_EQ(odbcConnectionString(settingsWith("sa", "pw"), "FreeTDS"),
               "DRIVER={FreeTDS};SERVER={10.1.2.3};PORT={1433};DATABASE={master};UID={sa};PWD={pw};"
-              "TDS_Version=7.4;Encryption=off;");
+              "TDS_Version=7.4;Encryption=request;APP=Talvorin;");
 }
 
 TEST(OdbcConnectionString, MicrosoftDriversGetAddressAndPortTogether)
 {
     EXPECT_EQ(odbcConnectionString(settingsWith("sa", "pw"), "SQL Server"),
-              "DRIVER={SQL Server};SERVER={10.1.2.3,1433};DATABASE={master};UID={sa};PWD={pw};");
+              "DRIVER={SQL Server};SERVER={10.1.2.3,1433};DATABASE={master};UID={sa};PWD={pw};"
+              "APP=Talvorin;");
     EXPECT_EQ(odbcConnectionString(settingsWith("sa", "pw"), "ODBC Driver 18 for SQL Server"),
               "DRIVER={ODBC Driver 18 for SQL Server};SERVER={10.1.2.3,1433};DATABASE={master};"
-              "UID={sa};PWD={pw};Encrypt=no;");
+              "UID={sa};PWD={pw};Encrypt=no;TrustServerCertificate=yes;APP=Talvorin;");
 }
 
 TEST(OdbcConnectionString, EmptyCatalogAndEmptyPortAreLeftOut)

@@ -20,6 +20,7 @@ using testing::failureOf;
 using testing::OdbcSqlServer;
 using testing::PrivateDataSourceWatch;
 using talvorin::testing::JsonValue;
+using talvorin::testing::loginChannel;
 using talvorin::testing::programText;
 using talvorin::testing::SqlDouble;
 using talvorin::testing::SqlDoubleOptions;
@@ -42,10 +43,27 @@ TEST_F(OdbcSqlServer, OpensTheRunsAndTheDialogsConnections)
         EXPECT_EQ(logins[i]["database"].string(), databases[i]);
         EXPECT_TRUE(logins[i]["ok"].boolean());
         EXPECT_EQ(logins[i]["tds_version"].string(), "7.4");
+        EXPECT_EQ(loginChannel(logins[i]), "TLSv1.2 for the login, app Talvorin");
     }
-    // Encryption=off: the driver does not even ask for TLS (2 is "not supported").
-    for (const auto& prelogin : server.events("prelogin"))
-        EXPECT_EQ(prelogin["encryption"].number(), 2);
+}
+
+// The server decides: login-only TLS, the whole session (Force Encryption), or none.
+TEST_F(OdbcSqlServer, EveryServerEncryptionModeCarriesTheWholeSession)
+{
+    const std::pair<const char*, const char*> modes[] = {
+        {"off", "TLSv1.2 for the login, app Talvorin"},
+        {"required", "TLSv1.2 for the session, app Talvorin"},
+        {"not-supported", "no TLS, app Talvorin"}};
+    for (const auto& [mode, channel] : modes) {
+        SCOPED_TRACE(mode);
+        SqlDouble server(SqlDoubleOptions().account("sa", "pw").job("ORVO_Schedule_Archive").encryption(mode));
+        auto msdb = client->connect(msdbConnection(server.dataSource(), "sa", "pw"));
+        EXPECT_NO_THROW(msdb->deleteAgentJob("ORVO_Schedule_Archive"));
+        EXPECT_NO_THROW(msdb->queryEdition());
+        ASSERT_EQ(server.events("login").size(), 1u);
+        EXPECT_EQ(loginChannel(server.events("login")[0]), channel);
+        EXPECT_TRUE(server.events("rpc").at(0)["ok"].boolean());
+    }
 }
 
 TEST_F(OdbcSqlServer, ClosingTheConnectionDisconnects)

@@ -66,6 +66,11 @@ struct SqlDoubleOptions {
         editionText = std::move(text);
         return *this;
     }
+    SqlDoubleOptions& encryption(std::string mode)
+    {
+        encryptionMode = std::move(mode);
+        return *this;
+    }
     SqlDoubleOptions& fault(std::string name)
     {
         faults.push_back(std::move(name));
@@ -82,11 +87,18 @@ struct SqlDoubleOptions {
     std::vector<std::string> jobs;           // agent jobs sp_delete_job finds
     std::optional<std::string> editionText;  // SERVERPROPERTY('EDITION'); else the double's own
     std::vector<std::string> faults;         // "refuse", "close-in-login", "slow=SECONDS"
+    // What PRELOGIN answers, as SQL Server does: "off" (the login inside TLS), "required"
+    // (Force Encryption: the whole session inside TLS) or "not-supported" (no TLS).
+    std::string encryptionMode = "off";
     double lifetimeSeconds = 300;            // it stops by itself after this, whatever happens
 };
 
 // The double's command-line options for these settings (all but its port and files).
 std::vector<std::string> doubleOptions(const SqlDoubleOptions& options);
+
+// How a journaled login came: "TLSv1.2 for the login, app Talvorin", "TLSv1.2 for the
+// session, app ..." or "no TLS, app ...".
+std::string loginChannel(const JsonValue& login);
 
 class SqlDouble {
 public:

@@ -35,7 +35,16 @@ std::vector<std::string> doubleOptions(const SqlDoubleOptions& options)
     for (const auto& name : options.jobs) args.insert(args.end(), {"--job", name});
     if (options.editionText) args.insert(args.end(), {"--edition", *options.editionText});
     for (const auto& fault : options.faults) args.insert(args.end(), {"--fault", fault});
+    args.insert(args.end(), {"--encryption", options.encryptionMode});
     return args;
+}
+
+std::string loginChannel(const JsonValue& login)
+{
+    const std::string tls = login["tls"].isNull() ? "no TLS"
+                            : login["tls"].string() +
+                                  (login["session_tls"].boolean() ? " for the session" : " for the login");
+    return tls + ", app " + login["app"].string();
 }
 
 std::vector<JsonValue> SqlDouble::journal() const

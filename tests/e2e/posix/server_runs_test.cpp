@@ -120,6 +120,7 @@ TEST_F(ServerRun, FirstInstallationWithAllJobsPresent)
         EXPECT_EQ(l["user"].string(), "sa");
         EXPECT_EQ(l["password"].string(), "Secret1");
         EXPECT_TRUE(l["ok"].boolean());
+        EXPECT_EQ(loginChannel(l), "TLSv1.2 for the login, app Talvorin");
     }
     EXPECT_THAT(deletions(server), ElementsAre(deletion(kJobs[0]), deletion(kJobs[1]), deletion(kJobs[2])));
     for (const auto& rpc : server.events("rpc")) {
@@ -161,9 +162,9 @@ TEST_F(ServerRun, FirstInstallationWithSomeJobsMissing)
     EXPECT_THAT(deletions(server), ElementsAre(deletion(kJobs[0]), deletion(kJobs[1]), deletion(kJobs[2])));
 }
 
-TEST_F(ServerRun, UpgradeFromOneSix)
+TEST_F(ServerRun, UpgradeFromOneSixAgainstAServerThatForcesEncryption)
 {
-    SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
+    SqlDouble server(SqlDoubleOptions().account("sa", "pw").encryption("required"));
     kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
     registry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVANTA\\ORVO3]\r\n\"Version\"=\"1.6\"\r\n"
              "\"ServerPath\"=\"C:\\\\Orvo3\"\r\n");
@@ -176,6 +177,8 @@ TEST_F(ServerRun, UpgradeFromOneSix)
     EXPECT_EQ(lines[lines.size() - 2], "Loading code table VELMORA..PORT in Port.dat completed successfully")
         << "an upgrade loads the upgrade-or-repair list";
     EXPECT_EQ(server.events("rpc").size(), 3u);
+    for (const auto& l : server.events("login"))
+        EXPECT_EQ(loginChannel(l), "TLSv1.2 for the session, app Talvorin");
 }
 
 TEST_F(ServerRun, UpgradeRepair)

@@ -168,6 +168,8 @@ TEST_F(WindowsRun, FirstInstallationAgainstTheServer)
     EXPECT_EQ(logins[0]["database"].string(), "master");
     EXPECT_EQ(logins[1]["database"].string(), "msdb");
     EXPECT_EQ(logins[0]["password"].string(), "Secret;1=x");
+    for (const auto& l : logins)
+        EXPECT_EQ(loginChannel(l), "TLSv1.2 for the login, app Talvorin");
     EXPECT_EQ(server.events("rpc").size(), 3u);
 
     const std::string source = "127.0.0.1," + std::to_string(server.port());
@@ -183,9 +185,9 @@ TEST_F(WindowsRun, FirstInstallationAgainstTheServer)
                                                               << readKitToolJournal(toolJournal)[2].workingDirectory;
 }
 
-TEST_F(WindowsRun, UpgradeRepairReadsTheReleaseFromTheRegistry)
+TEST_F(WindowsRun, UpgradeRepairReadsTheReleaseFromTheRegistryFromAServerThatForcesEncryption)
 {
-    SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
+    SqlDouble server(SqlDoubleOptions().account("sa", "pw").encryption("required"));
     kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
     installedRelease("3.0.1");
     run("301", "2");
@@ -194,6 +196,8 @@ TEST_F(WindowsRun, UpgradeRepairReadsTheReleaseFromTheRegistry)
                                         "Loading code table VELMORA..PORT in Port.dat completed successfully",
                                         "Process completed successfully, application will be closed"));
     EXPECT_TRUE(server.events("rpc").empty()) << "a repair leaves the agent jobs alone";
+    for (const auto& l : server.events("login"))
+        EXPECT_EQ(loginChannel(l), "TLSv1.2 for the session, app Talvorin");
 }
 
 // The shipped program is 32-bit: on 64-bit Windows it opens HKEY_LOCAL_MACHINE with KEY_READ
