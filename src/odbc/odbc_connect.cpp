@@ -98,6 +98,7 @@ void connectWithPrivateDataSource(SQLHANDLE dbc, const ConnectionSettings& setti
     }
 
     std::vector<OdbcValue> values = odbcServerValues(settings, driverName);
+    // FreeTDS 1.3 takes APP from a connection string only: this way the session is nameless.
     for (auto& option : odbcDriverOptions(driverName))
         values.push_back(std::move(option));
     // It exists only for the connect: the driver reads it there and never again.

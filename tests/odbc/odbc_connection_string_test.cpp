@@ -103,7 +103,7 @@ TEST(OdbcConnectionString, EmptyCatalogAndEmptyPortAreLeftOut)
 
     const Attributes microsoft = readDoubledBrace(odbcConnectionString(settings, "SQL Server"));
     EXPECT_EQ(microsoft[1], (std::pair<std::string, std::string>("SERVER", "10.1.2.3")));
-    EXPECT_EQ(microsoft.size(), 4u);
+    EXPECT_EQ(microsoft.size(), 5u);  // DRIVER, SERVER, UID, PWD, APP
 }
 
 TEST(OdbcConnectionString, MicrosoftQuotingCarriesEveryLoginAndPasswordUnchanged)
