@@ -4,7 +4,7 @@
 A Windows program cannot start and wait for a Linux program, so the test script runs this
 broker on loopback and names it in TALVORIN_DOUBLE_BROKER (host:port). A test connects and
 sends one line, a JSON array of tds_double.py options (without --port, --port-file and
---journal); it gets one line back, {"port": N, "journal": "Z:\\..."} or {"error": "..."}.
+--journal; --encryption and the rest pass through as given); it gets one line back, {"port": N, "journal": "Z:\\..."} or {"error": "..."}.
 The double lives as long as that connection: when the test closes it (or dies), the double
 is stopped and its files are removed.
 """
