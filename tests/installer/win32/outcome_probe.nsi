@@ -1,5 +1,5 @@
-; Applies TalvorinOutcome to the log named by OUTCOME_LOG, from its start, and writes the
-; result to the file named by OUTCOME_RESULT (empty: the run succeeded).
+; Applies TalvorinOutcome to every *.log in the folder named by OUTCOME_DIR, from its start,
+; and writes each result beside it as <name>.result (empty: the run succeeded).
 Unicode true
 OutFile "${OUTFILE}"
 SilentInstall silent
@@ -7,13 +7,19 @@ RequestExecutionLevel user
 !include "TalvorinOutcome.nsh"
 
 Section
-  ReadEnvStr $0 OUTCOME_LOG
-  ReadEnvStr $1 OUTCOME_RESULT
-  Push $0
-  Push 0
-  Call TalvorinOutcome
-  Pop $0
-  FileOpen $2 $1 w
-  FileWrite $2 $0
-  FileClose $2
+  ReadEnvStr $R0 OUTCOME_DIR
+  FindFirst $R1 $R2 "$R0\*.log"
+  loop:
+    StrCmp $R2 "" done
+    Push "$R0\$R2"
+    Push 0
+    Call TalvorinOutcome
+    Pop $0
+    FileOpen $2 "$R0\$R2.result" w
+    FileWrite $2 $0
+    FileClose $2
+    FindNext $R1 $R2
+    Goto loop
+  done:
+  FindClose $R1
 SectionEnd
