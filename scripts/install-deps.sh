@@ -13,6 +13,7 @@ packages=(g++ cmake make pkg-config python3 libgtest-dev libgmock-dev libbenchma
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb
           wine32:i386 libodbc2:i386 tdsodbc:i386       # the shipped 32-bit program under Wine
           fonts-wine imagemagick zip unzip              # its windows' fonts, screenshots, release
+          wixl msitools nsis            # the example installers: wixl, msiinfo, makensis
           clang-14 libclang-rt-14-dev  # the fuzz targets: clang's libFuzzer
           ccache)                      # rebuilds of unchanged files, in any clone
 

@@ -1,0 +1,1 @@
+-- Brings the tables of release 3.0 up to this release.
