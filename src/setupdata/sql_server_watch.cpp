@@ -62,12 +62,16 @@ T runWatched(const std::shared_ptr<Shared>& shared, CallWaiter& waiter, int time
     if (shared->abandoned.load()) throw SqlError(kStillBusy);
     auto outcome = std::make_shared<Outcome<T>>();
     try {
-        platform::runDetached([shared, outcome, work = std::move(work)] {
+        platform::runDetached([shared = shared, outcome, work = std::move(work)]() mutable {
             try {
                 outcome->value.emplace(work(*shared));
             } catch (...) {
                 outcome->error = std::current_exception();
             }
+            // Let go of the connection and the client before saying so: whatever the main
+            // thread releases next is then closed there, not on this thread a moment later.
+            work = nullptr;
+            shared.reset();
             outcome->done.set();
         });
     } catch (const std::system_error& e) {
