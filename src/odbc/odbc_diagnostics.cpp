@@ -10,6 +10,9 @@ namespace talvorin::setupdata {
 namespace {
 
 constexpr std::size_t maxMessages = 6;
+// Enough for any message (errors come first in the drivers' order); a server may send
+// tens of thousands, and FreeTDS takes longer for each record the more there are.
+constexpr SQLSMALLINT maxRecords = 32;
 
 bool isWarning(const OdbcDiagnostic& record)
 {
@@ -23,7 +26,7 @@ std::vector<OdbcDiagnostic> odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE ha
     std::vector<OdbcDiagnostic> records;
     if (handle == SQL_NULL_HANDLE)
         return records;
-    for (SQLSMALLINT number = 1;; ++number) {
+    for (SQLSMALLINT number = 1; number <= maxRecords; ++number) {
         SQLWCHAR state[6] = {};
         SQLINTEGER nativeError = 0;
         OdbcText message(512);

@@ -14,7 +14,7 @@ struct OdbcDiagnostic {
     std::string message;
 };
 
-// The records of `handle` in the driver's order.
+// The first records of `handle` (at most 32) in the driver's order.
 std::vector<OdbcDiagnostic> odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
 // The text a failure carries: the messages of the records, errors before warnings (class

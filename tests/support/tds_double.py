@@ -12,8 +12,10 @@ Options: --port N (0: a free one), --port-file F (the port, written by rename on
 --account USER:PASSWORD (split at the first ':'), --database NAME (besides master, msdb, tempdb,
 model), --job NAME, --edition TEXT, --journal F, --lifetime SECONDS (default 600),
 --encryption off | required | not-supported (default off, see TLS below), and
---fault refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS.  Every option but --port, --port-file, --journal,
---edition, --encryption and --lifetime may be repeated.  Logins are matched without regard to case, passwords
+--fault refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS |
+login-errors=COUNT:CHARS | call-errors=COUNT:CHARS | stall=STAGE | dead=STAGE.  Every option but
+--port, --port-file, --journal, --edition, --encryption and --lifetime may be repeated.  Logins are
+matched without regard to case, passwords
 exactly; database and job names without regard to case.
 
 Journal: one JSON object a line, flushed as it is written, appended to the file.  Every object has
@@ -37,7 +39,8 @@ Journal: one JSON object a line, flushed as it is written, appended to the file.
     protocol_error  detail (a request the double could not decode)
     fault           name: silent (the connection is accepted and never answered), garbage
                     (the first message gets bytes that are no TDS, then the socket closes),
-                    drop-in-rpc (an RPC closes the socket before any answer)
+                    drop-in-rpc (an RPC closes the socket before any answer),
+                    stall (with "stage"; see Answers)
     disconnect
 
 TLS, as SQL Server 2005 and later negotiate it in PRELOGIN (the client's ENCRYPTION, then the
@@ -66,6 +69,13 @@ Answers:
     Every other procedure returns status 0 and does nothing.
   - Attention: DONE with the attention flag.  Under slow=SECONDS every answer waits; an
     attention that arrives meanwhile is answered instead, and the request has no effect.
+  - login-errors=COUNT:CHARS refuses every login with COUNT errors 18456 whose texts are CHARS
+    characters long; call-errors=COUNT:CHARS answers every RPC so (error 50000, then DONE with
+    the error flag): a long message, a flood of them.
+  - stall=STAGE leaves the request of STAGE (login: LOGIN7; rpc: any RPC; select: a batch that
+    starts with SELECT) unanswered until the client cancels it, then answers the attention, as
+    a busy server does; dead=STAGE never answers anything on that connection again, not even
+    the attention, as a server that is gone.  --fault silent is the same for the connect itself.
 
 Limits:
   - No TDS 8 (TLS before PRELOGIN), no client certificates.  No SSPI, federated
@@ -929,6 +939,10 @@ class Config:
     silent: bool = False
     garbage: bool = False
     drop_in_rpc: bool = False
+    login_errors: Optional[tuple[int, int]] = None  # count, characters
+    call_errors: Optional[tuple[int, int]] = None
+    stall: set[str] = field(default_factory=set)  # stages answered only by a cancel
+    dead: set[str] = field(default_factory=set)   # stages never answered
 
     def find_database(self, name: str) -> Optional[str]:
         for known in self.databases:
@@ -1150,6 +1164,35 @@ class Session:
         self.answer_cancel()
         return True
 
+    def stalled(self, stage: str) -> bool:
+        """Apply stall or dead to a request of `stage`; True when it is not to be answered."""
+        dead = stage in self.config.dead
+        if not dead and stage not in self.config.stall:
+            return False
+        self.log("fault", name="stall", stage=stage, dead=dead)
+        while not self.server.stopping.is_set():
+            readable, _, _ = select.select([self.sock], [], [], 0.2)
+            if not readable:
+                continue
+            message = read_message(self.sock)
+            if message is None:
+                break
+            if message[0] == PKT_ATTENTION:
+                self.log("attention")
+                if not dead:
+                    self.answer_attention()
+                    return True
+        raise OSError("the client gave up")
+
+    def padded(self, text: str, chars: int) -> str:
+        return (text + " " + "x" * chars)[:chars] if chars > len(text) else text[:chars]
+
+    def add_errors(self, tokens: Tokens, errors: tuple[int, int], number: int, text: str) -> None:
+        count, chars = errors
+        for index in range(count):
+            tokens.error(number, 1, 16 if number != 18456 else 14,
+                         self.padded(f"{text} ({index + 1} of {count})", chars))
+
     # -- login --
 
     def handle_prelogin(self, payload: bytes) -> bool:
@@ -1194,8 +1237,14 @@ class Session:
             return False
 
         tokens = self.tokens()
-        error = self.check_login(login, tokens)
+        if self.config.login_errors:
+            self.add_errors(tokens, self.config.login_errors, 18456, f"Login failed for user '{login.user}'.")
+            error: Optional[int] = 18456
+        else:
+            error = self.check_login(login, tokens)
         self.log("login", **entry, ok=error is None, error=error)
+        if self.stalled("login"):
+            return False
         self.delay_answer()
         if error is not None:
             tokens.done(DONE_ERROR)
@@ -1240,6 +1289,8 @@ class Session:
     def handle_batch(self, payload: bytes) -> None:
         text = parse_sql_batch(payload, self.tds_version)
         self.log("batch", text=text, database=self.database)
+        if re.match(r"\s*SELECT\b", text, re.IGNORECASE) and self.stalled("select"):
+            return
         if self.cancelled():
             return
         tokens = self.tokens()
@@ -1332,13 +1383,22 @@ class Session:
             tokens.done(DONE_ERROR, CURCMD_EXECUTE, 0, TOKEN_DONEPROC)
             self.send(tokens.payload())
             return
-        if self.delay_answer():
+        stalled = self.stalled("rpc")
+        if stalled or self.delay_answer():
             # The client gave up before the answer: the calls do nothing.
             for call in calls:
                 self.log_rpc(call, ok=False, error=None, cancelled=True)
-            self.answer_cancel()
+            if not stalled:
+                self.answer_cancel()
             return
         tokens = self.tokens()
+        if self.config.call_errors:
+            self.add_errors(tokens, self.config.call_errors, 50000, "The call failed.")
+            tokens.done(DONE_ERROR, CURCMD_EXECUTE, 0, TOKEN_DONEPROC)
+            for call in calls:
+                self.log_rpc(call, ok=False, error=50000)
+            self.send(tokens.payload())
+            return
         for index, call in enumerate(calls):
             more = DONE_MORE if index + 1 < len(calls) else DONE_FINAL
             error = self.answer_call(call, tokens, more)
@@ -1560,8 +1620,9 @@ def parse_arguments(argv: list[str]) -> argparse.Namespace:
                         help="what PRELOGIN answers: off (the login inside TLS), required (the "
                              "whole session inside TLS) or not-supported (no TLS)")
     parser.add_argument("--fault", action="append", default=[],
-                        help="refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS "
-                             "(repeatable)")
+                        help="refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS | "
+                             "login-errors=COUNT:CHARS | call-errors=COUNT:CHARS | stall=STAGE | "
+                             "dead=STAGE (repeatable)")
     parser.add_argument("--lifetime", type=float, default=600.0,
                         help="stop by itself after this many seconds")
     return parser.parse_args(argv)
@@ -1587,6 +1648,17 @@ def build_config(args: argparse.Namespace) -> Config:
             config.close_in_login = True
         elif fault in ("silent", "garbage", "drop-in-rpc"):
             setattr(config, fault.replace("-", "_"), True)
+        elif fault.startswith(("login-errors=", "call-errors=")):
+            name, _, value = fault.partition("=")
+            count, colon, chars = value.partition(":")
+            if not (colon and count.isdigit() and chars.isdigit() and int(count) > 0 and 0 < int(chars) <= 65535):
+                raise ValueError(f"--fault {fault!r}: not COUNT:CHARS (CHARS 1 to 65535)")
+            setattr(config, name.replace("-", "_"), (int(count), int(chars)))
+        elif fault.startswith(("stall=", "dead=")):
+            name, _, stage = fault.partition("=")
+            if stage not in ("login", "rpc", "select"):
+                raise ValueError(f"--fault {fault!r}: STAGE is not login, rpc or select")
+            getattr(config, name).add(stage)
         elif fault.startswith("slow="):
             try:
                 config.slow = float(fault[len("slow="):])
@@ -1596,7 +1668,8 @@ def build_config(args: argparse.Namespace) -> Config:
                 raise ValueError(f"--fault {fault!r}: SECONDS is negative")
         else:
             raise ValueError(f"--fault {fault!r} is not refuse, close-in-login, silent, garbage, "
-                             "drop-in-rpc or slow=SECONDS")
+                             "drop-in-rpc, slow=SECONDS, login-errors=COUNT:CHARS, "
+                             "call-errors=COUNT:CHARS, stall=STAGE or dead=STAGE")
     return config
 
 

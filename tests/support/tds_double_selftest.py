@@ -754,6 +754,56 @@ class DropInRpcFaultTest(DoubleTest):
         self.assertEqual(self.double.events("rpc"), [])
 
 
+class MessageFaultTest(unittest.TestCase):
+    def test_refusals_and_call_errors_carry_as_many_and_as_long_messages_as_asked(self) -> None:
+        for fault, count, chars in (("login-errors=3:600", 3, 600), ("login-errors=1:32000", 1, 32000),
+                                    ("call-errors=2:100", 2, 100)):
+            with self.subTest(fault=fault):
+                double = Double("--account", "sa:x", "--fault", fault)
+                self.addCleanup(double.close)
+                client = double.connect()
+                self.addCleanup(client.close)
+                reply = client.login("sa", "x", "msdb")
+                if fault.startswith("call-"):
+                    self.assertIsNotNone(reply.loginack)
+                    reply = client.rpc(rpc_by_name("sp_delete_job", delete_job_params("A")))
+                    self.assertTrue(reply.dones[-1]["status"] & 0x02)
+                else:
+                    self.assertIsNone(reply.loginack)
+                self.assertEqual([len(e["text"]) for e in reply.errors], [chars] * count)
+                self.assertEqual(len({e["text"] for e in reply.errors}), count)
+
+
+class StallFaultTest(unittest.TestCase):
+    def test_a_stalled_request_is_answered_only_by_a_cancel_and_a_dead_one_never(self) -> None:
+        for kind in ("stall", "dead"):
+            for stage in ("login", "select", "rpc"):
+                with self.subTest(kind=kind, stage=stage):
+                    double = Double("--account", "sa:x", "--fault", f"{kind}={stage}")
+                    self.addCleanup(double.close)
+                    client = double.connect()
+                    self.addCleanup(client.close)
+                    if stage == "login":
+                        client.prelogin()
+                        client.send(0x10, login7_payload("sa", "x", "msdb"))
+                    else:
+                        client.login("sa", "x", "msdb")
+                        self.assertEqual(client.batch("SET TEXTSIZE 10").errors, [])
+                        client.send(*((0x01, all_headers() + utf16("SELECT 1")) if stage == "select" else
+                                      (0x03, all_headers() + rpc_by_name("sp_delete_job", delete_job_params("A")))))
+                    client.sock.settimeout(0.5)
+                    with self.assertRaises(socket.timeout):
+                        client.receive()
+                    client.send(0x06, b"")
+                    if kind == "stall":
+                        self.assertEqual([d["status"] for d in parse_reply(client.receive()).dones], [0x20])
+                    else:
+                        with self.assertRaises(socket.timeout):
+                            client.receive()
+                    fault = double.wait_for_event("fault")[0]
+                    self.assertEqual((fault["stage"], fault["dead"]), (stage, kind == "dead"))
+
+
 class ProcessTest(unittest.TestCase):
     def test_sigterm_stops_it_and_closes_open_connections(self) -> None:
         double = Double("--account", "sa:x")
@@ -772,7 +822,8 @@ class ProcessTest(unittest.TestCase):
         self.assertEqual(double.process.wait(timeout=WAIT), 0)
 
     def test_bad_arguments_are_reported(self) -> None:
-        for args in (("--account", "nocolon"), ("--fault", "slow=soon"), ("--fault", "explode")):
+        for args in (("--account", "nocolon"), ("--fault", "slow=soon"), ("--fault", "explode"),
+                     ("--fault", "login-errors=2"), ("--fault", "stall=later")):
             with self.subTest(args=args):
                 result = subprocess.run([sys.executable, DOUBLE, *args], capture_output=True,
                                         text=True, timeout=WAIT)

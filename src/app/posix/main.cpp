@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/backend_call_waiter.h"
 #include "app/create_db_info.h"
 #include "platform/program_path.h"
 #include "odbc/odbc_sql_server.h"
@@ -18,7 +19,8 @@ int main(int argc, char** argv)
     using namespace talvorin;
     try {
         ui::TerminalBackend backend;
-        const auto sql = setupdata::makeOdbcSqlServerClient();
+        app::BackendCallWaiter sqlWaiter(backend);
+        const auto sql = setupdata::watchSqlServerClient(setupdata::makeOdbcSqlServerClient(), sqlWaiter);
         app::Services services{platform::systemInfo(),     platform::systemClock(),
                                platform::systemSettingsFiles(), platform::systemRegistry(),
                                platform::systemProcessLauncher(), *sql};

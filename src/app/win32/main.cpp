@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/backend_call_waiter.h"
 #include "app/create_db_info.h"
 #include "platform/program_arguments.h"
 #include "platform/program_path.h"
@@ -50,7 +51,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         std::vector<std::string> arguments = platform::splitProgramCommandLine(::GetCommandLineA());
         if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's own name
         ui::Win32Backend backend;
-        const auto sql = setupdata::makeOdbcSqlServerClient();
+        app::BackendCallWaiter sqlWaiter(backend);
+        const auto sql = setupdata::watchSqlServerClient(setupdata::makeOdbcSqlServerClient(), sqlWaiter);
         app::Services services{platform::systemInfo(),     platform::systemClock(),
                                platform::systemSettingsFiles(), platform::systemRegistry(),
                                platform::systemProcessLauncher(), *sql};

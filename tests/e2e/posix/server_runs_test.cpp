@@ -221,6 +221,54 @@ TEST_F(ServerRun, LoginRefused)
     EXPECT_FALSE(logins[0]["ok"].boolean());
 }
 
+// A server that would hold the run for good (the driver stack loops on a long refusal,
+// a dead server is waited for twice): the run still ends, each call given up after its
+// time-out (capped at 2 s here) and a margin.
+TEST_F(ServerRun, WhatTheServerSendsNeverHoldsTheRun)
+{
+    const std::string connectionError = "SQL Server connection error. Application will be closed";
+    const std::string jobFailed = "Delete previous archive schedule: Fail, error: ";
+    const struct {
+        const char* fault;
+        std::string line;      // the run's second line: the connection's or the first job's
+        const char* errorText; // in that line, or on standard error after a failed connection
+        bool terminate = false;
+    } cases[] = {
+        {"login-errors=1:600", connectionError, "did not answer within 4 seconds"},
+        {"login-errors=6:32000", connectionError, "did not answer within 4 seconds"},
+        {"login-errors=1:600", connectionError, "asked to quit", true},
+        {"call-errors=1000:600", jobFailed, "[FreeTDS][SQL Server]The call failed. (1 of 1000)"},
+        {"call-errors=40000:40", jobFailed, "did not answer within 4 seconds"},
+        {"stall=rpc", jobFailed, "Timeout expired"},
+        {"dead=rpc", jobFailed, "did not answer within 4 seconds"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault(c.fault));
+        kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
+        std::filesystem::remove(kitDir + "system.log");
+        const auto started = std::chrono::steady_clock::now();
+        const auto result = runTalvorin({"301", serverBase, "1", supportDir, "Setup.ini"},
+                                        {{"WINDIR", winDir}, {"TALVORIN_REGISTRY", registryFile},
+                                         {"KIT_TOOL_JOURNAL", toolJournal}, {"TALVORIN_ODBC_DRIVER", "FreeTDS"},
+                                         {"TALVORIN_SQL_TIMEOUT_CAP", "2"}},
+                                        60, [&] { return c.terminate && !server.events("login").empty(); });
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+        const auto lines = runLines();
+        ASSERT_GE(lines.size(), 1u);
+        const std::string& line = c.line == connectionError ? lines[0] : lines.at(1);
+        EXPECT_THAT(line, ::testing::StartsWith(c.line));
+        if (c.line == connectionError) {
+            EXPECT_EQ(lines.size(), 1u);
+            EXPECT_THAT(result.standardError, ::testing::HasSubstr(c.errorText));
+        } else {
+            EXPECT_THAT(line, ::testing::HasSubstr(c.errorText));
+            EXPECT_EQ(lines.back(), "Process completed successfully, application will be closed");
+        }
+    }
+}
+
 TEST_F(ServerRun, PasswordWithConnectionStringCharactersReachesTheServerUnchanged)
 {
     for (const std::string password : {"a;b=c{d}e", "{braced}", "x;UID=other;", "}"}) {

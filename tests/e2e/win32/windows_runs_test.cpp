@@ -229,6 +229,42 @@ TEST_F(WindowsRun, RefusedConnectionIsLoggedAndShown)
     EXPECT_TRUE(readKitToolJournal(toolJournal).empty());
 }
 
+// The driver stack under Wine is the host's unixODBC and FreeTDS, which loop for good on a
+// long refusal: the run still ends, each call given up after its time-out (capped at 2 s
+// here) and a margin.
+TEST_F(WindowsRun, WhatTheServerSendsNeverHoldsTheRun)
+{
+    const std::string connectionError = "SQL Server connection error. Application will be closed";
+    const std::string jobFailed = "Delete previous archive schedule: Fail, error: ";
+    const struct {
+        const char* fault;
+        std::string line;
+        const char* errorText;  // in that line, or on standard error after a failed connection
+    } cases[] = {
+        {"login-errors=1:600", connectionError, "did not answer within 4 seconds"},
+        {"call-errors=1000:600", jobFailed, "[FreeTDS][SQL Server]The call failed. (1 of 1000)"},
+        {"call-errors=40000:40", jobFailed, "did not answer within 4 seconds"},
+        {"dead=rpc", jobFailed, "did not answer within 4 seconds"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault(c.fault));
+        kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
+        std::filesystem::remove(kitDir + "system.log");
+        const auto result = runTalvorin({"301", serverBase, "1", supportDir, "Setup.ini"},
+                                        {{"KIT_TOOL_JOURNAL", toolJournal}, {"TALVORIN_ODBC_DRIVER", "FreeTDS"},
+                                         {"TALVORIN_SQL_TIMEOUT_CAP", "2"}});
+        EXPECT_EQ(result.exitCode, 0);
+        const auto lines = runLines();
+        const bool connectFailed = c.line == connectionError;
+        ASSERT_GE(lines.size(), connectFailed ? 1u : 2u);
+        EXPECT_THAT(connectFailed ? lines[0] : lines[1], StartsWith(c.line));
+        EXPECT_THAT(connectFailed ? result.standardError : lines[1], HasSubstr(c.errorText));
+        EXPECT_EQ(lines.back(), connectFailed ? c.line : "Process completed successfully, application will be closed");
+        EXPECT_EQ(log().back(), kRule) << "the run still ends with its banner";
+    }
+}
+
 TEST_F(WindowsRun, AQuitMessageDuringAToolStopsTheRunWithItsBanner)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
