@@ -11,7 +11,7 @@ to a JSON-lines journal that the tests read afterwards.
 Options: --port N (0: a free one), --port-file F (the port, written by rename once listening),
 --account USER:PASSWORD (split at the first ':'), --database NAME (besides master, msdb, tempdb,
 model), --job NAME, --edition TEXT, --journal F, --lifetime SECONDS (default 600), and
---fault refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS.  Every option but --port, --port-file, --journal,
+--fault refuse | close-in-login | silent | garbage | drop-in-rpc | job-error=TEXT | slow=SECONDS.  Every option but --port, --port-file, --journal,
 --edition and --lifetime may be repeated.  Logins are matched without regard to case, passwords
 exactly; database and job names without regard to case.
 
@@ -44,7 +44,8 @@ Answers:
     FROM gives one row (SERVERPROPERTY as sql_variant); USE <database> switches or fails with 911;
     any other batch (SET ... included) gets a plain DONE.
   - RPC: sp_delete_job (in msdb, or qualified with msdb) deletes from the --job list, shared by
-    all connections, or fails with 14262; elsewhere it is not found (2812).  sp_executesql,
+    all connections, or fails with 14262 (under job-error=TEXT every call fails with 50000 and
+    TEXT, which may hold any character); elsewhere it is not found (2812).  sp_executesql,
     sp_prepare, sp_prepexec, sp_execute and sp_unprepare run their statement as a batch would.
     Every other procedure returns status 0 and does nothing.
   - Attention: DONE with the attention flag.  Under slow=SECONDS every answer waits; an
@@ -764,6 +765,7 @@ class Config:
     silent: bool = False
     garbage: bool = False
     drop_in_rpc: bool = False
+    job_error: Optional[str] = None  # every sp_delete_job fails with this message
 
     def find_database(self, name: str) -> Optional[str]:
         for known in self.databases:
@@ -1236,7 +1238,9 @@ class Session:
         job_name = self.param(call, "@job_name", 1)
         has_id = job_id is not None and not job_id.is_null
         has_name = job_name is not None and not job_name.is_null
-        if has_id == has_name:
+        if self.config.job_error is not None:
+            error, text = 50000, self.config.job_error
+        elif has_id == has_name:
             error, text = 14294, "Supply either @job_id or @job_name to identify the job."
         elif has_name and self.server.jobs.remove(str(job_name.value)):
             tokens.return_status(0)
@@ -1382,7 +1386,8 @@ def parse_arguments(argv: list[str]) -> argparse.Namespace:
                         help="what SERVERPROPERTY('EDITION') returns")
     parser.add_argument("--journal", help="append one JSON object per event to this file")
     parser.add_argument("--fault", action="append", default=[],
-                        help="refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS "
+                        help="refuse | close-in-login | silent | garbage | drop-in-rpc | job-error=TEXT | "
+                             "slow=SECONDS "
                              "(repeatable)")
     parser.add_argument("--lifetime", type=float, default=600.0,
                         help="stop by itself after this many seconds")
@@ -1409,6 +1414,8 @@ def build_config(args: argparse.Namespace) -> Config:
             config.close_in_login = True
         elif fault in ("silent", "garbage", "drop-in-rpc"):
             setattr(config, fault.replace("-", "_"), True)
+        elif fault.startswith("job-error="):
+            config.job_error = fault[len("job-error="):]
         elif fault.startswith("slow="):
             try:
                 config.slow = float(fault[len("slow="):])
@@ -1418,7 +1425,7 @@ def build_config(args: argparse.Namespace) -> Config:
                 raise ValueError(f"--fault {fault!r}: SECONDS is negative")
         else:
             raise ValueError(f"--fault {fault!r} is not refuse, close-in-login, silent, garbage, "
-                             "drop-in-rpc or slow=SECONDS")
+                             "drop-in-rpc, job-error=TEXT or slow=SECONDS")
     return config
 
 
