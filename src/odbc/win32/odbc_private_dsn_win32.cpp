@@ -2,6 +2,8 @@
 // removed through the ODBC installer functions, as a driver's setup program makes one.
 #include "odbc/odbc_private_dsn.h"
 
+#include "odbc/odbc_api.h"
+
 #include <odbcinst.h>
 
 #include <algorithm>
