@@ -4,6 +4,7 @@
 
 #include "dbwork/database_steps.h"
 #include "platform/file_system.h"
+#include "platform/foreign_text.h"
 #include "platform/paths.h"
 #include "setupdata/connection_string.h"
 #include "setupdata/installed_version.h"
@@ -204,6 +205,8 @@ bool TfrmCreateDBInfo::connect(const ServerSettings& s)
     } catch (const setupdata::SqlError& e) {
         disconnect();
         logClosingLine("SQL Server connection error. Application will be closed");
+        // The box's text is gone once it is closed; support needs the reason.
+        log_.WriteLog(platform::foreignLine(e.what()));
         Timer1.setEnabled(false);
         backend().messageBox(ui::Box::error(e.what()));
         return false;

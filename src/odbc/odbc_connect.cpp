@@ -23,16 +23,21 @@ void wipe(Container& buffer)
         p[i] = 0;
 }
 
-// Text for an argument that goes with its length; wiped when it goes.
+// Text for an argument that goes with its length; wiped when it goes. The buffer is made
+// with room for the terminator, so that no reallocation leaves a copy behind unwiped.
 class SecretText {
 public:
-    SecretText(const std::string& text, const std::string& what) : units_(toOdbcText(text))
+    SecretText(const std::string& text, const std::string& what)
     {
-        if (units_.size() > longestText) {
-            wipe(units_);
+        OdbcText converted = toOdbcText(text);
+        if (converted.size() > longestText) {
+            wipe(converted);
             throw SqlError("The " + what + " is too long for the ODBC driver.");
         }
+        units_.reserve(converted.size() + 1);
+        units_.assign(converted.begin(), converted.end());
         units_.push_back(0);  // an empty value still needs a buffer to point at
+        wipe(converted);
     }
     ~SecretText() { wipe(units_); }
     SecretText(const SecretText&) = delete;

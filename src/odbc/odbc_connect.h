@@ -9,15 +9,14 @@ namespace talvorin::setupdata {
 
 // How a connection is opened.
 enum class OdbcConnectWay {
-    // SQLDriverConnect with the quoted connection string: whenever every value has a
-    // spelling in it (always, but for NUL, with Microsoft's drivers).
+    // SQLDriverConnect with the connection string: whenever every value has a spelling in it
+    // (odbcSpelling), whatever the driver.
     ConnectionString,
     // SQLConnect with a private data source (odbc_private_dsn.h) holding the driver, server,
-    // port and the driver's options, which FreeTDS reads through unixODBC's own ini reader.
-    // The login and password go as SQLConnect's parameters, which unixODBC hands to the
-    // driver's SQLConnectW untouched, and the database as SQL_ATTR_CURRENT_CATALOG (wide
-    // text, as in the string, and free of the ini file's limits). For the values that
-    // FreeTDS 1.3 and unixODBC cannot both read from a string.
+    // port and the driver's options. The login and password go as SQLConnect's parameters,
+    // which the driver manager hands to the driver's SQLConnectW untouched, and the database
+    // as SQL_ATTR_CURRENT_CATALOG (wide text, as in the string, and free of the data
+    // source's limits). For a value that would need braces and holds "}", on both builds.
     PrivateDataSource,
 };
 

@@ -10,18 +10,6 @@ namespace talvorin::setupdata {
 
 namespace {
 
-bool isMicrosoftDriver(const std::string& driverName)
-{
-    const std::string name = platform::lowerAsciiText(driverName);
-    const auto startsWith = [&](const std::string& prefix) { return name.rfind(prefix, 0) == 0; };
-    const auto endsWith = [&](const std::string& suffix) {
-        return name.size() >= suffix.size() &&
-               name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
-    };
-    return name == "sql server" || startsWith("sql server native client") ||
-           (startsWith("odbc driver ") && endsWith(" for sql server"));
-}
-
 bool needsEncryptOff(const std::string& driverName)
 {
     // Driver 18 encrypts by default; the provider the product was built on never did.
@@ -29,30 +17,10 @@ bool needsEncryptOff(const std::string& driverName)
     return name.rfind("odbc driver ", 0) == 0;
 }
 
-std::string quoteDoubledBrace(const std::string& value)
+bool isBlank(char c)
 {
-    std::string out = "{";
-    for (char c : value) {
-        out += c;
-        if (c == '}')
-            out += '}';
-    }
-    return out + "}";
-}
-
-bool fitsConservatively(const std::string& value)
-{
-    return value.find('}') == std::string::npos ||
-           (value.find(';') == std::string::npos && value.front() != '{');
-}
-
-std::string quoteConservative(const std::string& value, const std::string& what)
-{
-    if (value.find('}') == std::string::npos)
-        return "{" + value + "}";
-    if (fitsConservatively(value))
-        return value;
-    throw unpassable(what, "a \"}\" in it cannot be combined with a \";\" or a leading \"{\".");
+    // What drivers may trim from a bare value's ends (isspace in the C locale).
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 // unixODBC parses the wide connection string after cutting every UTF-16 unit to its low
@@ -76,7 +44,18 @@ bool survivesNarrowing(const std::string& value)
 
 SqlError unpassable(const std::string& what, const std::string& reason)
 {
-    return SqlError("The " + what + " cannot be passed to the ODBC driver: " + reason);
+    return SqlError("The " + what + " cannot be passed to this ODBC driver: " + reason);
+}
+
+OdbcSpelling odbcSpelling(const std::string& value)
+{
+    if (value.find('\0') != std::string::npos || !survivesNarrowing(value))
+        return OdbcSpelling::None;
+    if (value.empty() ||
+        (value.find(';') == std::string::npos && value.front() != '{' && !isBlank(value.front()) &&
+         !isBlank(value.back())))
+        return OdbcSpelling::Bare;
+    return value.find('}') == std::string::npos ? OdbcSpelling::Braced : OdbcSpelling::None;
 }
 
 bool isFreeTdsDriver(const std::string& driverName)
@@ -85,16 +64,9 @@ bool isFreeTdsDriver(const std::string& driverName)
     return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
 }
 
-OdbcQuoting odbcQuotingFor(const std::string& driverName)
+bool fitsOdbcConnectionString(const std::string& value)
 {
-    return isMicrosoftDriver(driverName) ? OdbcQuoting::DoubledBrace : OdbcQuoting::Conservative;
-}
-
-bool fitsOdbcConnectionString(const std::string& value, OdbcQuoting quoting)
-{
-    if (value.find('\0') != std::string::npos || !survivesNarrowing(value))
-        return false;
-    return quoting == OdbcQuoting::DoubledBrace || fitsConservatively(value);
+    return odbcSpelling(value) != OdbcSpelling::None;
 }
 
 void refuseNul(const std::string& value, const std::string& what)
@@ -104,17 +76,22 @@ void refuseNul(const std::string& value, const std::string& what)
         throw unpassable(what, "it holds a NUL character.");
 }
 
-std::string odbcAttribute(const std::string& key, const std::string& value, OdbcQuoting quoting,
-                          const std::string& what)
+std::string odbcAttribute(const std::string& key, const std::string& value, const std::string& what)
 {
     refuseNul(value, what);
     if (!survivesNarrowing(value))
         throw unpassable(what, "a character in it reads as \"{\", \"}\", \";\", \"=\" or NUL to the "
                                "ODBC driver manager.");
-    const std::string quoted = quoting == OdbcQuoting::DoubledBrace
-                                   ? quoteDoubledBrace(value)
-                                   : quoteConservative(value, what);
-    return key + "=" + quoted + ";";
+    switch (odbcSpelling(value)) {
+    case OdbcSpelling::Bare:
+        return key + "=" + value + ";";
+    case OdbcSpelling::Braced:
+        return key + "={" + value + "};";
+    case OdbcSpelling::None:
+        break;
+    }
+    throw unpassable(what, "a \"}\" in it cannot be combined with a \";\", a leading \"{\" or a "
+                           "blank at either end.");
 }
 
 std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
@@ -157,28 +134,26 @@ std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName)
 
 bool fitsOdbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)
 {
-    const OdbcQuoting quoting = odbcQuotingFor(driverName);
     for (const auto& item : odbcServerValues(settings, driverName))
-        if (!fitsOdbcConnectionString(item.value, quoting))
+        if (!fitsOdbcConnectionString(item.value))
             return false;
     for (const std::string* value : {&settings.catalog, &settings.user, &settings.password})
-        if (!fitsOdbcConnectionString(*value, quoting))
+        if (!fitsOdbcConnectionString(*value))
             return false;
     return true;
 }
 
 std::string odbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)
 {
-    const OdbcQuoting quoting = odbcQuotingFor(driverName);
     // The driver comes first: unixODBC takes the last DRIVER it reads, and nothing after this
     // one can spell another.
     std::string text;
     for (const auto& item : odbcServerValues(settings, driverName))
-        text += odbcAttribute(item.key, item.value, quoting, item.what);
+        text += odbcAttribute(item.key, item.value, item.what);
     if (!settings.catalog.empty())
-        text += odbcAttribute("DATABASE", settings.catalog, quoting, "database name");
-    text += odbcAttribute("UID", settings.user, quoting, "login");
-    text += odbcAttribute("PWD", settings.password, quoting, "password");
+        text += odbcAttribute("DATABASE", settings.catalog, "database name");
+    text += odbcAttribute("UID", settings.user, "login");
+    text += odbcAttribute("PWD", settings.password, "password");
     for (const auto& option : odbcDriverOptions(driverName))
         text += option.key + "=" + option.value + ";";
     return text;

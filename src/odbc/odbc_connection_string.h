@@ -7,24 +7,21 @@
 
 namespace talvorin::setupdata {
 
-// How a value is spelt in an ODBC connection string so that the driver reads it back
-// unchanged and nothing in it can end its attribute early.
-enum class OdbcQuoting {
-    // Microsoft's drivers (and both driver managers): in braces, "}}" stands for one "}".
-    // Every value but one holding NUL can be spelt so.
-    DoubledBrace,
-    // FreeTDS 1.3 and any driver not known here. FreeTDS has no escape in braces (a braced
-    // value ends at the first "};"), while unixODBC, which reads the same string first to
-    // find the driver, ends a braced value at a single "}" and honours keys such as DRIVER,
-    // SAVEFILE and DMConnAttr. So only spellings that both read alike are used: a value
-    // without "}" goes in braces, a value without ";" that does not start with "{" goes
-    // bare. Any other value has no spelling at all; the connection then goes by SQLConnect
-    // (see odbc_connect.h), where the login and password are parameters.
-    Conservative,
+// How a value is spelt in an ODBC connection string, the same for every driver. The drivers
+// and driver managers agree on two spellings only: a bare value runs to the next ";", and a
+// braced one to the first "}". Microsoft's connection-string grammar reads "}}" in braces
+// as "}", but FreeTDS 1.3 does not (its braced value ends at the first "};"), and for the
+// "SQL Server" driver no document says it does; nothing here relies on it.
+enum class OdbcSpelling {
+    Bare,    // no ";", no leading "{", no blank at either end: as the value was always passed
+    Braced,  // any other value without "}"
+    None,    // a value that needs braces and holds "}", or one holding NUL or a character the
+             // driver manager misreads (see fitsOdbcConnectionString): SQLConnect carries it
 };
 
+OdbcSpelling odbcSpelling(const std::string& value);
+
 bool isFreeTdsDriver(const std::string& driverName);
-OdbcQuoting odbcQuotingFor(const std::string& driverName);
 
 // One value of a connection: the driver's key for it, the value, and what a message calls
 // it ("password", "server address", ...).
@@ -34,24 +31,22 @@ struct OdbcValue {
     std::string what;
 };
 
-// Whether `value` has a spelling under `quoting` (see OdbcQuoting). Under either, a value
-// holding NUL has none, and neither has one holding a character whose UTF-16 unit has "{",
-// "}", ";", "=" or NUL as its low byte (U+017D, U+013B, ...) where the driver manager cuts
-// every unit of the wide string to its low byte before it reads the string (unixODBC), since
-// there it would end the value.
-bool fitsOdbcConnectionString(const std::string& value, OdbcQuoting quoting);
+// Whether `value` has a spelling. None has a value holding NUL, nor one holding a character
+// whose UTF-16 unit has "{", "}", ";", "=" or NUL as its low byte (U+017D, U+013B, ...) where
+// the driver manager cuts every unit of the wide string to its low byte before it reads the
+// string (unixODBC), since there it would end the value.
+bool fitsOdbcConnectionString(const std::string& value);
 
-// "The <what> cannot be passed to the ODBC driver: <reason>".
+// "The <what> cannot be passed to this ODBC driver: <reason>".
 SqlError unpassable(const std::string& what, const std::string& reason);
 
 // Throws SqlError naming `what` when `value` holds a NUL character, which no ODBC text
 // argument can carry. The message never repeats the value.
 void refuseNul(const std::string& value, const std::string& what);
 
-// "key=value;" with the value quoted. Throws SqlError naming `what` ("password", ...) when
-// the value cannot be passed unchanged; the message never repeats the value.
-std::string odbcAttribute(const std::string& key, const std::string& value, OdbcQuoting quoting,
-                          const std::string& what);
+// "key=value;" with the value spelt as odbcSpelling says. Throws SqlError naming `what`
+// ("password", ...) when it has no spelling; the message never repeats the value.
+std::string odbcAttribute(const std::string& key, const std::string& value, const std::string& what);
 
 // Where the server is, as `driverName` takes it: DRIVER, SERVER and, for FreeTDS or an
 // empty port, PORT apart (other drivers get "address,port" as SERVER).

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "odbc/odbc_text.h"
+#include "platform/foreign_text.h"
 
 namespace talvorin::setupdata {
 
@@ -73,7 +74,8 @@ std::string odbcFailureText(const std::vector<OdbcDiagnostic>& records, const st
             text += text.back() == '.' ? " " : ". ";
         text += message;
     }
-    return text;
+    // Servers and drivers may put line breaks and terminal commands in a message.
+    return platform::foreignLine(text);
 }
 
 std::string odbcFailureText(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback)

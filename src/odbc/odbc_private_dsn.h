@@ -19,7 +19,7 @@ inline constexpr std::size_t odbcIniValueLimit = 900;
 std::string odbcIniText(const std::string& name, const std::vector<OdbcValue>& values);
 
 // A data source that the driver manager and the driver find by name() while this object
-// lives, and that nobody else can read, change or find afterwards. It holds `values` and
+// lives, and that is gone afterwards. It holds `values` and
 // nothing else: never a login or password, which go to SQLConnect as parameters.
 //
 // On POSIX it is an odbc.ini in a folder of its own (mode 0700) under TMPDIR (or /tmp),
@@ -27,8 +27,12 @@ std::string odbcIniText(const std::string& name, const std::vector<OdbcValue>& v
 // removed when the object goes. unixODBC keeps what it reads from ini files for 20 seconds
 // under the data source's name, whatever file it came from, so every object has a name not
 // used before in this process. The environment is changed: keep one alive at a time, on
-// one thread, and only around the connect. On Windows it is refused with a SqlError: there
-// Microsoft's drivers take every value in the connection string.
+// one thread, and only around the connect.
+//
+// On Windows it is a user data source named like that, made through the ODBC installer
+// functions (SQLWriteDSNToIni for the driver, SQLWritePrivateProfileString for the other
+// values) and removed with SQLRemoveDSNFromIni when the object goes. A data source left by a
+// killed run is removed by the next connect once its process has gone.
 class PrivateOdbcDataSource {
 public:
     // Throws SqlError when the data source cannot be set up.

@@ -241,7 +241,8 @@ TEST_F(SetupRun, ConnectionFailureIsLoggedShownAndEndsTheRun)
     sql.connectError = "[FreeTDS][SQL Server]Login failed for user 'sa'.";
     const auto p = params("301", "1");
     EXPECT_THAT(run(p), ElementsAreArray(framed(
-                            concat(startLines(p), {"SQL Server connection error. Application will be closed"}))));
+                            concat(startLines(p), {"SQL Server connection error. Application will be closed",
+                                                   "[FreeTDS][SQL Server]Login failed for user 'sa'."}))));
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].box.caption, "Error");
     EXPECT_EQ(ui.boxes[0].box.text, "[FreeTDS][SQL Server]Login failed for user 'sa'.");

@@ -1,13 +1,15 @@
 // The ODBC connection string as a property: for any login and password, the string the
 // program hands to SQLDriverConnectW gives back exactly the values put in and no other
-// attribute, read by the driver's rules and by unixODBC after it narrowed the wide string.
-// Where no such spelling exists, the program must refuse to build the string (and connect
-// by SQLConnect instead).
+// attribute, read by every driver's rules (with or without "}}" for "}", FreeTDS's) and by
+// unixODBC after it narrowed the wide string. Where no such spelling exists, the program
+// must refuse to build the string and connect by SQLConnect instead, which takes any login
+// and password without NUL as they are.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <string>
 
+#include "odbc/odbc_connect.h"
 #include "odbc/odbc_connection_string.h"
 #include "support/odbc_string_readers.h"
 
@@ -40,6 +42,10 @@ void check(const std::string& driver, const std::string& user, const std::string
     settings.password = password;
 
     const bool fits = setupdata::fitsOdbcConnectionString(settings, driver);
+    const bool hasNul = user.find('\0') != std::string::npos || password.find('\0') != std::string::npos;
+    const auto way = setupdata::odbcConnectWay(settings, driver);
+    if (way != (fits ? setupdata::OdbcConnectWay::ConnectionString : setupdata::OdbcConnectWay::PrivateDataSource))
+        __builtin_trap();
     std::string text;
     try {
         text = setupdata::odbcConnectionString(settings, driver);
@@ -47,15 +53,12 @@ void check(const std::string& driver, const std::string& user, const std::string
         if (fits) __builtin_trap();  // said to fit, then refused
         return;
     }
-    if (!fits) __builtin_trap();  // said not to fit, then built anyway
-    if (user.find('\0') != std::string::npos || password.find('\0') != std::string::npos)
-        __builtin_trap();
+    if (!fits || hasNul) __builtin_trap();  // said not to fit, then built anyway
 
     const OdbcAttributes want = expected(driver, user, password);
-    const OdbcAttributes byDriver = setupdata::isFreeTdsDriver(driver)
-                                        ? testsupport::readFreeTds(text)
-                                        : testsupport::readDoubledBrace(text);
-    if (byDriver != want) __builtin_trap();
+    if (testsupport::readFreeTds(text) != want || testsupport::readDoubledBrace(text) != want ||
+        testsupport::readDoubledBrace(text, false) != want)
+        __builtin_trap();
     if (testsupport::readDoubledBrace(testsupport::narrowedByDriverManager(text)) != testsupport::narrowedByDriverManager(want))
         __builtin_trap();
 }
@@ -67,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     const std::string user = in.ConsumeRandomLengthString(40);
     const std::string password = in.ConsumeRemainingBytesAsString();
-    for (const char* driver : {"FreeTDS", "SQL Server", "ODBC Driver 18 for SQL Server"}) {
+    for (const char* driver :
+         {"FreeTDS", "SQL Server", "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server"}) {
         check(driver, user, password);
         check(driver, password, user);
     }

@@ -17,22 +17,21 @@ ConnectionSettings withCredentials(const std::string& user, const std::string& p
 
 TEST(OdbcConnectWay, SqlConnectOnlyForValuesTheStringCannotCarry)
 {
-    for (const char* fits : {"pw", "pa;ss", "{brace", "bra}ce", "}", "x}DRIVER={Nope}", ""}) {
-        SCOPED_TRACE(fits);
-        EXPECT_EQ(odbcConnectWay(withCredentials("sa", fits), "FreeTDS"), OdbcConnectWay::ConnectionString);
-        EXPECT_EQ(odbcConnectWay(withCredentials(fits, "pw"), "FreeTDS"), OdbcConnectWay::ConnectionString);
+    for (const char* driver : {"FreeTDS", "SQL Server", "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server"}) {
+        for (const char* fits : {"pw", "pa;ss", "{brace", "bra}ce", "}", "x}DRIVER={Nope}", "", " a "}) {
+            SCOPED_TRACE(std::string(driver) + " [" + fits + "]");
+            EXPECT_EQ(odbcConnectWay(withCredentials("sa", fits), driver), OdbcConnectWay::ConnectionString);
+            EXPECT_EQ(odbcConnectWay(withCredentials(fits, "pw"), driver), OdbcConnectWay::ConnectionString);
+        }
+        for (const char* unfit : {"p;a=s{s}", "a;b}", "{x};y", "{x}", "x}DRIVER={Nope};", " a}"}) {
+            SCOPED_TRACE(std::string(driver) + " [" + unfit + "]");
+            EXPECT_EQ(odbcConnectWay(withCredentials("sa", unfit), driver), OdbcConnectWay::PrivateDataSource);
+            EXPECT_EQ(odbcConnectWay(withCredentials(unfit, "pw"), driver), OdbcConnectWay::PrivateDataSource);
+        }
+        ConnectionSettings database = withCredentials("sa", "pw");
+        database.catalog = "a};b";
+        EXPECT_EQ(odbcConnectWay(database, driver), OdbcConnectWay::PrivateDataSource);
     }
-    for (const char* unfit : {"p;a=s{s}", "a;b}", "{x};y", "{x}", "x}DRIVER={Nope};"}) {
-        SCOPED_TRACE(unfit);
-        EXPECT_EQ(odbcConnectWay(withCredentials("sa", unfit), "FreeTDS"), OdbcConnectWay::PrivateDataSource);
-        EXPECT_EQ(odbcConnectWay(withCredentials(unfit, "pw"), "FreeTDS"), OdbcConnectWay::PrivateDataSource);
-        // Microsoft's drivers read "}}" as "}": every value fits.
-        EXPECT_EQ(odbcConnectWay(withCredentials(unfit, unfit), "ODBC Driver 18 for SQL Server"),
-                  OdbcConnectWay::ConnectionString);
-    }
-    ConnectionSettings database = withCredentials("sa", "pw");
-    database.catalog = "a};b";
-    EXPECT_EQ(odbcConnectWay(database, "FreeTDS"), OdbcConnectWay::PrivateDataSource);
 }
 
 }  // namespace

@@ -261,10 +261,10 @@ TEST_F(OdbcSqlServer, NulCharactersAreStillRefusedBeforeConnecting)
     const std::string withNul("pw\0x", 4);
     std::string message =
         failureOf([&] { client->connect(masterConnection(server.dataSource(), "sa", withNul)); });
-    EXPECT_EQ(message, "The password cannot be passed to the ODBC driver: it holds a NUL character.");
+    EXPECT_EQ(message, "The password cannot be passed to this ODBC driver: it holds a NUL character.");
     message = failureOf(
         [&] { client->connect(masterConnection(server.dataSource(), std::string("s\0a", 3), "a;b}")); });
-    EXPECT_EQ(message, "The login cannot be passed to the ODBC driver: it holds a NUL character.");
+    EXPECT_EQ(message, "The login cannot be passed to this ODBC driver: it holds a NUL character.");
     EXPECT_TRUE(server.journal().empty());
     EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
 }

@@ -13,8 +13,9 @@ namespace talvorin::testsupport {
 using OdbcAttributes = std::vector<std::pair<std::string, std::string>>;
 
 // How Microsoft's drivers and both driver managers (unixODBC's and Windows') read a
-// connection string: in braces "}}" is one "}", a single "}" ends the value.
-inline OdbcAttributes readDoubledBrace(const std::string& text)
+// connection string: in braces "}}" is one "}", a single "}" ends the value. With
+// `doubledBrace` false, as a reader without that rule would: the first "}" ends it.
+inline OdbcAttributes readDoubledBrace(const std::string& text, bool doubledBrace = true)
 {
     OdbcAttributes out;
     std::size_t i = 0;
@@ -31,7 +32,8 @@ inline OdbcAttributes readDoubledBrace(const std::string& text)
         std::string value;
         if (i < text.size() && text[i] == '{') {
             ++i;
-            while (i < text.size() && (text[i] != '}' || (i + 1 < text.size() && text[i + 1] == '}'))) {
+            while (i < text.size() &&
+                   (text[i] != '}' || (doubledBrace && i + 1 < text.size() && text[i + 1] == '}'))) {
                 if (text[i] == '}')
                     ++i;
                 value += text[i++];

@@ -12,7 +12,7 @@ Options: --port N (0: a free one), --port-file F (the port, written by rename on
 --account USER:PASSWORD (split at the first ':'), --database NAME (besides master, msdb, tempdb,
 model), --job NAME, --edition TEXT, --journal F, --lifetime SECONDS (default 600),
 --encryption off | required | not-supported (default off, see TLS below), and
---fault refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS |
+--fault refuse | close-in-login | silent | garbage | drop-in-rpc | job-error=TEXT | slow=SECONDS |
 login-errors=COUNT:CHARS | call-errors=COUNT:CHARS | stall=STAGE | dead=STAGE.  Every option but
 --port, --port-file, --journal, --edition, --encryption and --lifetime may be repeated.  Logins are
 matched without regard to case, passwords
@@ -64,7 +64,8 @@ Answers:
     FROM gives one row (SERVERPROPERTY as sql_variant); USE <database> switches or fails with 911;
     any other batch (SET ... included) gets a plain DONE.
   - RPC: sp_delete_job (in msdb, or qualified with msdb) deletes from the --job list, shared by
-    all connections, or fails with 14262; elsewhere it is not found (2812).  sp_executesql,
+    all connections, or fails with 14262 (under job-error=TEXT every call fails with 50000 and
+    TEXT, which may hold any character); elsewhere it is not found (2812).  sp_executesql,
     sp_prepare, sp_prepexec, sp_execute and sp_unprepare run their statement as a batch would.
     Every other procedure returns status 0 and does nothing.
   - Attention: DONE with the attention flag.  Under slow=SECONDS every answer waits; an
@@ -943,6 +944,7 @@ class Config:
     call_errors: Optional[tuple[int, int]] = None
     stall: set[str] = field(default_factory=set)  # stages answered only by a cancel
     dead: set[str] = field(default_factory=set)   # stages never answered
+    job_error: Optional[str] = None  # every sp_delete_job fails with this message
 
     def find_database(self, name: str) -> Optional[str]:
         for known in self.databases:
@@ -1471,7 +1473,9 @@ class Session:
         job_name = self.param(call, "@job_name", 1)
         has_id = job_id is not None and not job_id.is_null
         has_name = job_name is not None and not job_name.is_null
-        if has_id == has_name:
+        if self.config.job_error is not None:
+            error, text = 50000, self.config.job_error
+        elif has_id == has_name:
             error, text = 14294, "Supply either @job_id or @job_name to identify the job."
         elif has_name and self.server.jobs.remove(str(job_name.value)):
             tokens.return_status(0)
@@ -1620,9 +1624,9 @@ def parse_arguments(argv: list[str]) -> argparse.Namespace:
                         help="what PRELOGIN answers: off (the login inside TLS), required (the "
                              "whole session inside TLS) or not-supported (no TLS)")
     parser.add_argument("--fault", action="append", default=[],
-                        help="refuse | close-in-login | silent | garbage | drop-in-rpc | slow=SECONDS | "
-                             "login-errors=COUNT:CHARS | call-errors=COUNT:CHARS | stall=STAGE | "
-                             "dead=STAGE (repeatable)")
+                        help="refuse | close-in-login | silent | garbage | drop-in-rpc | job-error=TEXT | "
+                             "slow=SECONDS | login-errors=COUNT:CHARS | call-errors=COUNT:CHARS | "
+                             "stall=STAGE | dead=STAGE (repeatable)")
     parser.add_argument("--lifetime", type=float, default=600.0,
                         help="stop by itself after this many seconds")
     return parser.parse_args(argv)
@@ -1659,6 +1663,8 @@ def build_config(args: argparse.Namespace) -> Config:
             if stage not in ("login", "rpc", "select"):
                 raise ValueError(f"--fault {fault!r}: STAGE is not login, rpc or select")
             getattr(config, name).add(stage)
+        elif fault.startswith("job-error="):
+            config.job_error = fault[len("job-error="):]
         elif fault.startswith("slow="):
             try:
                 config.slow = float(fault[len("slow="):])
@@ -1668,7 +1674,7 @@ def build_config(args: argparse.Namespace) -> Config:
                 raise ValueError(f"--fault {fault!r}: SECONDS is negative")
         else:
             raise ValueError(f"--fault {fault!r} is not refuse, close-in-login, silent, garbage, "
-                             "drop-in-rpc, slow=SECONDS, login-errors=COUNT:CHARS, "
+                             "drop-in-rpc, job-error=TEXT, slow=SECONDS, login-errors=COUNT:CHARS, "
                              "call-errors=COUNT:CHARS, stall=STAGE or dead=STAGE")
     return config
 

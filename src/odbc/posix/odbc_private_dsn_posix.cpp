@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/foreign_text.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/unique_fd.h"
 
@@ -25,7 +26,7 @@ constexpr const char* iniVariable = "ODBCINI";
 SqlError setupError(const std::string& step, int error)
 {
     return SqlError("The private ODBC data source for this connection could not be set up (" +
-                    step + "): " + std::strerror(error));
+                    step + "): " + platform::foreignLine(std::strerror(error)));
 }
 
 std::string temporaryFolder()

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/foreign_text.h"
+
 namespace talvorin::platform::posix_io {
 
 std::optional<std::string> readWholeFile(const std::string& path)
@@ -46,6 +48,6 @@ bool writeAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
-std::string lastErrorText() { return std::strerror(errno); }
+std::string lastErrorText() { return foreignLine(std::strerror(errno)); }
 
 }  // namespace talvorin::platform::posix_io

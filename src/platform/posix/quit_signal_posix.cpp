@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/foreign_text.h"
+
 namespace talvorin::platform {
 namespace {
 
@@ -42,7 +44,7 @@ void onQuitSignal(int)
 [[noreturn]] void fail(const char* what)
 {
     throw std::runtime_error(std::string("Cannot set up the quit signal: ") + what + ": " +
-                             std::strerror(errno));
+                             foreignLine(std::strerror(errno)));
 }
 
 }  // namespace

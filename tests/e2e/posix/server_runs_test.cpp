@@ -202,7 +202,8 @@ TEST_F(ServerRun, ConnectionRefused)
     kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
     const auto result = run("1");
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(runLines(), ElementsAre("SQL Server connection error. Application will be closed"));
+    EXPECT_THAT(runLines(), ElementsAre("SQL Server connection error. Application will be closed",
+                                        ::testing::HasSubstr("Unable to connect")));
     EXPECT_THAT(result.standardError, ::testing::StartsWith("[Error] "));
     EXPECT_THAT(result.standardError, ::testing::HasSubstr("Unable to connect"));
     EXPECT_TRUE(readKitToolJournal(toolJournal).empty());
@@ -213,7 +214,8 @@ TEST_F(ServerRun, LoginRefused)
     SqlDouble server(SqlDoubleOptions().account("sa", "right"));
     kitData("sa", "wrong", SqlDouble::address(), std::to_string(server.port()));
     const auto result = run("1");
-    EXPECT_THAT(runLines(), ElementsAre("SQL Server connection error. Application will be closed"));
+    EXPECT_THAT(runLines(), ElementsAre("SQL Server connection error. Application will be closed",
+                                        ::testing::HasSubstr("Login failed for user 'sa'.")));
     EXPECT_THAT(result.standardError, ::testing::StartsWith("[Error] "));
     EXPECT_THAT(result.standardError, ::testing::HasSubstr("Login failed for user 'sa'."));
     const auto logins = server.events("login");
@@ -282,6 +284,42 @@ TEST_F(ServerRun, PasswordWithConnectionStringCharactersReachesTheServerUnchange
         EXPECT_EQ(logins[0]["user"].string(), "sa");
         EXPECT_TRUE(logins[1]["ok"].boolean());
         EXPECT_EQ(runLines().back(), "Process completed successfully, application will be closed") << password;
+    }
+}
+
+// A server's text may hold line breaks and terminal commands; it forges no line, no banner
+// and no command: the failed deletion's line and a refused login's reason stay one line
+// each, and the box on standard error is one line.
+TEST_F(ServerRun, ForeignTextIsWrittenAsOneLine)
+{
+    const std::string forged = "Gone.\r\nFORGEDHOST 2026-12-09 01:02:03 Process completed successfully, application "
+                               "will be closed\r\n" + kRule + "\r\nEnd database / table createion program\r\n" + kRule +
+                               "\n\x1B[2J\x1B]0;owned\x07\xC2\x9B" "31m";
+    for (const bool atLogin : {false, true}) {
+        SCOPED_TRACE(atLogin ? "refused login" : "failed job deletion");
+        SqlDoubleOptions options = SqlDoubleOptions().account("sa", "pw");
+        if (!atLogin) options.fault("job-error=" + forged);
+        SqlDouble server(options);
+        kitData(atLogin ? "sa" + forged : "sa", "pw", SqlDouble::address(), std::to_string(server.port()));
+        std::filesystem::remove(kitDir + "system.log");
+        const auto result = run("1");
+        const std::string text = readFile(kitDir + "system.log");
+        std::string bad;
+        EXPECT_TRUE(onlyWholeLogLines(text, &bad)) << bad;
+        const auto lines = log();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "End database / table createion program"), 1);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.find("FORGEDHOST") != std::string::npos; }),
+                  atLogin ? 1 : 3);
+        for (const char* raw : {"\x1B", "\x07", "\xC2\x9B"}) {
+            EXPECT_EQ(text.find(raw), std::string::npos);
+            EXPECT_EQ(result.standardError.find(raw), std::string::npos);
+        }
+        EXPECT_EQ(result.standardError.find('\r'), std::string::npos);
+        if (atLogin) {
+            EXPECT_THAT(result.standardError, ::testing::StartsWith("[Error] "));
+            EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1);
+        }
     }
 }
 

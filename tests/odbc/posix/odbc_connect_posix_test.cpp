@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "setupdata/connection_string.h"
 #include "odbc/odbc_connect_fixture.h"
@@ -89,6 +90,58 @@ TEST_F(OdbcConnect, EachConnectReadsADataSourceOfItsOwnWithoutLoginOrPassword)
         openOdbcSession(env, masterConnection(other.dataSource(), "{x};y", "p;a=s{s}"), "FreeTDS");
     EXPECT_EQ(slow.events("login").size(), 1u);
     EXPECT_EQ(other.events("login").size(), 1u);
+}
+
+// Up to 128 characters of every kind but NUL (and ":", which the double's account option
+// takes as the end of the login).
+std::string longValue(const std::string& alphabet, std::size_t characters)
+{
+    std::string out;
+    for (std::size_t i = 0, at = 0; i < characters; ++i) {
+        std::size_t length = 1;
+        while (at + length < alphabet.size() && (static_cast<unsigned char>(alphabet[at + length]) & 0xC0) == 0x80)
+            ++length;
+        out += alphabet.substr(at, length);
+        at = (at + length) % alphabet.size();
+    }
+    return out;
+}
+
+// The bare, the braced and the SQLConnect way; the spelling is the same for every driver,
+// and the double's journal shows what reached the server.
+TEST_F(OdbcConnect, EveryLoginAndPasswordReachesTheServerAsTyped)
+{
+    PrivateDataSourceWatch watch;
+    struct Case {
+        std::string login, password;
+        OdbcConnectWay way;
+    };
+    const std::vector<Case> cases = {
+        {"Ad}m=in{x", "Pa}s=w{rd!", OdbcConnectWay::ConnectionString},  // bare
+        {"{adm;in ", " p;a=s{s\t", OdbcConnectWay::ConnectionString},  // braced
+        {"{adm}", " a;b}c{", OdbcConnectWay::PrivateDataSource},
+        {longValue("}{;= \t\r\nx\x1B\xC3\xA9\xE2\x82\xAC", 128), longValue(":}};{\x01\x7F\xC3\xBF ", 128),
+         OdbcConnectWay::PrivateDataSource},
+    };
+    SqlDoubleOptions options;
+    for (const Case& c : cases)
+        options.account(c.login, c.password);
+    SqlDouble server(options);
+    for (const char* driver : {"FreeTDS"}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(driver) + " [" + c.login + "] [" + c.password + "]");
+            const ConnectionSettings settings = masterConnection(server.dataSource(), c.login, c.password);
+            EXPECT_EQ(odbcConnectWay(settings, driver), c.way);
+            const std::size_t before = server.events("login").size();
+            EXPECT_NO_THROW(openOdbcSession(env, settings, driver));
+            const auto logins = server.events("login");
+            ASSERT_EQ(logins.size(), before + 1);
+            EXPECT_EQ(logins.back()["user"].string(), c.login);
+            EXPECT_EQ(logins.back()["password"].string(), c.password);
+            EXPECT_TRUE(logins.back()["ok"].boolean());
+        }
+    }
+    EXPECT_THAT(watch.leftOver(), IsEmpty());
 }
 
 }  // namespace

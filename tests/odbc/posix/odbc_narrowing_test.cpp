@@ -34,7 +34,7 @@ TEST(OdbcConnectionString, CharactersThatUnixOdbcNarrowsToSyntaxAreRefusedByEver
     for (const std::string& value : narrowedToSyntax) {
         for (const char* driver : {"FreeTDS", "SQL Server", "ODBC Driver 18 for SQL Server"}) {
             SCOPED_TRACE(std::string(driver) + " value [" + value + "]");
-            EXPECT_FALSE(fitsOdbcConnectionString(value, odbcQuotingFor(driver)));
+            EXPECT_FALSE(fitsOdbcConnectionString(value));
             EXPECT_FALSE(fitsOdbcConnectionString(settingsWith("sa", value), driver));
             EXPECT_FALSE(fitsOdbcConnectionString(settingsWith(value, "pw"), driver));
             try {

@@ -79,7 +79,7 @@ TEST(OdbcIniText, RefusesWhatTheReaderWouldChangeNamingTheValueNotShowingIt)
     for (const auto& value : refused) {
         SCOPED_TRACE(value);
         const std::string message = refusalOf(value);
-        EXPECT_THAT(message, StartsWith("The server address cannot be passed to the ODBC driver: "));
+        EXPECT_THAT(message, StartsWith("The server address cannot be passed to this ODBC driver: "));
         EXPECT_THAT(message, Not(HasSubstr("srv")));
     }
     EXPECT_THAT(refusalOf(std::string("a\0b", 3)), HasSubstr("NUL"));

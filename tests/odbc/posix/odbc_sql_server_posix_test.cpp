@@ -105,7 +105,7 @@ TEST_F(OdbcSqlServer, FailuresBySqlConnectCarryTheMessagesAndLeaveNothingBehind)
     ConnectionSettings unquotableServer = masterConnection(server.dataSource(), "sa", "a;b}");
     unquotableServer.dataSource = " 127.0.0.1," + std::to_string(server.port());
     EXPECT_THAT(failureOf([&] { client->connect(unquotableServer); }),
-                HasSubstr("The server address cannot be passed to the ODBC driver"));
+                HasSubstr("The server address cannot be passed to this ODBC driver"));
 
     EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
     EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
