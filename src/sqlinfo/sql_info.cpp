@@ -13,6 +13,7 @@
 #include "sqlinfo/local_lookups.h"
 #include "sqlinfo/stored_text.h"
 #include "ui/backend.h"
+#include "ui/handler_guard.h"
 
 namespace talvorin::sqlinfo {
 namespace {
@@ -162,11 +163,9 @@ ui::Edit& TfrmSQLInfo::octet(int k)
 
 void TfrmSQLInfo::guarded(const std::function<void()>& handler)
 {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        backend().messageBox(ui::Box::applicationError(e.what()));
-    }
+    // Where the focus is moving, the move goes on after the box; and the terminal's line
+    // mode has no dispatch point of its own to catch it.
+    ui::dispatchGuarded(backend(), handler);
 }
 
 // ---- Locking -------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/form.h"
+#include "ui/handler_guard.h"
 #include "ui/timer.h"
 
 namespace talvorin::ui {
@@ -41,7 +42,7 @@ void Backend::fireDueTimers()
         if (std::find(timers_.begin(), timers_.end(), t) == timers_.end()) continue;
         if (!t->enabled_ || t->due_ > now()) continue;
         schedule(*t);
-        if (t->onTimer) t->onTimer();
+        if (t->onTimer) dispatchGuarded(*this, t->onTimer);
     }
     timersChanged();
 }

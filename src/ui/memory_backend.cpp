@@ -5,6 +5,7 @@
 #include "platform/wait.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/handler_guard.h"
 
 namespace talvorin::ui {
 
@@ -52,7 +53,9 @@ ModalResult MemoryBackend::showModal(Form& form)
     if (!dialogScripts.empty()) {
         auto script = std::move(dialogScripts.front());
         dialogScripts.pop_front();
-        script(form);
+        // The script is the person: what their input makes a handler raise is shown, as
+        // the real front ends show it.
+        dispatchGuarded(*this, [&] { script(form); });
     }
     ModalResult result = form.modalResult() == ModalResult::None ? ModalResult::Cancel : form.modalResult();
     form.setModalResult(result);

@@ -4,8 +4,9 @@
 
 namespace talvorin::ui {
 
-// The program's title: the general error box's caption.
-inline constexpr const char* kAppTitle = "Talvorin";
+// The program's title, from its file's name (ui/program_title.h): the general error box's
+// caption.
+const std::string& programTitle();
 // The picture of the program's own icon, as the program file carries it.
 inline constexpr const char* kProgramIcon = "MAINICON";
 
@@ -77,7 +78,7 @@ struct Box {
     }
     static Box applicationError(std::string text)
     {
-        return {kAppTitle, std::move(text), Icon::Error, Buttons::Ok};
+        return {programTitle(), std::move(text), Icon::Error, Buttons::Ok};
     }
 };
 

@@ -351,7 +351,7 @@ TEST_F(SetupRun, SetupModeThatIsNoNumberEndsCleanly)
                             startLines(p), {"Unexpected error: 'abc' is not a valid integer value. Application "
                                             "will be closed"}))));
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].box.caption, "Talvorin");
+    EXPECT_EQ(ui.boxes[0].box.caption, ui::programTitle());
     EXPECT_EQ(ui.boxes[0].box.text, "'abc' is not a valid integer value");
 }
 
@@ -405,7 +405,7 @@ TEST_F(SetupRun, LogThatCannotBeWrittenIsShownAndTheProgramEnds)
     std::filesystem::remove_all(kitDir);
     run(params("301", "1"));
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].box.caption, "Talvorin");
+    EXPECT_EQ(ui.boxes[0].box.caption, ui::programTitle());
     EXPECT_NE(ui.boxes[0].box.text.find("system.log"), std::string::npos) << ui.boxes[0].box.text;
     EXPECT_TRUE(sql.connects.empty());
 }

@@ -20,6 +20,10 @@ struct ProgramResult {
 ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
                           int timeoutSeconds = 60, const std::function<bool()>& terminateWhen = {});
 
+// The same with another copy of the program (a renamed one, say).
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env);
+
 // The log's lines with computer name and time stamp taken off the event lines; banner
 // lines stay as they are. The stamps must all be well-formed (else the line is kept whole).
 std::vector<std::string> unstampedLogLines(const std::string& logText, std::string* computerName = nullptr);

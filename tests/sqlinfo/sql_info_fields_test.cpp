@@ -261,7 +261,7 @@ TEST_F(PathTest, AFolderWithoutServerSettingsIsRefusedAndChangesNothing)
 
     ASSERT_EQ(backend.boxes.size(), 1u);
     EXPECT_EQ(backend.boxes[0].box.text, "Invalid Application Path ! Please select again.");
-    EXPECT_EQ(backend.boxes[0].box.caption, "Talvorin");
+    EXPECT_EQ(backend.boxes[0].box.caption, ui::programTitle());
     EXPECT_EQ(backend.boxes[0].box.icon, ui::Icon::Error);
     EXPECT_EQ(d.edtSQLIP1.text(), "10");
     EXPECT_EQ(d.edtIPPortNo.text(), "1433");

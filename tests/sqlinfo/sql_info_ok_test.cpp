@@ -135,7 +135,7 @@ TEST_F(OkTest, APortThatIsNoNumberShowsTheConversionErrorAndNothingElse)
         d.pressEnter();
         ASSERT_EQ(backend.boxes.size(), 1u);
         EXPECT_EQ(backend.boxes[0].box.text, "'" + port + "' is not a valid integer value");
-        EXPECT_EQ(backend.boxes[0].box.caption, "Talvorin");
+        EXPECT_EQ(backend.boxes[0].box.caption, ui::programTitle());
         EXPECT_EQ(backend.boxes[0].box.icon, ui::Icon::Error);
         EXPECT_EQ(d.edtIPPortNo.text(), port);
         EXPECT_TRUE(sql.connects.empty());

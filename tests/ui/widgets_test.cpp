@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/memory_backend.h"
+#include "ui/program_title.h"
 #include "ui/timer.h"
 
 namespace talvorin::ui {
@@ -180,7 +183,16 @@ TEST(MessageBoxes, UnscriptedBoxesAreAnsweredAsEscapeWould)
     ASSERT_EQ(ui.boxes.size(), 3u);
     EXPECT_EQ(ui.boxes[2].box.caption, "Confirm");
     EXPECT_EQ(ui.boxes[2].box.icon, Icon::Question);
-    EXPECT_EQ(Box::applicationError("x").caption, "Talvorin");
+    EXPECT_EQ(Box::applicationError("x").caption, programTitle());
+}
+
+TEST(MessageBoxes, TheProgramsTitleIsItsFileNameUpToTheFirstFullStopLowerCaseAfterTheFirst)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Talvorin.exe", "Talvorin"}, {"VDSETUP.EXE", "Vdsetup"}, {"/opt/kit/talvorin", "talvorin"},
+        {"SETUP.V2.EXE", "Setup"},    {"MIG", "Mig"},             {"kit/.exe", ""},
+    };
+    for (const auto& [file, title] : cases) EXPECT_EQ(titleOfProgramFile(file), title) << file;
 }
 
 TEST(Timers, FireOnlyWhenMessagesAreHandledAndOnceWhenLate)
@@ -223,6 +235,36 @@ TEST(Timers, HandlerThatRunsTheMessageLoopItselfDoesNotRefire)
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(ticks, 5);
     EXPECT_TRUE(f.isClosed());
+}
+
+TEST(Timers, AFailureNoHandlerCaughtIsShownInTheGeneralErrorBoxAndEndsOnlyThatHandler)
+{
+    MemoryBackend ui;
+    FocusForm f(ui);
+    Timer failing(ui, "failing", 100), other(ui, "other", 100);
+    int ranToTheEnd = 0, others = 0;
+    const auto fail = [](const char* what) { throw std::runtime_error(what); };
+    failing.onTimer = [&] { fail("Unable to write to C:\\kit\\Orvo4.DAT"); ++ranToTheEnd; };
+    other.onTimer = [&] { ++others; };
+    failing.setEnabled(true);
+    other.setEnabled(true);
+    ui.timePerProcessMessages = std::chrono::milliseconds(100);
+    ui.processMessages();
+    // A person's input in a modal showing that makes a handler fail, likewise.
+    f.btnOK.isDefault = true;
+    f.btnOK.onClick = [&] { fail("'x' is not a valid integer value"); ++ranToTheEnd; };
+    ui.dialogScripts.push_back([](Form& form) { form.pressEnter(); });
+    EXPECT_EQ(f.showModal(), ModalResult::Cancel);
+    EXPECT_EQ(ranToTheEnd, 0);
+    EXPECT_EQ(others, 1) << "the loop goes on";
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[0].box.text, "Unable to write to C:\\kit\\Orvo4.DAT");
+    EXPECT_EQ(ui.boxes[1].box.text, "'x' is not a valid integer value");
+    for (const auto& shown : ui.boxes) {
+        EXPECT_EQ(shown.box.caption, programTitle());
+        EXPECT_EQ(shown.box.icon, Icon::Error);
+        EXPECT_EQ(shown.box.buttons, Buttons::Ok);
+    }
 }
 
 TEST(MessageLoop, QuitClosesTheMainWindowAndNoTimerMeansNoHang)

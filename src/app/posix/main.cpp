@@ -40,7 +40,7 @@ int main(int argc, char** argv)
         backend.showOutcome(frmCreateDBInfo.closingLine(), logFile);
     } catch (const std::exception& e) {
         // The installer goes on whatever happened here; the log and this line tell what did.
-        std::fprintf(stderr, "[%s] %s\n", talvorin::ui::kAppTitle, e.what());
+        std::fprintf(stderr, "[%s] %s\n", talvorin::ui::programTitle().c_str(), e.what());
     }
     return 0;
 }

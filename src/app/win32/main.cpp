@@ -11,6 +11,7 @@
 #include "platform/win32/windows_api.h"
 #include "odbc/odbc_sql_server.h"
 #include "sqlinfo/sql_info.h"
+#include "ui/types.h"
 #include "ui/win32/win32_backend.h"
 
 #include <objbase.h>
@@ -36,7 +37,7 @@ void reportToStandardError(const std::string& text)
 {
     const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
     if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-    const std::string line = "[Talvorin] " + text + "\r\n";
+    const std::string line = "[" + talvorin::ui::programTitle() + "] " + text + "\r\n";
     DWORD written = 0;
     ::WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }

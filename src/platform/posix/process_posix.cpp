@@ -112,7 +112,8 @@ int openPidfd(pid_t pid)
 }
 
 // The name as the file system has it; relative names are made absolute, since the child
-// changes its directory before the exec. An errno value when there is no such file.
+// changes its directory before the exec. An errno value when there is no such file, or
+// what is there is no file.
 std::optional<std::string> executablePath(const std::string& program, int& error)
 {
     error = ENOENT;
@@ -123,6 +124,12 @@ std::optional<std::string> executablePath(const std::string& program, int& error
     std::filesystem::path absolute = std::filesystem::absolute(*resolved, failed);
     if (failed) {
         error = failed.value();
+        return std::nullopt;
+    }
+    // Refused before the start, as the Windows build must refuse it: only a file is a tool.
+    const std::filesystem::file_status status = std::filesystem::status(absolute, failed);
+    if (!failed && !std::filesystem::is_regular_file(status)) {
+        error = std::filesystem::is_directory(status) ? EISDIR : EACCES;
         return std::nullopt;
     }
     return absolute.string();

@@ -34,13 +34,51 @@ std::string whyDenied(const std::string& path)
     return win32::errorText(ERROR_ACCESS_DENIED);
 }
 
+// How long an open waits for a program that holds the log without sharing it; one that
+// holds it longer is refused.
+constexpr int kSharingRetries = 20;
+constexpr DWORD kSharingRetryMs = 10;
+
 HANDLE openOrCreate(const std::string& path, DWORD disposition)
 {
-    // Others may read the log between two lines, never write it. The link itself is opened,
-    // never what it points to, so the checks below see what is really there.
-    return ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // Another run of this program may append at the same moment (its appends take turns
+    // with these under the lock below); a program that opened the log without sharing
+    // writes holds it, and after a moment's wait the append is refused. The link itself is
+    // opened, never what it points to, so the checks below see what is really there.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt <= kSharingRetries; ++attempt) {
+        if (attempt > 0) ::Sleep(kSharingRetryMs);
+        file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION) break;
+    }
+    return file;
 }
+
+// The appends of all runs take turns: each holds one byte, far beyond any log's end, locked
+// while it looks at the end, writes and (on failure) cuts back. Nothing of the file itself
+// is locked, so readers never wait.
+class AppendTurn {
+public:
+    explicit AppendTurn(HANDLE file) : file_(file)
+    {
+        overlapped_.OffsetHigh = kTurnOffsetHigh;
+        locked_ = ::LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &overlapped_);
+    }
+    ~AppendTurn()
+    {
+        if (locked_) ::UnlockFileEx(file_, 0, 1, 0, &overlapped_);
+    }
+    AppendTurn(const AppendTurn&) = delete;
+    AppendTurn& operator=(const AppendTurn&) = delete;
+    explicit operator bool() const { return locked_; }
+
+private:
+    static constexpr DWORD kTurnOffsetHigh = 0x7fffffff;
+    HANDLE file_;
+    OVERLAPPED overlapped_{};
+    BOOL locked_;
+};
 
 // Opens the log, or creates it where nothing is: never through a link, never a folder,
 // device or pipe. The checks are made on the opened handle, so nothing can be put in
@@ -108,6 +146,8 @@ void appendLines(const std::string& path, const std::string& bytes)
 {
     const win32::UniqueHandle file = openLog(path);
     if (bytes.empty()) return;
+    const AppendTurn turn(file.get());
+    if (!turn) failAppend(path, win32::errorText(::GetLastError()));
 
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) failAppend(path, win32::errorText(::GetLastError()));

@@ -36,6 +36,21 @@ class ShellLauncher final : public ProcessLauncher {
 public:
     LaunchResult start(const LaunchRequest& request) override
     {
+        // Only a file is handed to the shell: for a folder it opens a window of Explorer, whose
+        // process would then be waited for as the tool's, for good. The file is held, sharing
+        // neither writes nor deletion (which a rename needs), until the shell has started it,
+        // so nothing can put a folder at its name in between. A name that cannot be opened
+        // goes to the shell as before, which says why (and shows its own box).
+        const HANDLE opened = ::CreateFileA(request.program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const win32::UniqueHandle held(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+        if (!held) {
+            const DWORD attributes = ::GetFileAttributesA(request.program.c_str());
+            // What the system says when it is asked to run a folder.
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return {nullptr, win32::errorText(ERROR_ACCESS_DENIED)};
+        }
+
         SHELLEXECUTEINFOA info{};
         info.cbSize = sizeof info;
         info.fMask = SEE_MASK_NOCLOSEPROCESS;
@@ -49,6 +64,7 @@ public:
         info.lpDirectory = request.workingDirectory.empty() ? nullptr : request.workingDirectory.c_str();
         info.nShow = SW_HIDE;
         if (!::ShellExecuteExA(&info)) return {nullptr, win32::errorText(::GetLastError())};
+        // No process (the shell handed the file to something else): nothing to wait for.
         if (info.hProcess == nullptr) return {nullptr, "the system started no process for " + request.program};
         return {std::make_unique<Win32Child>(win32::UniqueHandle(info.hProcess)), {}};
     }

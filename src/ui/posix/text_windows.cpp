@@ -4,6 +4,7 @@
 
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/handler_guard.h"
 #include "ui/posix/folder_chooser.h"
 #include "ui/posix/text_painting.h"
 #include "ui/posix/text_layout.h"
@@ -192,7 +193,7 @@ ModalResult TextWindows::showModal(Form& form)
             if (form.modalResult() == ModalResult::None) form.setModalResult(ModalResult::Cancel);
             break;
         }
-        handleKey(form, *key);
+        dispatchGuarded(backend_, [&] { handleKey(form, *key); });
     }
     if (form.modalResult() == ModalResult::None) form.setModalResult(ModalResult::Cancel);
     formGone(form);

@@ -7,6 +7,7 @@
 #include "platform/scope_exit.h"
 #include "platform/win32/handles.h"
 #include "ui/controls.h"
+#include "ui/handler_guard.h"
 #include "ui/win32/painted_controls.h"
 
 namespace talvorin::ui::win32 {
@@ -393,7 +394,9 @@ LRESULT CALLBACK FormWindow::formProc(HWND window, UINT message, WPARAM wParam, 
     }
     // Until CreateWindowEx has returned the window is not yet the form's.
     if (self == nullptr || !self->window_) return ::DefWindowProcA(window, message, wParam, lParam);
-    return self->formMessage(message, wParam, lParam);
+    LRESULT result = 0;
+    dispatchGuarded(self->form_.backend(), [&] { result = self->formMessage(message, wParam, lParam); });
+    return result;
 }
 
 LRESULT FormWindow::formMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -463,7 +466,9 @@ LRESULT CALLBACK FormWindow::controlProc(HWND window, UINT message, WPARAM wPara
         unnameWindow(window);
         return ::DefSubclassProc(window, message, wParam, lParam);
     }
-    return cw.owner->controlMessage(cw, message, wParam, lParam);
+    LRESULT result = 0;
+    dispatchGuarded(cw.owner->form_.backend(), [&] { result = cw.owner->controlMessage(cw, message, wParam, lParam); });
+    return result;
 }
 
 LRESULT FormWindow::controlMessage(ControlWindow& cw, UINT message, WPARAM wParam, LPARAM lParam)

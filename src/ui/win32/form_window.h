@@ -77,8 +77,11 @@ private:
     Form& form_;
     const Cursor& screenCursor_;
     FontCache fonts_;
+    // Stable addresses: each is its subclass's data. Declared before the window, so that the
+    // window and its children go first, also when the constructor throws: their last messages
+    // reach controlProc through these nodes.
+    std::list<ControlWindow> controls_;
     platform::win32::UniqueWindow window_;
-    std::list<ControlWindow> controls_;  // stable addresses: each is its subclass's data
     int updating_ = 0;                    // the program is changing a control: no echo
     bool focusByMouse_ = false;
     bool selectOnActivation_ = false;

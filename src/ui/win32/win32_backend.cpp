@@ -9,6 +9,7 @@
 #include "platform/win32/quit_request.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/handler_guard.h"
 #include "ui/win32/form_window.h"
 #include "ui/win32/gdi.h"
 #include "ui/win32/message_boxes.h"
@@ -29,7 +30,7 @@ LRESULT CALLBACK Win32Backend::sessionWindowProc(HWND window, UINT message, WPAR
     switch (message) {
     case WM_TIMER:
         if (auto* self = reinterpret_cast<Win32Backend*>(::GetWindowLongPtrA(window, GWLP_USERDATA)))
-            self->fireDueTimers();
+            dispatchGuarded(*self, [self] { self->fireDueTimers(); });
         return 0;
     case WM_QUERYENDSESSION:
         // Agree, and stop starting tools: the session is going whatever we do.

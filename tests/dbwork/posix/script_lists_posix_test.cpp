@@ -37,6 +37,12 @@ TEST_F(PosixScriptLists, AToolThatCannotStartLeavesTheSystemsReasonAfterTheFixed
                 ElementsAre("Error creating database.[sqlcmd failed] one.sql",
                             "Cannot start " + kitDir + "osql.exe: Permission denied", "Error loading code table T1",
                             "Cannot start " + kitDir + "bcp.exe: Exec format error"));
+    // A folder is refused before anything starts, as on Windows.
+    std::filesystem::remove(kitDir + "bcp.exe");
+    std::filesystem::create_directories(kitDir + "bcp.exe");
+    log.lines.clear();
+    EXPECT_FALSE(dbwork::LoadCodeTables(ctx, in));
+    EXPECT_THAT(log.lines, ElementsAre("Error loading code table T1", "Cannot start " + kitDir + "bcp.exe: Is a directory"));
 }
 
 }  // namespace

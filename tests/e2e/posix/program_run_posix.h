@@ -16,6 +16,8 @@ struct RunOptions {
     bool keepStandardOutput = false;
     // SIGKILL this long after the start (none when negative).
     long killAfterMicroseconds = -1;
+    // The program file; empty: the one built.
+    std::string program;
 };
 
 // May be called from several threads at once.

@@ -24,9 +24,18 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
     return runTalvorin(args, env, options);
 }
 
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env)
+{
+    RunOptions options;
+    options.program = program;
+    return runTalvorin(args, env, options);
+}
+
 ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
                           const RunOptions& options)
 {
+    const std::string program = options.program.empty() ? TALVORIN_BINARY : options.program;
     TempDir scratch;
     const std::string errFile = scratch.str() + "/stderr";
     const std::string outFile = options.keepStandardOutput ? scratch.str() + "/stdout" : "/dev/null";
@@ -47,7 +56,7 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
     std::vector<char*> envp;
     for (auto& e : envText) envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::vector<char*> argv{const_cast<char*>(TALVORIN_BINARY)};
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
@@ -61,7 +70,7 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        ::execve(TALVORIN_BINARY, argv.data(), envp.data());
+        ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     if (errPipe[0] >= 0) {

@@ -96,6 +96,18 @@ TEST_F(Program, KitFolderMissingEndsWithAMessageAndExitCodeZero)
     EXPECT_FALSE(std::filesystem::exists(kitDir)) << "the kit folder is not created";
 }
 
+TEST_F(Program, TheGeneralErrorBoxIsCaptionedWithTheProgramFilesName)
+{
+    std::filesystem::remove_all(kitDir);
+    const std::string renamed = dir.str() + "/VDSETUP.EXE";
+    std::filesystem::copy_file(TALVORIN_BINARY, renamed);
+    for (const std::string& program : {std::string(TALVORIN_BINARY), renamed}) {
+        const std::string title = program == renamed ? "[Vdsetup] " : "[talvorin] ";
+        EXPECT_THAT(runProgram(program, {"302", "a", "b", "c", "d"}, env()).standardError,
+                    ::testing::StartsWith(title + "Cannot append to "));
+    }
+}
+
 TEST_F(Program, QuitBeforeTheRunStartsStillWritesTheEndBanner)
 {
     // The run starts a second after the window shows; SIGTERM comes as soon as the start

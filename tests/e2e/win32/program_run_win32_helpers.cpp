@@ -49,10 +49,9 @@ std::string quoted(const std::string& argument)
     return std::string(1, '"').append(argument).append(1, '"');
 }
 
-}  // namespace
-
-ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                          int timeoutSeconds, const std::function<bool()>& terminateWhen)
+ProgramResult run(const std::string& program, const std::vector<std::string>& args,
+                  const std::map<std::string, std::string>& env, int timeoutSeconds,
+                  const std::function<bool()>& terminateWhen)
 {
     TempDir scratch;
     const std::string errFile = scratch.str() + "\\stderr";
@@ -60,7 +59,7 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
     const UniqueHandle out = inheritable("NUL", GENERIC_WRITE, OPEN_EXISTING);
     const UniqueHandle err = inheritable(errFile, GENERIC_WRITE, CREATE_ALWAYS);
 
-    std::string commandLine = quoted(TALVORIN_BINARY);
+    std::string commandLine = quoted(program);
     for (const std::string& a : args) commandLine.append(1, ' ').append(quoted(a));
     std::string block = environmentBlock(env);
     STARTUPINFOA startup{};
@@ -99,6 +98,20 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
     }
     result.standardError = readFile(errFile);
     return result;
+}
+
+}  // namespace
+
+ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+                          int timeoutSeconds, const std::function<bool()>& terminateWhen)
+{
+    return run(TALVORIN_BINARY, args, env, timeoutSeconds, terminateWhen);
+}
+
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env)
+{
+    return run(program, args, env, 60, {});
 }
 
 std::string expectedComputerName()

@@ -145,6 +145,17 @@ TEST_F(WindowsRun, WorkstationSetupLogsAndEnds)
     EXPECT_TRUE(readKitToolJournal(toolJournal).empty());
 }
 
+TEST_F(WindowsRun, TheGeneralErrorBoxIsCaptionedWithTheProgramFilesName)
+{
+    const std::string renamed = dir.str() + "\\VDSETUP.EXE";
+    std::filesystem::copy_file(TALVORIN_BINARY, renamed);
+    for (const std::string& program : {std::string(TALVORIN_BINARY), renamed}) {
+        const std::string title = program == renamed ? "[Vdsetup] " : "[Talvorin] ";
+        EXPECT_EQ(runProgram(program, {"three", serverBase, "1", supportDir, "Setup.ini"}, {}).standardError,
+                  title + "'three' is not a valid integer value\r\n");
+    }
+}
+
 TEST_F(WindowsRun, FirstInstallationAgainstTheServer)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "Secret;1=x").job(kJobs[0]).job(kJobs[2]));

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/win32/handles.h"
 #include "platform/win32/symbolic_link.h"
@@ -74,6 +77,39 @@ TEST(Win32FileSystem, AppendsBeyondFourGibibytes)
         ASSERT_TRUE(::SetFilePointerEx(file.get(), from, nullptr, FILE_BEGIN));
         ASSERT_TRUE(::ReadFile(file.get(), tail.data(), 8, &read, nullptr));
         EXPECT_EQ(tail.substr(0, read), "\r\nline\r\n") << size;
+    }
+}
+
+TEST(Win32FileSystem, TwoRunsAppendingAtOnceLoseNothingAndAProgramHoldingTheLogIsStillRefused)
+{
+    const testing::TempDir folder;
+    const std::string path = folder.make("system.log");
+    constexpr int kLines = 300;
+    std::atomic<int> failures{0};
+    const auto run = [&](char name) {
+        for (int i = 0; i < kLines; ++i) try {
+                appendLines(path, name + std::to_string(i) + "\r\n");
+            } catch (const std::runtime_error&) {
+                ++failures;
+            }
+    };
+    std::thread first(run, 'a'), second(run, 'b');
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
+    std::istringstream text(bytesOf(path));
+    std::set<std::string> lines;
+    for (std::string line; std::getline(text, line);) lines.insert(line);
+    EXPECT_EQ(lines.size(), 2u * kLines) << "every line once, whole, with its CR";
+    EXPECT_EQ(lines.count("a0\r") + lines.count("b299\r"), 2u);
+
+    const win32::UniqueHandle holder(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    try {
+        appendLines(path, "x\r\n");
+        ADD_FAILURE() << "appended to a log another program holds";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot append to " + path + ": " + win32::errorText(ERROR_SHARING_VIOLATION));
     }
 }
 

@@ -333,7 +333,7 @@ TEST_F(WindowTest, EnterInThePortFieldClicksOkWithoutThePortCheck)
         ASSERT_TRUE(focusIn(top, "edtIPPortNo")) << "an address without a port: the port first";
         person::pressKey(VK_RETURN);
         auto box = person::waitForMessageBox();
-        EXPECT_EQ(box.caption, "Talvorin") << "the general error box";
+        EXPECT_EQ(box.caption, ui::programTitle()) << "the general error box";
         EXPECT_EQ(box.text, "'' is not a valid integer value");
         person::answerBox(box, VK_RETURN);
 
@@ -455,7 +455,7 @@ TEST_F(WindowTest, BrowseOpensTheSystemsChooserOwnedByTheDialogAndChecksThePathA
         person::pressKey(VK_ESCAPE);
         // Cancelled: the path already there is checked again.
         const auto box = person::waitForMessageBox();
-        EXPECT_EQ(box.caption, "Talvorin");
+        EXPECT_EQ(box.caption, ui::programTitle());
         EXPECT_EQ(box.text, "Invalid Application Path ! Please select again.");
         person::answerBox(box, VK_RETURN);
         EXPECT_TRUE(textIs(top, "edtAppPath", "C:\\nowhere")) << "the field keeps its text";

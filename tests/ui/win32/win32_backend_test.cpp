@@ -10,6 +10,7 @@
 #include <atomic>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "support/temp_dir.h"
 #include "support/win32/window_driver.h"
@@ -154,6 +155,48 @@ TEST(Win32Backend, AModalFormDisablesTheOthersAndItsCloseBoxAnswersCancel)
         EXPECT_EQ(result, ModalResult::Cancel);
         EXPECT_TRUE(person::enabled(mainWindow)) << "the owner is enabled again";
     }
+}
+
+TEST(Win32Backend, AFailureNoHandlerCaughtIsShownInTheGeneralErrorBoxAndEndsOnlyThatHandler)
+{
+    Win32Backend ui(Win32Backend::Mode::Attended);
+    SmallDialog dialog(ui);
+    Timer timer(ui, "failing", 50);
+    int ranToTheEnd = 0;
+    const auto fail = [](const char* what) { throw std::runtime_error(what); };
+    timer.onTimer = [&] {
+        timer.setEnabled(false);
+        fail("timed out");
+        ++ranToTheEnd;
+    };
+    dialog.btnOK.modalResult = ModalResult::None;
+    dialog.btnOK.onClick = [&] {
+        fail("clicked");
+        ++ranToTheEnd;
+    };
+    ModalResult result = ModalResult::None;
+    person::withPerson(
+        [&] {
+            timer.setEnabled(true);
+            result = dialog.showModal();
+        },
+        [&] {
+            const HWND top = person::waitForTopWindow("TfrmSmall", "Small dialog");
+            for (const std::string text : {"timed out", "clicked"}) {
+                if (text == "clicked") person::click(person::control(top, "btnOK"));
+                const auto box = person::waitForMessageBox();
+                EXPECT_EQ(box.caption, programTitle());
+                EXPECT_EQ(box.text, text);
+                EXPECT_EQ(box.icon, person::systemIcon(IDI_ERROR));
+                EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
+                person::answerBox(box, VK_RETURN);
+            }
+            person::bringToFront(top);
+            person::pressKey(VK_ESCAPE);
+            EXPECT_TRUE(person::waitUntilGone(top));
+        });
+    EXPECT_EQ(result, ModalResult::Cancel) << "the dialog went on after both failures";
+    EXPECT_EQ(ranToTheEnd, 0);
 }
 
 TEST(Win32Backend, UnattendedNothingIsDrawnAndBoxesGoToStandardErrorAnsweredAsEscape)
