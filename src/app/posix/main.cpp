@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/create_db_info.h"
+#include "platform/posix/core_dumps.h"
 #include "platform/program_path.h"
 #include "odbc/odbc_sql_server.h"
 #include "sqlinfo/sql_info.h"
@@ -16,6 +17,9 @@
 int main(int argc, char** argv)
 {
     using namespace talvorin;
+    // First, before the password is read: a crash must leave no copy of it behind. Should
+    // the system refuse, the run goes on as it always did.
+    (void)platform::posix::keepOutOfCoreDumps();
     try {
         ui::TerminalBackend backend;
         const auto sql = setupdata::makeOdbcSqlServerClient();

@@ -87,6 +87,20 @@ TEST_P(Secrecy, ThePasswordIsOnlyInTheToolsArgumentStrings)
     }
 }
 
+// A crash would leave a core file holding the password in clear.
+TEST(CoreFiles, TheProgramIsUndumpableAndItsToolsMakeNone)
+{
+    Sandbox box;
+    SqlDouble server(SqlDoubleOptions().account("sa", "Pw-S3cret-Zq8"));
+    box.kitData("sa", "Pw-S3cret-Zq8", SqlDouble::address(), std::to_string(server.port()));
+    const std::string tool = box.kitDir + "osql.exe";
+    std::filesystem::remove(tool);
+    writeFile(tool, "#!/bin/sh\ngrep Dumpable /proc/$PPID/status >\"$0.seen\"\nulimit -c >>\"$0.seen\"\n");
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    EXPECT_EQ(box.run().exitCode, 0);
+    EXPECT_EQ(readFile(tool + ".seen"), "Dumpable:\t0\n0\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Passwords, Secrecy,
     ::testing::Values(SecretCase{"in the connection string", "Pw-S3cret-Zq8", false, false},
