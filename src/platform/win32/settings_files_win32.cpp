@@ -145,6 +145,18 @@ std::pair<std::string, std::string> splitName(const std::string& path)
     return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
+// Gives the copy the file's own access list, which ReplaceFile would keep on Windows but Wine's
+// does not; failing that, the copy keeps its owners-only list, which gives no one more.
+void copyAccessList(const std::string& from, const std::string& to)
+{
+    DWORD size = 0;
+    ::GetFileSecurityA(from.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    if (size == 0) return;
+    std::vector<unsigned char> descriptor(size);
+    if (::GetFileSecurityA(from.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size))
+        ::SetFileSecurityA(to.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
+}
+
 bool isSharingError(DWORD error)
 {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION ||
@@ -237,6 +249,7 @@ public:
         // The documented flush of what the profile functions may still hold of the copy.
         ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, copy.c_str());
         if (!flushToDisk(copy)) failAsTheSystemSays();
+        if (exists) copyAccessList(target, copy);
         // ReplaceFile keeps the file's own access list and attributes; a new file keeps the copy's.
         const auto place = [&] {
             return exists ? ::ReplaceFileA(target.c_str(), copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
