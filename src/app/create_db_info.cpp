@@ -89,20 +89,24 @@ void TfrmCreateDBInfo::tmrStartProcessTimer()
     tmrStartProcess.setEnabled(false);
     try {
         runSetup();
+    } catch (const platform::SettingsWriteError& e) {
+        // The fixed line stays as it always was; whoever reads the log also needs the why.
+        endAfterUnexpectedError(e.what(), "Cannot write " + e.file() + ": " + e.reason());
     } catch (const std::exception& e) {
         endAfterUnexpectedError(e.what());
     }
 }
 
-void TfrmCreateDBInfo::endAfterUnexpectedError(const std::string& text)
+void TfrmCreateDBInfo::endAfterUnexpectedError(const std::string& text, const std::string& reasonLine)
 {
     Timer1.setEnabled(false);
     try {
         logClosingLine("Unexpected error: " + text + ". Application will be closed");
+        if (!reasonLine.empty()) log_.WriteLog(reasonLine);
     } catch (const std::exception&) {
         // The box below still tells the user.
     }
-    backend().messageBox(ui::Box::applicationError(text));
+    backend().messageBox(ui::Box::applicationError(reasonLine.empty() ? text : text + "\r\n" + reasonLine));
     disconnect();
     endRun();
 }
@@ -144,6 +148,8 @@ void TfrmCreateDBInfo::runSetup()
     backend().processMessages();
     const std::string kitDir = setupdata::kitFolder(log_.GetWinDir());
     backend().processMessages();
+    // A save killed before its copy took the file's place left that copy, password and all.
+    services_.settings.removeAbandonedCopies(kitDir + setupdata::kKitDataFile);
 
     ServerSettings server;
     if (!obtainServerSettings(kitDir, server)) {
@@ -220,6 +226,7 @@ void TfrmCreateDBInfo::initialiseMigrationStatus()
 {
     log_.WriteLog("SetupMode = UPG_SETUP, reading Migration status");
     const std::string file = BinPath + setupdata::kServerSettingsFile;
+    services_.settings.removeAbandonedCopies(file);
     if (services_.settings.readString(file, "DataMigration", "Mig_Done", "").empty())
         services_.settings.writeString(file, "DataMigration", "Mig_Done", "NotDone");
 }

@@ -70,7 +70,8 @@ private:
     bool doDatabaseWork(const ServerSettings& s, const std::string& supportDir, const std::string& setupFile,
                         const std::string& kitDir);
     void disconnect();
-    void endAfterUnexpectedError(const std::string& text);
+    // The closing line for the failure's text; a reason line, when given, follows it.
+    void endAfterUnexpectedError(const std::string& text, const std::string& reasonLine = "");
     void logClosingLine(const std::string& line);
     void endRun() { close(); }
 

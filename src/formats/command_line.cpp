@@ -49,4 +49,24 @@ std::vector<std::string> splitCommandLine(const std::string& parameters)
     return args;
 }
 
+std::string quotedArgument(const std::string& value)
+{
+    if (!value.empty() && value.find_first_of(" \t\"") == std::string::npos) return value;
+    // \" and never "": the runtimes before 2008 and CommandLineToArgvW read "" inside quotes
+    // otherwise than the later ones, while \" means one quote to all of them.
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : value) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, '\\');
+    return out + "\"";
+}
+
 }  // namespace talvorin::platform

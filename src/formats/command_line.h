@@ -12,4 +12,10 @@ namespace talvorin::platform {
 // part goes on. The last rule is where CommandLineToArgvW differs: it ends the quoted part.
 std::vector<std::string> splitCommandLine(const std::string& parameters);
 
+// The value as it goes into an argument string so that splitCommandLine, and every Microsoft
+// C runtime, gives it back as one argument, unchanged: as it is when it is not empty and holds
+// no blank, tab or double quote; otherwise in double quotes, each quote written \" and the
+// backslashes before a quote (or before the closing quote) doubled.
+std::string quotedArgument(const std::string& value);
+
 }  // namespace talvorin::platform

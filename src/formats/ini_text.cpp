@@ -255,7 +255,7 @@ std::vector<std::string> readKeyNames(std::string_view text, std::string_view se
         // An empty name is a lone zero byte in the list, which reads as the list's end.
         if (name.empty()) return false;
         // The list's own closing zero byte must fit after this name.
-        if (used + name.size() + 1 + 1 > bufferSize) return false;
+        if (bufferSize - used < name.size() + 2) return false;
         used += name.size() + 1;
         names.emplace_back(name);
         return true;
@@ -271,24 +271,14 @@ std::vector<std::string> readSectionValues(std::string_view text, std::string_vi
     std::vector<std::string_view> names;
     std::unordered_map<std::string, std::string_view> firstValue;
     const auto folded = [](std::string_view name) { return platform::lowerAsciiText(name); };
-    std::size_t used = 0;
-    bool full = false;
+    bool ended = false;
     forEachSectionLine(text, *span, [&](const Line&, const Parsed& p) {
         if (p.kind != Kind::Key) return true;
         firstValue.try_emplace(folded(p.name), text.substr(p.valueBegin, p.valueEnd - p.valueBegin));
         const std::string_view name = cutAtZero(p.name);
-        if (full) return true;
         // An empty name ends the list, as in readKeyNames.
-        if (name.empty()) {
-            full = true;
-            return true;
-        }
-        if (used + name.size() + 1 + 1 > kKeyNamesBufferSize) {
-            full = true;
-            return true;
-        }
-        used += name.size() + 1;
-        names.push_back(name);
+        if (name.empty()) ended = true;
+        if (!ended) names.push_back(name);
         return true;
     });
     std::vector<std::string> values;
@@ -299,18 +289,6 @@ std::vector<std::string> readSectionValues(std::string_view text, std::string_vi
                                                 : fitBuffer(stripQuotes(cutAtZero(it->second)), kValueBufferSize));
     }
     return values;
-}
-
-std::vector<std::string> readSectionNames(std::string_view text)
-{
-    std::vector<std::string> names;
-    LineCursor lines(text, 0);
-    Line line{};
-    while (lines.next(line)) {
-        const Parsed p = parseLine(text, line);
-        if (p.kind == Kind::Section) names.emplace_back(p.name);
-    }
-    return names;
 }
 
 bool canWrite(std::string_view section, std::string_view key, std::string_view value)

@@ -52,9 +52,11 @@ FileText decodeFile(std::string bytes);
 // nullopt when UTF-16 cannot hold the text (it is not UTF-8).
 std::optional<std::string> encodeFile(Encoding encoding, std::string_view text);
 
-// The buffers the callers give the Windows functions.
+// The buffers the callers give the Windows functions: a value's, and the key-name list's
+// first one, which grows until every name fits.
 inline constexpr std::size_t kValueBufferSize = 2048;
 inline constexpr std::size_t kKeyNamesBufferSize = 16384;
+inline constexpr std::size_t kUnlimited = static_cast<std::size_t>(-1);
 
 // The value as it is stored (blanks trimmed, nothing else changed); nullopt when the
 // section or key is missing.
@@ -78,27 +80,29 @@ int toInt(std::string_view value, int def);
 // GetPrivateProfileIntA: readValue followed by toInt.
 int readInt(std::string_view text, std::string_view section, std::string_view key, int def);
 
-// GetPrivateProfileStringA with no key name: the section's key names in file order, as
-// far as each whole name with its zero byte, and the list's closing zero byte, fit the
-// buffer. Windows would also return the first name that does not fit, cut short; such a
-// cut name names no key, so it is left out here. Comment lines and lines without '=' are
-// not listed; a key that stands twice is listed twice; the list ends before the first
-// empty key name.
+// GetPrivateProfileStringA with no key name: the section's key names in file order, all of
+// them, or with a buffer size as far as each whole name with its zero byte, and the list's
+// closing zero byte, fit that buffer. Windows would also return the first name that does not
+// fit, cut short; such a cut name names no key, so it is left out here. Comment lines and
+// lines without '=' are not listed; a key that stands twice is listed twice; the list ends
+// before the first empty key name.
 std::vector<std::string> readKeyNames(std::string_view text, std::string_view section,
-                                      std::size_t bufferSize = kKeyNamesBufferSize);
+                                      std::size_t bufferSize = kUnlimited);
 
-// The value of every key readKeyNames lists, in that order, each as readValue with an
-// empty default reads it (a key that stands twice gives its first value twice): what
+// The value of every key readKeyNames lists (all of them), in that order, each as readValue
+// with an empty default reads it (a key that stands twice gives its first value twice): what
 // listing the names and then reading each key gives, in one pass over the text.
 std::vector<std::string> readSectionValues(std::string_view text, std::string_view section);
-
-// The names of the sections in file order, each once per header line.
-std::vector<std::string> readSectionNames(std::string_view text);
 
 // Whether a value, a key and a section can be stored so that the key reads back:
 // no CR, LF or zero byte anywhere, a key that is not empty, holds no '=' and does not
 // start with ';' or '[', and a section name that is not empty.
 bool canWrite(std::string_view section, std::string_view key, std::string_view value);
+
+// Why a write that canWrite refuses cannot be done.
+inline constexpr const char* kCannotStore =
+    "a settings file cannot hold a line break or zero byte, an empty section name, or a key name that is empty, "
+    "holds \"=\" or begins with \";\" or \"[\"";
 
 // WritePrivateProfileStringA on the file's text, returning the new text: the first
 // occurrence of the key in the first section of that name gets the new value in place of

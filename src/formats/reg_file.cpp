@@ -113,7 +113,6 @@ public:
 
     void run(const std::vector<std::string_view>& lines)
     {
-        out_.hasHeader_ = true;
         out_.keys_[""];
         for (std::size_t i = 1; i < lines.size() && !stopped_;) {
             const std::string_view line = syntax::skipBlanks(lines[i++]);
@@ -286,11 +285,6 @@ RegFile RegFile::parse(std::string_view fileBytes)
         RegFileParser(file, utf16Strings).run(lines);
     }
     return file;
-}
-
-bool RegFile::hasKey(std::string_view path) const
-{
-    return keys_.count(normalisedPath(path)) != 0;
 }
 
 const Value* RegFile::findValue(std::string_view keyPath, std::string_view valueName) const

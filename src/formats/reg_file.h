@@ -54,13 +54,9 @@ public:
     // Never fails: what cannot be read is left out.
     static RegFile parse(std::string_view fileBytes);
 
-    // Whether the text had one of the two headers.
-    bool hasHeader() const { return hasHeader_; }
-
     // Key paths are relative to HKEY_LOCAL_MACHINE, components separated by '\' (leading,
     // trailing and doubled ones ignored), matched without regard to ASCII case, as are
     // value names ("" is the default value).
-    bool hasKey(std::string_view path) const;
     const Value* findValue(std::string_view keyPath, std::string_view valueName) const;
 
     // An open key holding a copy of the key's values; null when the key is missing.
@@ -69,7 +65,6 @@ public:
 private:
     using Values = std::map<std::string, Value>;  // by upper-case name
     std::map<std::string, Values> keys_;           // by normalised upper-case path
-    bool hasHeader_ = false;
 
     friend class RegFileParser;
 };

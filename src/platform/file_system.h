@@ -5,10 +5,10 @@
 
 namespace talvorin::platform {
 
-// Finds the file a Windows-style name means: either separator, and each name matched
-// without regard to case when the exact one does not exist, except the names directly
-// below the root of the file system, which must match exactly. nullopt when nothing
-// matches.
+// Finds the file a Windows-style name means: either separator, and each name that does not
+// exist exactly taken without the dots and blanks that end it, as Windows takes it, and then
+// matched without regard to case, except the names directly below the root of the file
+// system, which must match exactly. nullopt when nothing matches.
 std::optional<std::string> resolvePath(const std::string& path);
 
 // Whether the name, resolved as above, is an existing file or folder.
@@ -18,8 +18,8 @@ bool pathExists(const std::string& path);
 bool fileExists(const std::string& path);
 
 // The name an existing file resolves to, or the name with its folder resolved for a file
-// still to be created. The name itself (with this system's separator) when its folder
-// does not exist either.
+// still to be created (its own name without ending dots and blanks). The name itself (with
+// this system's separator) when its folder does not exist either.
 std::string resolveForWriting(const std::string& path);
 
 // Appends the bytes to the file, creating it, in one write; a file whose last byte is not

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace talvorin::platform {
@@ -9,8 +12,27 @@ namespace talvorin::platform {
 // A settings-file write that could not be carried out; the text is "Unable to write to <path>".
 class SettingsWriteError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    SettingsWriteError(const std::string& file, std::string reason)
+        : std::runtime_error("Unable to write to " + file), file_(file), reason_(std::move(reason))
+    {
+    }
+    const std::string& file() const { return file_; }
+    // Why, in the system's words where the system gave the reason.
+    const std::string& reason() const { return reason_; }
+
+private:
+    std::string file_;
+    std::string reason_;
 };
+
+// Keys and their values, written together.
+using SettingsValues = std::vector<std::pair<std::string, std::string>>;
+
+// The copy a write prepares beside the file and then puts in its place: ".<name>.tmp<pid>-<n>".
+std::string settingsCopyName(std::string_view fileName, unsigned long pid, unsigned n);
+// The process that made the entry of a folder, when the entry is such a copy of the file
+// (names compared without regard to case).
+std::optional<unsigned long> settingsCopyOwner(std::string_view entry, std::string_view fileName);
 
 // Windows INI files with the system's own semantics: every call opens the file, does
 // its work and closes it; nothing is cached. File names are resolved as Windows would.
@@ -27,7 +49,7 @@ public:
     virtual int readInt(const std::string& file, const std::string& section,
                         const std::string& key, int def) const = 0;
 
-    // The section's key names in file order, as far as they fit a 16384-byte buffer.
+    // The section's key names in file order, every one of them.
     virtual std::vector<std::string> readKeyNames(const std::string& file,
                                                   const std::string& section) const = 0;
 
@@ -35,10 +57,20 @@ public:
     // default reads it; the same result, but one read of the file instead of one per key.
     virtual std::vector<std::string> readSectionValues(const std::string& file, const std::string& section) const;
 
-    // Replaces or adds one value, creating section and file as needed, all other
-    // content untouched. Throws SettingsWriteError.
-    virtual void writeString(const std::string& file, const std::string& section,
-                             const std::string& key, const std::string& value) = 0;
+    // Replaces or adds the values of one section, creating section and file as needed, all
+    // other content untouched. All or nothing: the file is replaced in one step by a complete
+    // copy, so a failure or a kill leaves it as it was. Throws SettingsWriteError.
+    virtual void writeStrings(const std::string& file, const std::string& section, const SettingsValues& values) = 0;
+
+    void writeString(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value)
+    {
+        writeStrings(file, section, {{key, value}});
+    }
+
+    // Removes the copies that writes of processes that have ended (killed before they could
+    // put the copy in place) left beside the file; one may hold a password.
+    virtual void removeAbandonedCopies(const std::string& file) = 0;
 };
 
 // The system's settings-file functions (on POSIX, a reader and writer that behave like them).

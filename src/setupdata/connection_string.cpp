@@ -2,13 +2,6 @@
 
 namespace talvorin::setupdata {
 
-std::string oleDbConnectionString(const std::string& dataSource, const std::string& catalog,
-                                  const std::string& user, const std::string& password)
-{
-    return "Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=" + dataSource +
-           ";Initial Catalog=" + catalog + ";User ID=" + user + ";Password=" + password;
-}
-
 ConnectionSettings masterConnection(const std::string& dataSource, const std::string& user,
                                     const std::string& password)
 {

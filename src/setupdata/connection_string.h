@@ -13,12 +13,6 @@ inline std::string dataSource(const std::string& address, const std::string& por
     return address + "," + port;
 }
 
-// The OLE DB connection string of the SQLOLEDB provider, filled in as it always was.
-// Kept for the provider-based Windows client and for the record; the ODBC client forms
-// its own string from the same values, quoted.
-std::string oleDbConnectionString(const std::string& dataSource, const std::string& catalog,
-                                  const std::string& user, const std::string& password);
-
 // The settings of the run's two connections and of the dialog's test connection.
 ConnectionSettings masterConnection(const std::string& dataSource, const std::string& user,
                                     const std::string& password);

@@ -18,10 +18,10 @@ std::string readScrambled(const platform::SettingsFiles& settings, const std::st
     return ScrambleText(settings.readString(file, kSectionDB, key, ""));
 }
 
-void writeScrambled(platform::SettingsFiles& settings, const std::string& file, const std::string& key,
-                    const std::string& value)
+void writeScrambled(platform::SettingsFiles& settings, const std::string& file, platform::SettingsValues values)
 {
-    settings.writeString(file, kSectionDB, key, ScrambleText(value));
+    for (auto& entry : values) entry.second = ScrambleText(entry.second);
+    settings.writeStrings(file, kSectionDB, values);
 }
 
 std::string kitFolder(const std::string& windowsDir)

@@ -27,8 +27,8 @@ std::vector<std::string> readSectionList(const platform::SettingsFiles& settings
 // A scrambled value of section DB, unscrambled; empty when missing.
 std::string readScrambled(const platform::SettingsFiles& settings, const std::string& file,
                           const std::string& key);
-void writeScrambled(platform::SettingsFiles& settings, const std::string& file, const std::string& key,
-                    const std::string& value);
+// Section DB's keys and their clear values, scrambled and written together (all or none).
+void writeScrambled(platform::SettingsFiles& settings, const std::string& file, platform::SettingsValues values);
 
 // The kit folder below a Windows directory that already ends in a separator.
 std::string kitFolder(const std::string& windowsDir);

@@ -516,20 +516,28 @@ bool TfrmSQLInfo::testConnection(const std::string& address, const std::string& 
 bool TfrmSQLInfo::saveSettings(const std::string& address)
 {
     const std::string file = setupdata::kitFolder(GetWindowsDir(services_.system)) + setupdata::kKitDataFileDialog;
-    try {
-        auto& settings = services_.settings;
-        setupdata::writeScrambled(settings, file, setupdata::kKeyUser, edtSQLLogin.text());
-        setupdata::writeScrambled(settings, file, setupdata::kKeyPassword, edtSQLPassword.text());
-        setupdata::writeScrambled(settings, file, setupdata::kKeyAddress, address);
-        setupdata::writeScrambled(settings, file, setupdata::kKeyPort, edtIPPortNo.text());
-    } catch (const std::exception& e) {
-        ProgressBar.setPosition(0);
-        Label1.setCaption("Failed");
-        backend().processMessages();
-        backend().messageBox(ui::Box::error(std::string(e.what()) + "\r\n" + kNotSaved));
-        return false;
-    }
-    return true;
+    // All four or none: three new values with an old port would connect wrongly on every
+    // later run, which would never ask again.
+    const std::string error = [&]() -> std::string {
+        try {
+            setupdata::writeScrambled(services_.settings, file,
+                                      {{setupdata::kKeyUser, edtSQLLogin.text()},
+                                       {setupdata::kKeyPassword, edtSQLPassword.text()},
+                                       {setupdata::kKeyAddress, address},
+                                       {setupdata::kKeyPort, edtIPPortNo.text()}});
+            return "";
+        } catch (const platform::SettingsWriteError& e) {
+            return std::string(e.what()) + "\r\n" + e.reason();
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+    }();
+    if (error.empty()) return true;
+    ProgressBar.setPosition(0);
+    Label1.setCaption("Failed");
+    backend().processMessages();
+    backend().messageBox(ui::Box::error(error + "\r\n" + kNotSaved));
+    return false;
 }
 
 }  // namespace talvorin::sqlinfo

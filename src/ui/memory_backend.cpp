@@ -1,6 +1,7 @@
 #include "ui/memory_backend.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "platform/wait.h"
 #include "ui/controls.h"
@@ -28,6 +29,7 @@ void MemoryBackend::waitFor(platform::WaitHandle handle)
         next ? static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, (*next - now_).count())) : -1;
     const auto start = std::chrono::steady_clock::now();
     const int ready = platform::waitForAny({handle}, timeoutMs);
+    if (ready == platform::kWaitFailed) throw std::runtime_error("The wait for a process handle failed");
     if (ready < 0 && next) {
         now_ = std::max(now_, *next);
     } else {

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "run_fixture.h"
 
 namespace talvorin::testing {
@@ -384,11 +386,16 @@ TEST_F(SetupRun, UnwritableMigrationStatusEndsCleanly)
     writeKitData("sa", "pw", "10.0.0.1", "1433");
     std::filesystem::remove_all(serverBase + nativePath("/BIN"));  // nowhere to write dbsvr.ini
     const auto lines = run(params("306", "1"));
-    ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Unexpected error: Unable to write to " + serverBase +
-                                           nativePath("/BIN/dbsvr.ini") + ". Application will be closed");
+    ASSERT_GE(lines.size(), 5u);
+    const std::string file = serverBase + nativePath("/BIN/dbsvr.ini");
+    EXPECT_EQ(lines[lines.size() - 5], std::string(kStamp) + "Unexpected error: Unable to write to " + file +
+                                           ". Application will be closed");
+    // Then the system's reason.
+    const std::string reason = std::string(kStamp) + "Cannot write " + file + ": ";
+    ASSERT_GT(lines[lines.size() - 4].size(), reason.size());
+    EXPECT_EQ(lines[lines.size() - 4].substr(0, reason.size()), reason);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].box.text, "Unable to write to " + serverBase + nativePath("/BIN/dbsvr.ini"));
+    EXPECT_EQ(ui.boxes[0].box.text, "Unable to write to " + file + "\r\n" + lines[lines.size() - 4].substr(std::strlen(kStamp)));
 }
 
 TEST_F(SetupRun, RegistryValueOfTheWrongTypeEndsCleanly)

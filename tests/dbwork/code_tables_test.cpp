@@ -39,7 +39,7 @@ TEST_F(CodeTables, ArgumentsWorkingFolderAndErrorFile)
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].program, "bcp.exe");
     EXPECT_THAT(r[0].args, ElementsAre("DB..FIRST", "in", "first.txt", "-m", "0", "-t\\@\\t", "-r\\@\\r\\n", "-q",
-                                       "-w", "-S", "10.0.0.1,1433", "-U", "sa", "-P", "p", "w", "-e", "bcp.log"));
+                                       "-w", "-S", "10.0.0.1,1433", "-U", "sa", "-P", "p w", "-e", "bcp.log"));
     EXPECT_EQ(r[0].workingDirectory + platform::kDirSeparator, kitDir);
     EXPECT_TRUE(std::filesystem::exists(kitDir + "bcp.log"));
     EXPECT_THAT(log.lines, ElementsAre("Loading code table DB..FIRST in first.txt completed successfully"));

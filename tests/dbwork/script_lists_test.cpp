@@ -21,7 +21,7 @@ TEST_F(ScriptLists, EntriesRunInFileOrderWithTheExactArguments)
     const auto r = runs();
     ASSERT_EQ(r.size(), 2u);
     EXPECT_EQ(r[0].program, "osql.exe");
-    EXPECT_THAT(r[0].args, ElementsAre("-S", "10.0.0.1,1433", "-U", "sa", "-P", "p", "w", "-i", scriptsPath + "b.sql"));
+    EXPECT_THAT(r[0].args, ElementsAre("-S", "10.0.0.1,1433", "-U", "sa", "-P", "p w", "-i", scriptsPath + "b.sql"));
     EXPECT_EQ(r[1].args.back(), scriptsPath + "a b.sql") << "the quoted path stays one argument";
     EXPECT_EQ(r[0].workingDirectory, std::filesystem::current_path().string());
     std::vector<std::string> expected{"Start creating database"};
@@ -29,6 +29,36 @@ TEST_F(ScriptLists, EntriesRunInFileOrderWithTheExactArguments)
     expected.insert(expected.end(), {"Execute b.sql successfully", "Execute a b.sql successfully"});
     EXPECT_EQ(log.lines, expected);
     EXPECT_EQ(label.caption(), "Creating databases and tables ......");
+}
+
+// As the kit tool's own C runtime splits its command line.
+TEST_F(ScriptLists, APasswordReachesTheToolAsTyped)
+{
+    installTool("osql.exe");
+    placeScripts({"a.sql"});
+    setupFile("[SCRIPT_2005]\r\n1=a.sql\r\n");
+    const std::vector<std::string> passwords = {"a\"b", "a b\\", "\\\"", "", "\t\"\"", "p\\w"};
+    for (const std::string& password : passwords) {
+        in.password = password;
+        auto ctx = context();
+        EXPECT_TRUE(dbwork::CreateDatabases(ctx, in));
+    }
+    const auto r = runs();
+    ASSERT_EQ(r.size(), passwords.size());
+    for (std::size_t i = 0; i < r.size(); ++i)
+        EXPECT_THAT(r[i].args, ElementsAre("-S", "10.0.0.1,1433", "-U", "sa", "-P", passwords[i], "-i", scriptsPath + "a.sql"));
+}
+
+// As Windows reads them: without the dots and blanks that end a name.
+TEST_F(ScriptLists, NamesEndingInDotsOrBlanksAreTheNamesWithoutThem)
+{
+    installTool("osql.exe");
+    placeScripts({"one.sql"});
+    setupFile("[SCRIPT_2005]\r\n1=one.sql.\r\n2=one.sql. .\r\n");
+    in.setupFile += ". ";
+    auto ctx = context();
+    EXPECT_TRUE(dbwork::CreateDatabases(ctx, in));
+    EXPECT_EQ(runs().size(), 2u);
 }
 
 TEST_F(ScriptLists, FailureStopsItsListButTheOtherListRuns)

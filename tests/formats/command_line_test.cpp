@@ -39,6 +39,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-i", R"(C:\Program Files\Srv\Scripts\x.sql)"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(QuotedArgument, SplitsBackAsTypedAndLeavesEveryOtherValueAlone)
+{
+    for (const std::string value : {"a b", "a\"b", "\"", "a\\\"b c", "x\\ y\\", "tab\there", "", "\\\\\""})
+        EXPECT_EQ(splitCommandLine(" -P " + quotedArgument(value) + " -i x"), (Args{"-P", value, "-i", "x"})) << value;
+    for (const std::string value : {"pw", "p\\w\\", "{a};b", "x'y", "a\nb"}) EXPECT_EQ(quotedArgument(value), value);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Blanks, SplitCommandLineTest,
     ::testing::Values(

@@ -10,6 +10,8 @@
 #include <tuple>
 #include <vector>
 
+#include "support/ini_sections.h"
+
 namespace ini = talvorin::platform::ini;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -75,7 +77,7 @@ TEST_P(IniLineBreaks, ReadsValuesKeysAndDefaults)
                       });
     EXPECT_THAT(ini::readKeyNames(text, "section1"), ElementsAre("name1", "name2", "name4"));
     EXPECT_THAT(ini::readKeyNames(text, "section2"), IsEmpty());
-    EXPECT_THAT(ini::readSectionNames(text), ElementsAre("section1", "section2"));
+    EXPECT_THAT(talvorin::testing::iniSectionNames(text), ElementsAre("section1", "section2"));
 }
 
 INSTANTIATE_TEST_SUITE_P(CrLfLfAndCrOnly, IniLineBreaks, ::testing::Values("\r\n", "\n", "\r"));
@@ -128,7 +130,7 @@ TEST(IniRead, SkipsCommentsAndKeysBeforeTheFirstSection)
     EXPECT_EQ(ini::readValue(text, "DB", ";User", "none"), "none");
     EXPECT_EQ(ini::readValue(text, "DB", "orphan", "none"), "none");
     EXPECT_THAT(ini::readKeyNames(text, "DB"), ElementsAre("User", "Port"));
-    EXPECT_THAT(ini::readSectionNames(text), ElementsAre("DB"));
+    EXPECT_THAT(talvorin::testing::iniSectionNames(text), ElementsAre("DB"));
 }
 
 TEST(IniRead, SectionNameRunsToTheLastClosingBracket)
@@ -146,7 +148,7 @@ TEST(IniRead, AUtf8ByteOrderMarkIsPartOfTheFirstLine)
     EXPECT_EQ(ini::readValue(text, "DB", "User", "none"), "none");
     EXPECT_THAT(ini::readKeyNames(text, "DB"), IsEmpty());
     EXPECT_EQ(ini::readValue(text, "Next", "User", "none"), "y");
-    EXPECT_THAT(ini::readSectionNames(text), ElementsAre("Next"));
+    EXPECT_THAT(talvorin::testing::iniSectionNames(text), ElementsAre("Next"));
 }
 
 TEST(IniRead, AnEmptyKeyNameEndsTheListOfNames)
@@ -257,12 +259,15 @@ TEST(IniKeyNames, TheRealBufferBoundary)
         std::snprintf(name, sizeof name, "k%07d", i);
         body += std::string(name) + "=x\r\n";
     }
-    const auto fitting = ini::readKeyNames(body + "ab=y\r\nlater=z\r\n", "S");
+    const auto fitting = ini::readKeyNames(body + "ab=y\r\nlater=z\r\n", "S", ini::kKeyNamesBufferSize);
     ASSERT_EQ(fitting.size(), 1821u);
     EXPECT_EQ(fitting.back(), "ab");
-    const auto tooLong = ini::readKeyNames(body + "abc=y\r\n", "S");
+    const auto tooLong = ini::readKeyNames(body + "abc=y\r\n", "S", ini::kKeyNamesBufferSize);
     ASSERT_EQ(tooLong.size(), 1820u);
     EXPECT_EQ(tooLong.back(), "k0001819");
+    // The program itself reads every name, however many.
+    EXPECT_EQ(ini::readKeyNames(body + "abc=y\r\nlater=z\r\n", "S").size(), 1822u);
+    EXPECT_EQ(ini::readSectionValues(body + "abc=y\r\nlater=z\r\n", "S").back(), "z");
 }
 
 TEST(IniInt, ConvertsLikeGetPrivateProfileInt)

@@ -1,5 +1,6 @@
 // The argument-string splitter: any string splits without a fault, and arguments quoted as
-// the Microsoft C runtime expects come back exactly.
+// the Microsoft C runtime expects, by this test or by the program's own quoting, come back
+// exactly; the program quotes only values that need it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -40,7 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int count = in.ConsumeIntegralInRange(0, 6);
     for (int i = 0; i < count; ++i) {
         args.push_back(in.ConsumeRandomLengthString(32));
-        line += (in.ConsumeBool() ? " " : "\t") + quoted(args.back());
+        const std::string& arg = args.back();
+        const std::string ours = talvorin::platform::quotedArgument(arg);
+        const bool plain = !arg.empty() && arg.find_first_of(" \t\"") == std::string::npos;
+        if (plain != (ours == arg)) __builtin_trap();
+        line += (in.ConsumeBool() ? " " : "\t") + (in.ConsumeBool() ? quoted(arg) : ours);
     }
     if (talvorin::platform::splitCommandLine(line) != args) __builtin_trap();
     (void)talvorin::platform::splitCommandLine(in.ConsumeRemainingBytesAsString());

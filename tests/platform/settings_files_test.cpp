@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/file_helpers.h"
 
@@ -34,6 +35,7 @@ protected:
             FAIL() << "the write to " << file << " succeeded";
         } catch (const SettingsWriteError& e) {
             EXPECT_STREQ(e.what(), ("Unable to write to " + file).c_str());
+            EXPECT_FALSE(e.reason().empty());
         }
     }
 
@@ -60,6 +62,19 @@ TEST_F(SettingsFilesTest, MissingFileGivesTheDefaults)
     EXPECT_EQ(settings.readString(folder / "nofolder/x.ini", "DB", "User", "d"), "d");
     // A folder where the file should be reads as a missing file.
     EXPECT_EQ(settings.readString(folder / "MigKit4", "DB", "User", "d"), "d");
+}
+
+// 10,000 names do not fit the 16384 bytes the list was once read into; every entry counts.
+TEST_F(SettingsFilesTest, ASectionOfTenThousandEntriesIsReadWhole)
+{
+    std::string text = "[SCRIPT_2005]\r\n";
+    for (int i = 1; i <= 10000; ++i) text += std::to_string(i) + "=s" + std::to_string(i) + ".sql\r\n";
+    const std::string file = folder / "Setup.ini";
+    writeBytes(file, text);
+    const auto values = settings.readSectionValues(file, "SCRIPT_2005");
+    ASSERT_EQ(values.size(), 10000u);
+    EXPECT_EQ(values.back(), "s10000.sql");
+    EXPECT_EQ(settings.readKeyNames(file, "SCRIPT_2005").size(), 10000u);
 }
 
 TEST_F(SettingsFilesTest, WriteCreatesTheFileWithSectionAndKey)
@@ -103,6 +118,36 @@ TEST_F(SettingsFilesTest, WriteOfAValueThatCannotBeStoredFailsAndLeavesTheFileAl
     expectWriteRefused(file, "User", "two\r\nlines");
     expectWriteRefused(file, "", "x");
     EXPECT_EQ(readBytes(file), original);
+}
+
+TEST_F(SettingsFilesTest, ValuesWrittenTogetherAreAllWrittenOrNone)
+{
+    const std::string file = folder / "MigKit4/Orvo4.DAT";
+    const std::string original = "[DB]\r\nUser=old\r\nPort=1\r\n";
+    writeBytes(file, original);
+    EXPECT_THROW(settings.writeStrings(file, "DB", {{"User", "new"}, {"Password", "p"}, {"Port", "2\n"}}),
+                 SettingsWriteError);
+    EXPECT_EQ(readBytes(file), original);
+    settings.writeStrings(file, "DB", {{"User", "new"}, {"Port", "2"}});
+    EXPECT_EQ(settings.readString(file, "DB", "User", "") + settings.readString(file, "DB", "Port", ""), "new2");
+    EXPECT_EQ(entryCount(folder / "MigKit4"), 1u);
+}
+
+// A write killed before its copy took the file's place leaves the copy, a password in it.
+TEST_F(SettingsFilesTest, CopiesLeftByEndedWritersAreRemoved)
+{
+    const std::string kit = folder / "MigKit4/";
+    const unsigned long self = static_cast<unsigned long>(::getpid());
+    std::vector<std::string> names = {settingsCopyName("Orvo4.dat", 999999999ul, 0), settingsCopyName("ORVO4.DAT", self, 3),
+                                      ".Orvo4.DAT.tmpX-1", ".Other.tmp999999999-0"};
+#ifndef _WIN32
+    names.push_back(settingsCopyName("Orvo4.DAT", 1, 0));  // a writer (init) that may still be at work
+#endif
+    for (const std::string& name : names) writeBytes(kit + name, "[DB]\r\nPassword=x\r\n");
+    settings.removeAbandonedCopies(kit + "Orvo4.DAT");
+    EXPECT_EQ(entryCount(kit), names.size() - 2);
+    EXPECT_TRUE(std::filesystem::exists(kit + ".Orvo4.DAT.tmpX-1"));
+    EXPECT_TRUE(std::filesystem::exists(kit + ".Other.tmp999999999-0"));
 }
 
 // ASCII text as UTF-16LE with its byte-order mark, as Notepad saves "Unicode" files.

@@ -1,6 +1,16 @@
 // The OK button: the checks, the confirmation, the connection test and saving.
 #include "sqlinfo_fixture.h"
 
+#include <gmock/gmock.h>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <thread>
+
+#include "formats/ini_text.h"
+
 namespace talvorin::sqlinfo::testing {
 namespace {
 
@@ -356,7 +366,11 @@ TEST_F(OkTest, AFailedSaveIsShownAndKeepsTheDialogOpen)
     ASSERT_EQ(backend.boxes.size(), 2u);
     const ui::Box& box = backend.boxes[1].box;
     const std::string file = tmp / "missing/MigKit4/Orvo4.dat";
-    EXPECT_EQ(box.text, "Unable to write to " + file + "\r\nThe SQL Server information has not been saved.");
+    // The fixed line, the system's reason, and what it means.
+    const std::string first = "Unable to write to " + file + "\r\n", last = "\r\nThe SQL Server information has not been saved.";
+    ASSERT_GT(box.text.size(), first.size() + last.size());
+    EXPECT_EQ(box.text.substr(0, first.size()), first);
+    EXPECT_EQ(box.text.substr(box.text.size() - last.size()), last);
     EXPECT_EQ(box.caption, "Error");
     EXPECT_EQ(box.icon, ui::Icon::Error);
     EXPECT_EQ(labels(), (std::vector<std::string>{"Connecting", "Failed"}));
@@ -364,6 +378,32 @@ TEST_F(OkTest, AFailedSaveIsShownAndKeepsTheDialogOpen)
     EXPECT_EQ(d.modalResult(), ui::ModalResult::None);
     EXPECT_EQ(sql.catalogs().size(), 3u) << "the test itself passed";
     EXPECT_FALSE(std::filesystem::exists(tmp / "missing"));
+}
+
+// Whoever reads the kit data file at any moment (a run after a kill, say) finds the four
+// settings of one save, never some of one and some of another, nor an empty file.
+TEST_F(OkTest, EverySaveIsSeenWholeOrNotAtAll)
+{
+    writeKitScrambled("User", "even");
+    writeKitScrambled("Port", "2433");
+    std::atomic<bool> saving{true};
+    std::set<std::string> seen;  // user and port read from one look at the file
+    std::thread reader([&] {
+        while (saving) {
+            std::ifstream in(kitFile(), std::ios::binary);
+            const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            const auto value = [&](const char* key) { return setupdata::ScrambleText(platform::ini::readValue(text, "DB", key, "")); };
+            if (in) seen.insert(value("User") + "/" + value("Port"));
+        }
+    });
+    for (int i = 1; i <= 30; ++i) {
+        fill({"10", "1", "2", "3"}, i % 2 ? "1433" : "2433", i % 2 ? "odd" : "even");
+        backend.answers.push_back(ui::Answer::Yes);
+        dialog().pressEnter();
+    }
+    saving = false;
+    reader.join();
+    EXPECT_THAT(seen, ::testing::IsSubsetOf({"even/2433", "odd/1433"}));
 }
 
 TEST_F(OkTest, ClickingOkChecksTheFieldBeingLeftFirst)

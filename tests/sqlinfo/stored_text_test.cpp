@@ -16,7 +16,7 @@ bool roundTrips(const std::string& file, const std::string& value)
 {
     auto& settings = platform::systemSettingsFiles();
     try {
-        setupdata::writeScrambled(settings, file, setupdata::kKeyPassword, value);
+        setupdata::writeScrambled(settings, file, {{setupdata::kKeyPassword, value}});
     } catch (const platform::SettingsWriteError&) {
         return false;
     }

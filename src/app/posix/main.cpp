@@ -8,6 +8,7 @@
 
 #include "app/backend_call_waiter.h"
 #include "app/create_db_info.h"
+#include "platform/posix/core_dumps.h"
 #include "platform/program_path.h"
 #include "odbc/odbc_sql_server.h"
 #include "sqlinfo/sql_info.h"
@@ -17,6 +18,9 @@
 int main(int argc, char** argv)
 {
     using namespace talvorin;
+    // First, before the password is read: a crash must leave no copy of it behind. Should
+    // the system refuse, the run goes on as it always did.
+    (void)platform::posix::keepOutOfCoreDumps();
     try {
         ui::TerminalBackend backend;
         app::BackendCallWaiter sqlWaiter(backend);

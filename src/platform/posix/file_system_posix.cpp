@@ -62,6 +62,16 @@ std::optional<std::string> findNoCase(const std::string& folder, std::string_vie
     return best;
 }
 
+// The name Windows means by a name: it drops the dots and blanks that end it ("one.sql. "
+// is "one.sql"). "." and ".." stay as they are.
+std::string_view windowsName(std::string_view name)
+{
+    if (name == "." || name == "..") return name;
+    std::size_t end = name.size();
+    while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' ')) --end;
+    return name.substr(0, end);
+}
+
 std::string withSlashes(std::string path)
 {
     for (char& c : path)
@@ -92,10 +102,18 @@ std::optional<std::string> resolvePath(const std::string& path)
             continue;
         }
         if (part == "." || part == "..") return std::nullopt;
+        const std::string_view name = windowsName(part);
+        if (name.empty()) return std::nullopt;
+        if (name.size() != part.size()) {
+            if (const std::string trimmed = joined(current, name); ::lstat(trimmed.c_str(), &st) == 0) {
+                current = trimmed;
+                continue;
+            }
+        }
         // The root holds the system's own folders, which no Windows name can mean: "\BIN"
         // must not become /bin, where a setup run would then create its files.
         if (current == "/") return std::nullopt;
-        const auto match = findNoCase(current, part);
+        const auto match = findNoCase(current, name);
         if (!match) return std::nullopt;
         current = joined(current, *match);
     }
@@ -119,9 +137,14 @@ bool fileExists(const std::string& path)
 std::string resolveForWriting(const std::string& path)
 {
     if (auto resolved = resolvePath(path)) return *resolved;
-    const std::string plain = withSlashes(path);
+    std::string plain = withSlashes(path);
     const std::size_t slash = plain.rfind('/');
-    if (slash == std::string::npos || slash + 1 == plain.size()) return plain;
+    if (slash + 1 == plain.size()) return plain;
+    // A file created as "setup.ini." is "setup.ini" on Windows.
+    const std::size_t nameBegin = slash == std::string::npos ? 0 : slash + 1;
+    const std::string_view name = windowsName(std::string_view(plain).substr(nameBegin));
+    if (!name.empty()) plain.resize(nameBegin + name.size());
+    if (slash == std::string::npos) return plain;
     const std::string folder = slash == 0 ? "/" : plain.substr(0, slash);
     if (auto resolvedFolder = resolvePath(folder)) return joined(*resolvedFolder, plain.substr(slash + 1));
     return plain;

@@ -1,6 +1,8 @@
 #include "platform/settings_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,18 +43,23 @@ std::optional<ini::FileText> readText(const std::string& file)
     return ini::decodeFile(std::move(*bytes));
 }
 
+// Where a name lies: its folder ("" or ending in '/') and its own name.
+std::pair<std::string, std::string> splitName(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {"", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
 // Creates a new file in the same folder, so the final rename cannot cross file systems.
 // The temporary file is removed unless it was renamed into place.
-std::optional<std::pair<posix::RemovedFile, posix::UniqueFd>> createTempBeside(
-    const std::string& target)
+std::optional<std::pair<posix::RemovedFile, posix::UniqueFd>> createTempBeside(const std::string& target)
 {
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    const auto [folder, base] = splitName(target);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = folder + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(counter++);
+        const std::string name =
+            folder + settingsCopyName(base, static_cast<unsigned long>(::getpid()), counter++);
         // Owner only: a new file is the kit data file, which holds the administrator's
         // password; a file that existed gets its own mode back before the rename.
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -63,25 +70,29 @@ std::optional<std::pair<posix::RemovedFile, posix::UniqueFd>> createTempBeside(
 }
 
 // Puts the content in place of the target in one step: the target is either the old file
-// or the complete new one, never something in between.
-bool replaceFile(const std::string& target, const std::string& content, const struct stat* original)
+// or the complete new one, never something in between. "" or the system's reason.
+std::string replaceFile(const std::string& target, const std::string& content, const struct stat* original)
 {
     auto temp = createTempBeside(target);
-    if (!temp) return false;
+    if (!temp) return posix_io::lastErrorText();
     auto& [file, fd] = *temp;
-    if (!posix_io::writeAll(fd.get(), content.data(), content.size())) return false;
+    if (!posix_io::writeAll(fd.get(), content.data(), content.size())) return posix_io::lastErrorText();
     if (original) {
-        if (::fchmod(fd.get(), original->st_mode & 07777) != 0) return false;
+        if (::fchmod(fd.get(), original->st_mode & 07777) != 0) return posix_io::lastErrorText();
         if (::geteuid() == 0) {
             // Keep the owner when writing as root; failing that is no reason to stop.
             [[maybe_unused]] const int ignored = ::fchown(fd.get(), original->st_uid, original->st_gid);
         }
     }
-    if (::fsync(fd.get()) != 0 || !posix::closeChecked(fd)) return false;
-    if (::rename(file.get().c_str(), target.c_str()) != 0) return false;
+    if (::fsync(fd.get()) != 0 || !posix::closeChecked(fd)) return posix_io::lastErrorText();
+    if (::rename(file.get().c_str(), target.c_str()) != 0) return posix_io::lastErrorText();
     file.release();
-    return true;
+    return "";
 }
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
 
 class PosixSettingsFiles final : public SettingsFiles {
 public:
@@ -117,36 +128,56 @@ public:
         return ini::readSectionValues(text->text, section);
     }
 
-    void writeString(const std::string& file, const std::string& section, const std::string& key,
-                     const std::string& value) override
+    void writeStrings(const std::string& file, const std::string& section, const SettingsValues& values) override
     {
-        const auto fail = [&file]() { throw SettingsWriteError("Unable to write to " + file); };
-        if (!ini::canWrite(section, key, value)) fail();
+        const auto fail = [&file](const std::string& reason) { throw SettingsWriteError(file, reason); };
+        for (const auto& [key, value] : values)
+            if (!ini::canWrite(section, key, value)) fail(ini::kCannotStore);
         std::string target = resolveForWriting(locate(file));
 
         struct stat st {};
         const bool exists = ::stat(target.c_str(), &st) == 0;
         // A file that may be there but cannot be looked at must not be replaced by one
-        // holding only the new key.
-        if (!exists && errno != ENOENT) fail();
+        // holding only the new keys.
+        if (!exists && errno != ENOENT) fail(posix_io::lastErrorText());
         ini::FileText old;
         if (exists) {
-            if (!S_ISREG(st.st_mode) || posix_io::looksReadOnly(st)) fail();
+            if (!S_ISREG(st.st_mode)) fail("not a regular file");
+            if (posix_io::looksReadOnly(st)) fail("the file is read-only");
             // Write through a symbolic link rather than replace the link itself.
             char real[PATH_MAX];
-            if (!::realpath(target.c_str(), real)) fail();
+            if (!::realpath(target.c_str(), real)) fail(posix_io::lastErrorText());
             target = real;
             auto content = posix_io::readWholeFile(target);
-            if (!content) fail();
+            if (!content) fail(posix_io::lastErrorText());
             old = ini::decodeFile(std::move(*content));
         }
-        const std::string updated = ini::writeValue(old.text, section, key, value);
+        std::string updated = old.text;
+        for (const auto& [key, value] : values) updated = ini::writeValue(updated, section, key, value);
         if (exists && updated == old.text) return;
         // Writing such a file back would lose its odd byte or shift every character after it.
-        if (old.strayByte) fail();
-        // A UTF-16 file gets the new line in UTF-16 too, never a mix of encodings.
+        if (old.strayByte) fail("a UTF-16 file of an odd length cannot be written back whole");
+        // A UTF-16 file gets the new lines in UTF-16 too, never a mix of encodings.
         const auto bytes = ini::encodeFile(old.encoding, updated);
-        if (!bytes || !replaceFile(target, *bytes, exists ? &st : nullptr)) fail();
+        if (!bytes) fail("a UTF-16 file cannot hold a value that is no UTF-8 text");
+        if (const std::string reason = replaceFile(target, *bytes, exists ? &st : nullptr); !reason.empty())
+            fail(reason);
+    }
+
+    void removeAbandonedCopies(const std::string& file) override
+    {
+        const auto [folder, base] = splitName(resolveForWriting(locate(file)));
+        std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
+        if (!dir) return;
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const auto owner = settingsCopyOwner(entry->d_name, base);
+            if (!owner || *owner == 0 || *owner > static_cast<unsigned long>(INT_MAX)) continue;
+            // This process has no write under way while it looks; another one may.
+            if ((*owner != static_cast<unsigned long>(::getpid()) &&
+                           (::kill(static_cast<pid_t>(*owner), 0) == 0 || errno != ESRCH)))
+                continue;
+            ::unlink((folder + entry->d_name).c_str());
+        }
     }
 };
 

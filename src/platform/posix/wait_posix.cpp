@@ -33,10 +33,15 @@ int waitForAny(std::initializer_list<WaitHandle> handles, int timeoutMs)
             }
             continue;
         }
-        if (ready <= 0) return -1;
-        for (std::size_t i = 0; i < fds.size(); ++i)
+        if (ready < 0) return kWaitFailed;
+        if (ready == 0) return kWaitTimedOut;
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            // A descriptor that is not open can never be signalled: waiting on it again
+            // would return at once, again and again.
+            if (fds[i].revents & POLLNVAL) return kWaitFailed;
             if (fds[i].revents != 0) return positions[i];
-        return -1;
+        }
+        return kWaitTimedOut;
     }
 }
 

@@ -12,16 +12,9 @@ namespace talvorin::platform {
 
 namespace {
 
-// A name that the system does not know as a key of the section: a name the key-name
-// buffer cut short.
-bool namesKey(const std::string& file, const std::string& section, const std::string& name)
-{
-    // No value can hold a line break, so this default never comes back for a real key.
-    constexpr const char* kAbsent = "\n";
-    char buffer[4] = {};
-    ::GetPrivateProfileStringA(section.c_str(), name.c_str(), kAbsent, buffer, sizeof buffer, file.c_str());
-    return buffer[0] != '\n';
-}
+// How far the key-name buffer may grow: no setup file comes near it, and no file can make
+// the program take memory without end.
+constexpr std::size_t kMaxKeyNamesBuffer = std::size_t{1} << 28;
 
 // The file the profile functions use for `file`: a bare name means the Windows directory.
 std::string profileFile(const std::string& file)
@@ -59,43 +52,123 @@ std::optional<std::string> currentUserSid()
     return std::string(text);
 }
 
-enum class Creation { created, existed, failed };
+// The section's head line: it makes a new file 8-bit text, as one the profile functions create
+// themselves is (they take a file's encoding from its first bytes), whatever they would make
+// of an empty one.
+std::string headLine(const std::string& section)
+{
+    const std::size_t first = section.find_first_not_of(" \t");
+    const std::size_t last = section.find_last_not_of(" \t");
+    // Built in one piece: GCC 12 for i686 warns falsely about "[" + a string (-Wrestrict).
+    std::string head(1, '[');
+    head.append(section, first, last - first + 1).append("]\r\n");
+    return head;
+}
 
-// Creates the file where none is, readable and writable by this user, the administrators
-// and the system alone, and nothing inherited from its folder: a new file is the kit data
-// file, which holds the administrator's password. A file that is there keeps its security.
-Creation createOwnersOnly(const std::string& path, const std::string& section)
+// Creates the file holding the bytes, readable and writable by this user, the administrators
+// and the system alone, and nothing inherited from its folder: the copy of the kit data file
+// holds the administrator's password. ERROR_SUCCESS, or the system's error (ERROR_FILE_EXISTS
+// when the name is taken).
+DWORD createOwnersOnly(const std::string& path, const std::string& bytes)
 {
     const auto user = currentUserSid();
-    if (!user) return Creation::failed;
+    if (!user) return ::GetLastError();
     const std::string sddl = "D:P(A;;FA;;;" + *user + ")(A;;FA;;;BA)(A;;FA;;;SY)";
     PSECURITY_DESCRIPTOR raw = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &raw, nullptr))
-        return Creation::failed;
+        return ::GetLastError();
     const win32::UniqueLocalMemory descriptor(raw);
     SECURITY_ATTRIBUTES security{sizeof security, raw, FALSE};
     HANDLE created = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                    nullptr);
     if (created == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Creation::existed : Creation::failed;
+        return error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error;
     }
     win32::UniqueHandle file(created);
-    // The profile functions take a file's encoding from its first bytes. The section's head
-    // line makes the new file 8-bit text, as one they create themselves is, whatever they
-    // would make of an empty one.
-    const std::size_t first = section.find_first_not_of(" \t");
-    const std::size_t last = section.find_last_not_of(" \t");
-    // Built in one piece: GCC 12 for i686 warns falsely about "[" + a string (-Wrestrict).
-    std::string head(1, '[');
-    head.append(section, first, last - first + 1).append("]\r\n");
     DWORD written = 0;
-    const bool ok = ::WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr) &&
-                    written == head.size();
-    file.reset();
-    if (ok) return Creation::created;
-    ::DeleteFileA(path.c_str());
-    return Creation::failed;
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        const DWORD error = ::GetLastError();
+        file.reset();
+        ::DeleteFileA(path.c_str());
+        return error;
+    }
+    return ERROR_SUCCESS;
+}
+
+// The whole file, read while others may go on using it; nullopt with the system's error set.
+std::optional<std::string> readWholeFile(const std::string& path)
+{
+    HANDLE opened = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
+    const win32::UniqueHandle file(opened);
+    std::string bytes;
+    char buffer[65536];
+    DWORD n = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
+        if (n == 0) return bytes;
+        bytes.append(buffer, n);
+    }
+    return std::nullopt;
+}
+
+// Writes the file's data through to the disk before it takes the place of another.
+bool flushToDisk(const std::string& path)
+{
+    HANDLE opened = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return false;
+    const win32::UniqueHandle file(opened);
+    return ::FlushFileBuffers(file.get()) != 0;
+}
+
+// A file name that is deleted when it goes, unless released first: the copy until it is in place.
+struct DeletedFileTraits {
+    using Handle = std::string;
+    static Handle invalid() noexcept { return {}; }
+    static void close(const Handle& path) noexcept { ::DeleteFileA(path.c_str()); }
+};
+using DeletedFile = UniqueResource<DeletedFileTraits>;
+
+struct FindTraits {
+    using Handle = HANDLE;
+    static Handle invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(Handle h) noexcept { ::FindClose(h); }
+};
+
+// Where a name lies: its folder (empty or ending in a separator) and its own name.
+std::pair<std::string, std::string> splitName(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) return {"", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// Gives the copy the file's own access list, which ReplaceFile would keep on Windows but Wine's
+// does not; failing that, the copy keeps its owners-only list, which gives no one more.
+void copyAccessList(const std::string& from, const std::string& to)
+{
+    DWORD size = 0;
+    ::GetFileSecurityA(from.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    if (size == 0) return;
+    std::vector<unsigned char> descriptor(size);
+    if (::GetFileSecurityA(from.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size))
+        ::SetFileSecurityA(to.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
+}
+
+bool isSharingError(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+bool processEnded(unsigned long pid)
+{
+    HANDLE opened = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (!opened) return ::GetLastError() == ERROR_INVALID_PARAMETER;
+    const win32::UniqueHandle process(opened);
+    return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
 }
 
 class Win32SettingsFiles final : public SettingsFiles {
@@ -118,8 +191,15 @@ public:
     std::vector<std::string> readKeyNames(const std::string& file, const std::string& section) const override
     {
         std::vector<char> buffer(ini::kKeyNamesBufferSize);
-        const DWORD length = ::GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(),
-                                                        static_cast<DWORD>(buffer.size()), file.c_str());
+        DWORD length = 0;
+        for (;;) {
+            length = ::GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(),
+                                                static_cast<DWORD>(buffer.size()), file.c_str());
+            // The system cuts a list that does not fit and says so by returning the size
+            // less 2; a list that only just fits costs one more read.
+            if (length + 2 < buffer.size() || buffer.size() >= kMaxKeyNamesBuffer) break;
+            buffer.assign(buffer.size() * 2, '\0');
+        }
         std::vector<std::string> names;
         for (DWORD pos = 0; pos < length;) {
             std::string name(buffer.data() + pos);
@@ -128,26 +208,77 @@ public:
             pos += static_cast<DWORD>(name.size()) + 1;
             names.push_back(std::move(name));
         }
-        // A full buffer ends with the first name that did not fit, cut short.
-        if (length == buffer.size() - 2 && !names.empty() && !namesKey(file, section, names.back()))
-            names.pop_back();
+        // At the bound the last name may be cut short, and then names no key.
+        if (length + 2 >= buffer.size() && !names.empty()) names.pop_back();
         return names;
     }
 
-    void writeString(const std::string& file, const std::string& section, const std::string& key,
-                     const std::string& value) override
+    void writeStrings(const std::string& file, const std::string& section, const SettingsValues& values) override
     {
-        const auto fail = [&file]() { throw SettingsWriteError("Unable to write to " + file); };
+        const auto fail = [&file](const std::string& reason) { throw SettingsWriteError(file, reason); };
+        const auto failAsTheSystemSays = [&fail]() { fail(win32::errorText(::GetLastError())); };
         // The system would store a line break as the end of the line and lose the rest.
-        if (!ini::canWrite(section, key, value) || isReadOnly(file)) fail();
+        for (const auto& [key, value] : values)
+            if (!ini::canWrite(section, key, value)) fail(ini::kCannotStore);
         const std::string target = profileFile(file);
-        const Creation creation = createOwnersOnly(target, section);
-        if (creation == Creation::failed) fail();
-        if (!::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str())) {
-            // Nothing of a failed first write stays behind.
-            if (creation == Creation::created) ::DeleteFileA(target.c_str());
-            fail();
+        const DWORD attributes = ::GetFileAttributesA(target.c_str());
+        const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+        if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) fail("not a regular file");
+        if (isReadOnly(file)) fail("the file is read-only");
+        std::string initial = headLine(section);
+        if (exists) {
+            auto bytes = readWholeFile(target);
+            if (!bytes) failAsTheSystemSays();
+            initial = std::move(*bytes);
         }
+
+        // The profile functions write a copy; the copy then takes the file's place in one step.
+        const auto [folder, base] = splitName(target);
+        static unsigned counter = 0;
+        std::string copy;
+        DWORD created = ERROR_FILE_EXISTS;
+        for (int attempt = 0; attempt < 100 && created == ERROR_FILE_EXISTS; ++attempt) {
+            copy = folder + settingsCopyName(base, ::GetCurrentProcessId(), counter++);
+            created = createOwnersOnly(copy, initial);
+        }
+        if (created != ERROR_SUCCESS) fail(win32::errorText(created));
+        DeletedFile removeCopy(copy);
+        for (const auto& [key, value] : values)
+            if (!::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), copy.c_str()))
+                failAsTheSystemSays();
+        // The documented flush of what the profile functions may still hold of the copy.
+        ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, copy.c_str());
+        if (!flushToDisk(copy)) failAsTheSystemSays();
+        if (exists) copyAccessList(target, copy);
+        // ReplaceFile keeps the file's own access list and attributes; a new file keeps the copy's.
+        const auto place = [&] {
+            return exists ? ::ReplaceFileA(target.c_str(), copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                           nullptr, nullptr)
+                          : ::MoveFileExA(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        };
+        // A reader that has the file open for a moment (another run reading its settings)
+        // keeps it from being replaced until it lets go.
+        BOOL placed = place();
+        for (int wait = 0; !placed && wait < 100 && isSharingError(::GetLastError()); ++wait) {
+            ::Sleep(10);
+            placed = place();
+        }
+        if (!placed) failAsTheSystemSays();
+        removeCopy.release();
+    }
+
+    void removeAbandonedCopies(const std::string& file) override
+    {
+        const auto [folder, base] = splitName(profileFile(file));
+        WIN32_FIND_DATAA found{};
+        const UniqueResource<FindTraits> search(::FindFirstFileA((folder + "." + base + ".tmp*").c_str(), &found));
+        if (!search) return;
+        do {
+            const auto owner = settingsCopyOwner(found.cFileName, base);
+            // This process has no write under way while it looks; another one may.
+            if (owner && (*owner == ::GetCurrentProcessId() || processEnded(*owner)))
+                ::DeleteFileA((folder + found.cFileName).c_str());
+        } while (::FindNextFileA(search.get(), &found));
     }
 };
 

@@ -6,8 +6,8 @@
 
 namespace talvorin::platform {
 
-// Window messages wake the wait too (-1), so that the caller handles them: the window
-// stays alive while the program waits for a tool.
+// Window messages wake the wait too (kWaitMessage), so that the caller handles them: the
+// window stays alive while the program waits for a tool.
 int waitForAny(std::initializer_list<WaitHandle> handles, int timeoutMs)
 {
     std::vector<HANDLE> waitable;
@@ -25,7 +25,10 @@ int waitForAny(std::initializer_list<WaitHandle> handles, int timeoutMs)
                                                    timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs),
                                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (rc < WAIT_OBJECT_0 + count) return positions[rc - WAIT_OBJECT_0];
-    return -1;
+    if (rc == WAIT_OBJECT_0 + count) return kWaitMessage;
+    if (rc == WAIT_TIMEOUT) return kWaitTimedOut;
+    // WAIT_FAILED, or an abandoned mutex, which no caller waits on.
+    return kWaitFailed;
 }
 
 }  // namespace talvorin::platform

@@ -103,7 +103,10 @@ void TerminalBackend::processMessages()
 void TerminalBackend::waitFor(platform::WaitHandle handle)
 {
     if (quitRequested()) return;
-    platform::waitForAny({handle, platform::QuitSignal::instance().handle(), extraWake()}, msUntilNextTimer());
+    const int timeout = msUntilNextTimer();
+    if (platform::waitForAny({handle, platform::QuitSignal::instance().handle(), extraWake()}, timeout) ==
+        platform::kWaitFailed)
+        platform::pauseAfterFailedWait(timeout);
     processMessages();
 }
 
@@ -120,7 +123,9 @@ void TerminalBackend::run(Form& mainForm)
             mainForm.close();
             break;
         }
-        platform::waitForAny({platform::QuitSignal::instance().handle(), extraWake()}, timeout);
+        if (platform::waitForAny({platform::QuitSignal::instance().handle(), extraWake()}, timeout) ==
+            platform::kWaitFailed)
+            platform::pauseAfterFailedWait(timeout);
         processMessages();
     }
 }

@@ -130,6 +130,7 @@ std::optional<TerminalKey> TerminalInput::readKey()
         }
         const int which = platform::waitForAny(
             {files_.in, platform::QuitSignal::instance().handle(), waiter_.extraWake()}, timeout);
+        if (which == platform::kWaitFailed) platform::pauseAfterFailedWait(timeout);
         waiter_.serviceTimers();
         if (which != 0) continue;
         char bytes[64];

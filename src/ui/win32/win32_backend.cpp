@@ -125,13 +125,17 @@ void Win32Backend::processMessages()
 
 void Win32Backend::waitForMessages() const
 {
-    platform::waitForAny({quitRequest().handle()}, msUntilNextTimer());
+    const int timeout = msUntilNextTimer();
+    if (platform::waitForAny({quitRequest().handle()}, timeout) == platform::kWaitFailed)
+        platform::pauseAfterFailedWait(timeout);
 }
 
 void Win32Backend::waitFor(platform::WaitHandle handle)
 {
     if (quitRequested()) return;
-    platform::waitForAny({handle, quitRequest().handle()}, msUntilNextTimer());
+    const int timeout = msUntilNextTimer();
+    if (platform::waitForAny({handle, quitRequest().handle()}, timeout) == platform::kWaitFailed)
+        platform::pauseAfterFailedWait(timeout);
     processMessages();
 }
 

@@ -15,9 +15,10 @@ TEST_F(SetupRunPosix, AnEmptyServerBasePathNeverReachesTheSystemsFolders)
     auto p = params("306", "1");
     p[1] = "";
     const auto lines = run(p);
-    ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[lines.size() - 4],
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[lines.size() - 5],
               std::string(kStamp) + "Unexpected error: Unable to write to /BIN/dbsvr.ini. Application will be closed");
+    EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Cannot write /BIN/dbsvr.ini: No such file or directory");
     EXPECT_FALSE(std::filesystem::exists("/bin/dbsvr.ini"));
     EXPECT_FALSE(std::filesystem::exists("/usr/bin/dbsvr.ini"));
 }

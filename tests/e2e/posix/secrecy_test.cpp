@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <atomic>
 #include <filesystem>
 #include <set>
@@ -85,6 +87,28 @@ TEST_P(Secrecy, ThePasswordIsOnlyInTheToolsArgumentStrings)
         EXPECT_NE(readFile(box.toolJournal).find(c.password), std::string::npos);
         EXPECT_THAT(log, ::testing::HasSubstr("Process completed successfully"));
     }
+}
+
+// A crash would leave a core file holding the password in clear, the tools' too (it is on their
+// command line): they run with no core-file limit left to them.
+TEST(CoreFiles, TheToolsRunWithACoreFileLimitOfZero)
+{
+    Sandbox box;
+    SqlDouble server(SqlDoubleOptions().account("sa", "Pw-S3cret-Zq8"));
+    box.kitData("sa", "Pw-S3cret-Zq8", SqlDouble::address(), std::to_string(server.port()));
+    const std::string tool = box.kitDir + "osql.exe";
+    std::filesystem::remove(tool);
+    writeFile(tool, "#!/bin/sh\nulimit -c >\"$0.seen\"\n");
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    // As an administrator's shell may have it; the program inherits it.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CORE, &old), 0);
+    rlimit open = old;
+    open.rlim_cur = old.rlim_max;
+    ASSERT_EQ(::setrlimit(RLIMIT_CORE, &open), 0);
+    EXPECT_EQ(box.run().exitCode, 0);
+    ::setrlimit(RLIMIT_CORE, &old);
+    EXPECT_EQ(readFile(tool + ".seen"), "0\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -38,6 +38,15 @@ TEST_F(PosixFileSystem, ResolvesEachNameWithoutRegardToCase)
     EXPECT_EQ(resolvePath(folder / "migkit4/"), folder / "MigKit4");
 }
 
+TEST_F(PosixFileSystem, NamesEndingInDotsOrBlanksMeanTheNamesWithoutThem)
+{
+    for (const char* name : {"MigKit4/Sub Dir/a.sql.", "MigKit4/Sub Dir/a.sql . ", "migkit4. /SUB DIR ./A.SQL..",
+                             "MigKit4\\Sub Dir.\\a.sql "})
+        EXPECT_EQ(resolvePath(folder / name), folder / "MigKit4/Sub Dir/a.sql") << name;
+    EXPECT_EQ(resolvePath(folder / "MigKit4/..."), std::nullopt);
+    EXPECT_EQ(resolveForWriting(folder / "MigKit4./new.ini. "), folder / "MigKit4/new.ini");
+}
+
 TEST_F(PosixFileSystem, TheExactNameWinsOverOtherCases)
 {
     writeBytes(folder / "MigKit4/orvo4.dat", "lower");

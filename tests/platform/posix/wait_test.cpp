@@ -40,7 +40,19 @@ TEST(WaitForAny, TellsWhichHandleWasSignalledAndPassesOverMissingOnes)
     Pipe a, b;
     b.signal();
     EXPECT_EQ(waitForAny({kNoWaitHandle, a.readEnd(), b.readEnd()}, -1), 2);
-    EXPECT_EQ(waitForAny({a.readEnd()}, 0), -1);
+    EXPECT_EQ(waitForAny({a.readEnd()}, 0), kWaitTimedOut);
+}
+
+TEST(WaitForAny, AWaitThatCannotBeDoneIsNoTimeOutAndNoSignal)
+{
+    int closed = -1;
+    {
+        Pipe gone;
+        closed = gone.readEnd();
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(waitForAny({closed}, 60'000), kWaitFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 }  // namespace

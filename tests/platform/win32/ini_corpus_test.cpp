@@ -202,7 +202,7 @@ TEST(IniCorpus, EngineReadsGeneratedFilesAsTheSystemDoes)
         const std::string text = engineText(file.bytes);
         for (const std::string& section : file.sections) {
             ++queries;
-            const auto names = readKeyNames(text, section);
+            const auto names = readKeyNames(text, section, kKeyNamesBufferSize);
             const auto systemNames = systemKeyNames(path, section);
             if (names != systemNames) {
                 ++disagreements["key names"];
