@@ -27,7 +27,7 @@ grep -q "file format $format" <<<"$header" || fail "is not $format: $(grep -o 'f
 
 # Windows' own DLLs, present on every installation since Windows 7 (msvcrt.dll included:
 # it is the system's C runtime that mingw-w64 links against).
-allowed=(advapi32 comctl32 comdlg32 gdi32 kernel32 msvcrt odbc32 ole32 oleaut32 shell32
+allowed=(advapi32 comctl32 comdlg32 gdi32 kernel32 msvcrt odbc32 odbccp32 ole32 oleaut32 shell32
          shlwapi user32 version ws2_32 wsock32)
 imports=()
 while read -r dll; do

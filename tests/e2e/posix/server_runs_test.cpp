@@ -262,7 +262,8 @@ TEST_F(ServerRun, WhatTheServerSendsNeverHoldsTheRun)
         const std::string& line = c.line == connectionError ? lines[0] : lines.at(1);
         EXPECT_THAT(line, ::testing::StartsWith(c.line));
         if (c.line == connectionError) {
-            EXPECT_EQ(lines.size(), 1u);
+            ASSERT_EQ(lines.size(), 2u);  // the fixed line, then the failure's own text
+            EXPECT_THAT(lines[1], ::testing::HasSubstr(c.errorText));
             EXPECT_THAT(result.standardError, ::testing::HasSubstr(c.errorText));
         } else {
             EXPECT_THAT(line, ::testing::HasSubstr(c.errorText));

@@ -214,7 +214,7 @@ TEST_P(ProcessTest, ProgramThatCannotBeStartedGivesNullAndTheSystemsReason)
         {"no name", "", "", ENOENT},
         {"not executable", plain.string(), "", EACCES},
         {"exec refuses it", garbage.string(), "", ENOEXEC},
-        {"a folder", kitDir_.string(), "", EACCES},
+        {"a folder", kitDir_.string(), "", EISDIR},
         {"missing working directory", tool("osql.exe"), (dir_.path() / "nowhere").string(), ENOENT},
     };
     for (const Case& c : cases) {
