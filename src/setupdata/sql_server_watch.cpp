@@ -33,9 +33,13 @@ struct Shared {
     std::vector<std::shared_ptr<SqlConnection>> kept;
 };
 
+// The result outlives the call's owner when the call was given up; `owner` is declared first
+// so that a late result (a connection) is closed before the client it came from goes.
 template <typename T>
 struct Outcome {
-    platform::CompletionSignal done;
+    explicit Outcome(std::shared_ptr<Shared> shared) : owner(std::move(shared)) {}
+    std::shared_ptr<Shared> owner;
+    std::shared_ptr<platform::CompletionSignal> done = std::make_shared<platform::CompletionSignal>();
     std::optional<T> value;
     std::exception_ptr error;
 };
@@ -60,26 +64,28 @@ T runWatched(const std::shared_ptr<Shared>& shared, CallWaiter& waiter, int time
              std::function<T(Shared&)> work)
 {
     if (shared->abandoned.load()) throw SqlError(kStillBusy);
-    auto outcome = std::make_shared<Outcome<T>>();
+    auto outcome = std::make_shared<Outcome<T>>(shared);
     try {
-        platform::runDetached([shared = shared, outcome, work = std::move(work)]() mutable {
+        platform::runDetached([outcome, work = std::move(work)]() mutable {
             try {
-                outcome->value.emplace(work(*shared));
+                outcome->value.emplace(work(*outcome->owner));
             } catch (...) {
                 outcome->error = std::current_exception();
             }
             // Let go of the connection and the client before saying so: whatever the main
             // thread releases next is then closed there, not on this thread a moment later.
+            // Only a call given up leaves its outcome (and its late result) to this thread.
             work = nullptr;
-            shared.reset();
-            outcome->done.set();
+            const auto done = outcome->done;
+            outcome.reset();
+            done->set();
         });
     } catch (const std::system_error& e) {
         throw SqlError(std::string("The call to SQL Server could not be started: ") + e.what());
     }
     const auto allowed = callDeadline(timeoutSeconds);
     const auto deadline = allowed.count() > 0 ? Clock::now() + allowed : Clock::time_point::max();
-    while (!outcome->done.isSet()) {
+    while (!outcome->done->isSet()) {
         if (waiter.quitRequested()) {
             shared->abandoned.store(true);
             throw SqlError("The program was asked to quit before SQL Server answered.");
@@ -90,7 +96,7 @@ T runWatched(const std::shared_ptr<Shared>& shared, CallWaiter& waiter, int time
                            " seconds (time-out " + std::to_string(timeoutSeconds) +
                            " s); the call was given up.");
         }
-        waiter.waitUntil(outcome->done.handle(), deadline);
+        waiter.waitUntil(outcome->done->handle(), deadline);
     }
     if (outcome->error) std::rethrow_exception(outcome->error);
     return std::move(*outcome->value);
