@@ -15,6 +15,8 @@ packages=(g++ cmake make pkg-config python3 libgtest-dev libgmock-dev libbenchma
           fonts-wine imagemagick zip unzip              # its windows' fonts, screenshots, release
           wixl msitools nsis            # the example installers: wixl, msiinfo, makensis
           clang-14 libclang-rt-14-dev  # the fuzz targets: clang's libFuzzer
+          clang-format-14 clang-tidy-14  # the style checks
+          nlohmann-json3-dev libvterm-dev tmux  # test support: the journal, the terminal's screen
           ccache)                      # rebuilds of unchanged files, in any clone
 
 # wine32 and the 32-bit ODBC libraries come from the i386 architecture.
@@ -28,8 +30,18 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# A mirror caught mid-sync serves an index of the wrong size for a minute or two, and with
+# one architecture's index missing wine32 cannot be installed: try again a little later.
+update() {
+  for attempt in 1 2 3 4 5; do
+    $sudo apt-get update && return 0
+    echo "apt-get update failed (attempt $attempt of 5); trying again in 30 s" >&2
+    sleep 30
+  done
+  return 1
+}
 if ((${#missing[@]})) || [[ -n "${force_update:-}" ]]; then
-  $sudo apt-get update
+  update
 fi
 if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
