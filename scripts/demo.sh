@@ -31,7 +31,7 @@ cleanup() { [[ -n "$double_pid" ]] && kill "$double_pid" 2>/dev/null || true; }
 trap cleanup EXIT
 
 login="${TALVORIN_LOGIN:-sa}"
-# Under Wine the driver is FreeTDS, which cannot take a "}" beside a ";" (see README).
+# Under Wine the driver is FreeTDS, which cannot take a "}" beside a ";" (see docs/behaviour-notes.md).
 default_password='Velmora;Deluxe=4{x}'
 [[ -n "$windows" ]] && default_password='Velmora;Deluxe=4'
 password="${TALVORIN_PASSWORD:-$default_password}"
