@@ -16,7 +16,7 @@ packages=(g++ cmake make pkg-config python3 libgtest-dev libgmock-dev libbenchma
           wixl msitools nsis            # the example installers: wixl, msiinfo, makensis
           clang-14 libclang-rt-14-dev  # the fuzz targets: clang's libFuzzer
           clang-format-14 clang-tidy-14  # the style checks
-          nlohmann-json3-dev libvterm-dev tmux  # test support: the journal, the terminal's screen
+          nlohmann-json3-dev libvterm-dev  # test support: the journal, the terminal's screen
           ccache)                      # rebuilds of unchanged files, in any clone
 
 # wine32 and the 32-bit ODBC libraries come from the i386 architecture.

@@ -6,14 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "support/vt_screen.h"
-#include "support/vt_terminal.h"
+#include "support/posix/vt_terminal.h"
 
 namespace talvorin::testing {
 
 // The built program on a pseudo-terminal of its own, as a person at a terminal runs it: its
 // controlling terminal, so Ctrl+C typed there reaches it as SIGINT. What it writes is read
-// all the time (so it never blocks on a full terminal) into a screen of the terminal's width.
+// all the time (so it never blocks on a full terminal) into a screen of the terminal's size.
 class TerminalRun {
 public:
     TerminalRun(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
@@ -34,8 +33,8 @@ public:
     int waitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
     const VtScreen& screen() const { return screen_; }
-    // The same output on a screen of fixed size, for a program that places the cursor.
-    const VtTerminal& terminal() const { return terminal_; }
+    // The terminal alone, for a program that places the cursor.
+    const VtTerminal& terminal() const { return screen_.terminal(); }
     // Everything written so far, as written.
     const std::string& output() const { return output_; }
 
@@ -48,7 +47,6 @@ private:
     bool ended_ = false;
     int exitCode_ = -1;
     VtScreen screen_;
-    VtTerminal terminal_;
     std::string output_;
 };
 

@@ -15,7 +15,7 @@ namespace talvorin::testing {
 
 TerminalRun::TerminalRun(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
                          unsigned short columns, unsigned short rows)
-    : screen_(columns), terminal_(rows, columns)
+    : screen_(columns, rows)
 {
     winsize size{rows, columns, 0, 0};
     pid_ = ::forkpty(&master_, nullptr, nullptr, &size);
@@ -60,8 +60,7 @@ void TerminalRun::resize(unsigned short columns, unsigned short rows)
     readAvailable(0);  // what was drawn at the old size lands there
     winsize size{rows, columns, 0, 0};
     ::ioctl(master_, TIOCSWINSZ, &size);
-    screen_.resize(columns);
-    terminal_.resize(rows, columns);
+    screen_.resize(columns, rows);
 }
 
 bool TerminalRun::readAvailable(int waitMs)
@@ -76,7 +75,6 @@ bool TerminalRun::readAvailable(int waitMs)
         const std::string chunk(buf, static_cast<std::size_t>(n));
         output_ += chunk;
         screen_.feed(chunk);
-        terminal_.feed(chunk);
         got = true;
     }
 }

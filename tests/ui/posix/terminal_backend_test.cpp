@@ -10,7 +10,7 @@
 #include <chrono>
 #include <string>
 
-#include "support/vt_screen.h"
+#include "support/posix/vt_terminal.h"
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "support/scoped_env.h"
