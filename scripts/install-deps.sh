@@ -33,18 +33,25 @@ done
 # A mirror caught mid-sync serves an index of the wrong size for a minute or two, and with
 # one architecture's index missing wine32 cannot be installed: try again a little later.
 update() {
-  for attempt in 1 2 3 4 5; do
+  for attempt in 1 2 3; do
     $sudo apt-get update && return 0
-    echo "apt-get update failed (attempt $attempt of 5); trying again in 30 s" >&2
-    sleep 30
+    ((attempt < 3)) || break
+    echo "apt-get update failed (attempt $attempt of 3); trying again in 20 s" >&2
+    sleep 20
   done
+  echo "apt-get update failed 3 times: installing from the release's own index" >&2
   return 1
 }
+# When an index stays broken (seen: the i386 security index for an hour), take every package
+# from the release itself: the two architectures' libraries then come from one index and have
+# the one version multiarch needs, where a newer amd64 security update with no i386 partner
+# leaves wine32 uninstallable.
+install_options=()
 if ((${#missing[@]})) || [[ -n "${force_update:-}" ]]; then
-  update
+  update || install_options=(-o APT::Default-Release=bookworm)
 fi
 if ((${#missing[@]})); then
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${install_options[@]}" "${missing[@]}"
 fi
 
 # The FreeTDS ODBC driver must be known to unixODBC by the name the client looks for. Both
