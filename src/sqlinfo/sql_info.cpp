@@ -91,7 +91,7 @@ TfrmSQLInfo::TfrmSQLInfo(ui::Backend& backend, SQLInfoServices services)
         ui::Edit& e = octet(k);
         e.maxLength = 3;
         e.upperCase = true;
-        e.setTabStop(k == 1);
+        e.tabStop = k == 1;
         e.onKeyPress = [this](char& key) { edtSQLIP1KeyPress(key); };
         e.onExit = [this, &e] { edtSQLIP1Exit(e); };
     }
@@ -105,7 +105,7 @@ TfrmSQLInfo::TfrmSQLInfo(ui::Backend& backend, SQLInfoServices services)
     edtSQLIP4.onKeyDown = [this](ui::Key key) { edtSQLIP4KeyDown(key); };
     for (ui::Edit* dot : {&edtIP1dot, &edtIP2dot, &edtIP3dot}) {
         dot->readOnly = true;
-        dot->setTabStop(false);
+        dot->tabStop = false;
     }
 
     edtIPPortNo.onKeyPress = [this](char& key) { edtIPPortNoKeyPress(key); };
@@ -143,23 +143,23 @@ void TfrmSQLInfo::guarded(const std::function<void()>& handler)
 
 void TfrmSQLInfo::EnableServerAddress(bool Enable)
 {
-    const ui::Color color = Enable ? ui::Color::Window : ui::Color::ButtonFace;
+    const ui::Color fieldColor = Enable ? ui::Color::Window : ui::Color::ButtonFace;
     for (int k = 1; k <= 4; ++k) {
         octet(k).setEnabled(Enable);
-        octet(k).setColor(color);
+        octet(k).setColor(fieldColor);
     }
     edtIPPortNo.setEnabled(Enable);
-    edtIPPortNo.setColor(color);
-    for (ui::Edit* dot : {&edtIP1dot, &edtIP2dot, &edtIP3dot}) dot->setColor(color);
-    Shape1.setColor(color);
+    edtIPPortNo.setColor(fieldColor);
+    for (ui::Edit* dot : {&edtIP1dot, &edtIP2dot, &edtIP3dot}) dot->setColor(fieldColor);
+    Shape1.setColor(fieldColor);
 }
 
 void TfrmSQLInfo::EnableAdminLogin(bool Enable)
 {
-    const ui::Color color = Enable ? ui::Color::Window : ui::Color::ButtonFace;
+    const ui::Color fieldColor = Enable ? ui::Color::Window : ui::Color::ButtonFace;
     for (ui::Edit* e : {&edtSQLLogin, &edtSQLPassword}) {
         e->setEnabled(Enable);
-        e->setColor(color);
+        e->setColor(fieldColor);
     }
 }
 

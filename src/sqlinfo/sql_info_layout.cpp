@@ -16,7 +16,7 @@ constexpr int kOctetTop = kShape.top + 4;
 
 void place(ui::Control& c, ui::GroupBox& group, ui::Rect r)
 {
-    c.setParent(group);
+    c.parent = &group;
     c.setBounds(r);
 }
 

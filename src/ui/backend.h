@@ -1,9 +1,7 @@
 #pragma once
 
-#include <chrono>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/wait_handle.h"
 #include "platform/window_handle.h"
@@ -11,12 +9,13 @@
 
 namespace talvorin::ui {
 
-class Control;
 class Form;
-class Timer;
+class TimerQueue;
+class Views;
 
-// What the windows need from the system that shows them: the message loop, its timers,
-// message boxes, modal showing, the quit request. One implementation per front end.
+// What the forms ask of the system that shows them: the message loop, message boxes, modal
+// showing, the folder chooser, the cursor, the quit request, the screen. One implementation
+// per front end.
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -47,35 +46,9 @@ public:
     virtual Size screenSize() const { return {1024, 768}; }
     virtual Size windowSize(const Form& form) const;
 
-    // Told by the widgets, so the backend can draw or record. A form is "showing" before
-    // its show handler runs and "shown" once it has run.
-    virtual void controlChanged(const Control&, Change) {}
-    virtual void focusChanged(const Form&, const Control*) {}
-    virtual void formShowing(Form&) {}
-    virtual void formShown(const Form&) {}
-    virtual void formMoved(const Form&) {}
-    virtual void formClosed(const Form&) {}
-    // Before the control or form is gone.
-    virtual void controlRemoved(const Control&) {}
-    virtual void formDestroyed(const Form&) {}
-
-protected:
-    virtual std::chrono::milliseconds now() const = 0;
-    // Fires every enabled timer whose time has come, once each.
-    void fireDueTimers();
-    // Whenever a timer was enabled, disabled or fired: a backend with a system timer sets
-    // it for nextDue().
-    virtual void timersChanged() {}
-    // When the next enabled timer is due; nullopt when none is enabled.
-    std::optional<std::chrono::milliseconds> nextDue() const;
-
-private:
-    friend class Timer;
-    void addTimer(Timer& t) { timers_.push_back(&t); }
-    void removeTimer(Timer& t);
-    void schedule(Timer& t);
-
-    std::vector<Timer*> timers_;
+    // Where the widgets report what they do, and the timers of the message loop.
+    virtual Views& views() = 0;
+    virtual TimerQueue& timers() = 0;
 };
 
 }  // namespace talvorin::ui

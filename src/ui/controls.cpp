@@ -5,11 +5,12 @@
 #include "formats/ascii.h"
 #include "ui/backend.h"
 #include "ui/form.h"
+#include "ui/views.h"
 
 namespace talvorin::ui {
 
 Control::Control(Form& owner, std::string name, bool focusable)
-    : owner_(owner), name_(std::move(name)), focusable_(focusable), tabStop_(focusable)
+    : tabStop(focusable), owner_(owner), name_(std::move(name)), focusable_(focusable)
 {
     owner_.add(*this);
 }
@@ -47,7 +48,7 @@ void Control::setBounds(const Rect& r)
 Rect Control::clientBounds() const
 {
     Rect r = bounds_;
-    for (const Control* p = parent_; p != nullptr; p = p->parent_) {
+    for (const Control* p = parent; p != nullptr; p = p->parent) {
         r.left += p->bounds_.left;
         r.top += p->bounds_.top;
     }
@@ -58,7 +59,7 @@ bool Control::focused() const { return owner_.activeControl() == this; }
 
 bool Control::setFocus() { return owner_.focus(*this); }
 
-void Control::changed(Change what) { owner_.backend().controlChanged(*this, what); }
+void Control::changed(Change what) { owner_.backend().views().controlChanged(*this, what); }
 
 Label::Label(Form& owner, std::string name, std::string caption)
     : Control(owner, std::move(name), false), caption_(std::move(caption))

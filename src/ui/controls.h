@@ -4,14 +4,19 @@
 #include <functional>
 #include <string>
 
+#include "ui/control_visitor.h"
 #include "ui/types.h"
 
 namespace talvorin::ui {
 
 class Form;
 
-// A control on a form. State lives here; the backend is told of every change so it
-// can draw it (or, in tests, record it).
+// A control on a form. State lives here; the front end's views are told of every change so
+// they can draw it (or, in tests, record it).
+//
+// One rule for forms and controls alike: what is shown and may change while the window is
+// shown has a setter, and the setter tells the views; how the window is built, set once
+// before it is first shown, is a plain public field.
 class Control {
 public:
     Control(Form& owner, std::string name, bool focusable);
@@ -28,18 +33,16 @@ public:
     void setVisible(bool on);
     Color color() const { return color_; }
     void setColor(Color c);
-    bool tabStop() const { return tabStop_; }
-    void setTabStop(bool on) { tabStop_ = on; }
+    // Tab and Shift+Tab stop here; by default, when it is of a kind that takes the focus.
+    bool tabStop;
 
     // Where it is drawn: relative to its group, or to the window's client area.
     const Rect& bounds() const { return bounds_; }
     void setBounds(const Rect& r);
     // The framed group it sits in; null: directly on the window.
-    Control* parent() const { return parent_; }
-    void setParent(Control& group) { parent_ = &group; }
+    Control* parent = nullptr;
     // Its position in the window's client area.
     Rect clientBounds() const;
-    // Set before the window is first shown.
     Font font;
 
     // Of a kind that takes the focus at all (a speed button does not).
@@ -53,6 +56,10 @@ public:
     // Runs when the control loses the focus, before the focus arrives elsewhere.
     std::function<void()> onExit;
 
+    // Calls the visitor for the control's own kind.
+    virtual void accept(ControlVisitor& v) = 0;
+    virtual void accept(ConstControlVisitor& v) const = 0;
+
 protected:
     void changed(Change what);
 
@@ -62,15 +69,15 @@ private:
     bool focusable_;
     bool enabled_ = true;
     bool visible_ = true;
-    bool tabStop_ = true;
     Color color_ = Color::Window;
     Rect bounds_;
-    Control* parent_ = nullptr;
 };
 
 class Label : public Control {
 public:
     Label(Form& owner, std::string name, std::string caption = {});
+    void accept(ControlVisitor& v) override { v.visit(*this); }
+    void accept(ConstControlVisitor& v) const override { v.visit(*this); }
     const std::string& caption() const { return caption_; }
     void setCaption(std::string text);
     Cursor cursor() const { return cursor_; }
@@ -86,6 +93,8 @@ private:
 class Edit : public Control {
 public:
     Edit(Form& owner, std::string name, std::string text = {});
+    void accept(ControlVisitor& v) override { v.visit(*this); }
+    void accept(ConstControlVisitor& v) const override { v.visit(*this); }
 
     const std::string& text() const { return text_; }
     // Text put in by the program: the caret goes to the start, the change handler runs.
@@ -130,6 +139,8 @@ private:
 class Button : public Control {
 public:
     Button(Form& owner, std::string name, std::string caption, bool focusable = true);
+    void accept(ControlVisitor& v) override { v.visit(*this); }
+    void accept(ConstControlVisitor& v) const override { v.visit(*this); }
     const std::string& caption() const { return caption_; }
     bool isDefault = false;  // Enter
     bool isCancel = false;   // Escape
@@ -145,6 +156,8 @@ private:
 class ProgressBar : public Control {
 public:
     ProgressBar(Form& owner, std::string name, int min = 0, int max = 100);
+    void accept(ControlVisitor& v) override { v.visit(*this); }
+    void accept(ConstControlVisitor& v) const override { v.visit(*this); }
     int min() const { return min_; }
     int max() const { return max_; }
     int position() const { return position_; }
@@ -158,6 +171,8 @@ private:
 class Image : public Control {
 public:
     Image(Form& owner, std::string name, std::string picture);
+    void accept(ControlVisitor& v) override { v.visit(*this); }
+    void accept(ConstControlVisitor& v) const override { v.visit(*this); }
     const std::string& picture() const { return picture_; }
 
 private:
@@ -168,12 +183,16 @@ private:
 class Shape : public Control {
 public:
     Shape(Form& owner, std::string name);
+    void accept(ControlVisitor& v) override { v.visit(*this); }
+    void accept(ConstControlVisitor& v) const override { v.visit(*this); }
 };
 
 // A framed group of controls with its caption on the frame.
 class GroupBox : public Control {
 public:
     GroupBox(Form& owner, std::string name, std::string caption);
+    void accept(ControlVisitor& v) override { v.visit(*this); }
+    void accept(ConstControlVisitor& v) const override { v.visit(*this); }
     const std::string& caption() const { return caption_; }
 
 private:

@@ -4,6 +4,7 @@
 
 #include "ui/backend.h"
 #include "ui/controls.h"
+#include "ui/views.h"
 
 namespace talvorin::ui {
 
@@ -12,11 +13,11 @@ Form::Form(Backend& backend, std::string name, std::string caption)
 {
 }
 
-Form::~Form() { backend_.formDestroyed(*this); }
+Form::~Form() { backend_.views().formDestroyed(*this); }
 
 void Form::remove(Control& c)
 {
-    backend_.controlRemoved(c);
+    backend_.views().controlRemoved(c);
     std::erase(controls_, &c);
     if (active_ == &c) active_ = nullptr;
     if (pendingTarget_ == &c) pendingTarget_ = nullptr;
@@ -42,13 +43,13 @@ bool Form::focus(Control& target)
         // The exit handler chose where the focus goes. Put back into the field being left,
         // it comes back there as far as the person sees (its text selected again).
         if (focusRequests_ != ticket) {
-            if (active_ == leaving) backend_.focusChanged(*this, active_);
+            if (active_ == leaving) backend_.views().focusChanged(*this, active_);
             return active_ == &target;
         }
         if (!target.canFocus()) return false;
     }
     active_ = &target;
-    backend_.focusChanged(*this, active_);
+    backend_.views().focusChanged(*this, active_);
     return true;
 }
 
@@ -56,7 +57,7 @@ void Form::moveTo(int left, int top)
 {
     left_ = left;
     top_ = top;
-    backend_.formMoved(*this);
+    backend_.views().formMoved(*this);
 }
 
 void Form::centreOnScreen()
@@ -72,9 +73,9 @@ void Form::show()
     showing_ = true;
     closed_ = false;
     // The window exists before the show handler fills it, and appears once it is filled.
-    backend_.formShowing(*this);
+    backend_.views().formShowing(*this);
     FormShow();
-    if (!closed_) backend_.formShown(*this);
+    if (!closed_) backend_.views().formShown(*this);
 }
 
 void Form::close()
@@ -83,7 +84,7 @@ void Form::close()
     FormClose();
     closed_ = true;
     showing_ = false;
-    backend_.formClosed(*this);
+    backend_.views().formClosed(*this);
 }
 
 ModalResult Form::showModal()
@@ -94,15 +95,15 @@ ModalResult Form::showModal()
 
 void Form::pressEnter()
 {
-    if (auto* focused = dynamic_cast<Button*>(active_)) return focused->click();
+    if (auto* focused = as<Button>(active_)) return focused->click();
     for (Control* c : controls_)
-        if (auto* b = dynamic_cast<Button*>(c); b && b->isDefault) return b->click();
+        if (auto* b = as<Button>(c); b && b->isDefault) return b->click();
 }
 
 void Form::pressEscape()
 {
     for (Control* c : controls_)
-        if (auto* b = dynamic_cast<Button*>(c); b && b->isCancel) return b->click();
+        if (auto* b = as<Button>(c); b && b->isCancel) return b->click();
     modalResult_ = ModalResult::Cancel;
 }
 
@@ -129,7 +130,7 @@ void Form::tabFrom(int step)
     int i = start == controls_.end() ? (step > 0 ? -1 : n) : static_cast<int>(start - controls_.begin());
     for (int k = 1; k <= n; ++k) {
         Control* c = controls_[static_cast<std::size_t>(((i + step * k) % n + n) % n)];
-        if (c->tabStop() && c->canFocus()) {
+        if (c->tabStop && c->canFocus()) {
             focus(*c);
             return;
         }

@@ -24,7 +24,7 @@ public:
     const std::string& name() const { return name_; }
     const std::string& caption() const { return caption_; }
 
-    // How it is drawn; set before it is first shown.
+    // How it is drawn; set before it is first shown (the rule is in ui/controls.h).
     Size clientSize;
     BorderStyle borderStyle = BorderStyle::Single;
     bool systemMenu = true;  // without it the frame has no close box (nor any other icon)

@@ -14,7 +14,7 @@ void MemoryBackend::processMessages()
 {
     ++processMessagesCalls;
     now_ += timePerProcessMessages;
-    fireDueTimers();
+    timers_.fireDue();
 }
 
 void MemoryBackend::waitFor(platform::WaitHandle handle)
@@ -24,7 +24,7 @@ void MemoryBackend::waitFor(platform::WaitHandle handle)
     if (quit_) return;
     // Real time passes here (a real child process runs); the virtual clock follows it,
     // jumping to the next timer when the handle stays quiet until then.
-    const auto next = nextDue();
+    const auto next = timers_.nextDue();
     const int timeoutMs =
         next ? static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, (*next - now_).count())) : -1;
     const auto start = std::chrono::steady_clock::now();
@@ -35,7 +35,7 @@ void MemoryBackend::waitFor(platform::WaitHandle handle)
     } else {
         now_ += std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     }
-    fireDueTimers();
+    timers_.fireDue();
 }
 
 Answer MemoryBackend::messageBox(const Box& box)
@@ -72,10 +72,10 @@ void MemoryBackend::run(Form& mainForm)
             mainForm.close();
             break;
         }
-        const auto next = nextDue();
+        const auto next = timers_.nextDue();
         if (!next) break;  // nothing can happen any more
         now_ = std::max(now_, *next);
-        fireDueTimers();
+        timers_.fireDue();
     }
 }
 
@@ -93,15 +93,37 @@ Size MemoryBackend::windowSize(const Form& form) const
     return {form.clientSize.width + frame.width, form.clientSize.height + frame.height};
 }
 
+namespace {
+
+// What the record keeps of each kind: a label's text and a progress bar's position.
+class Recorder final : public ConstControlVisitor {
+public:
+    Recorder(MemoryBackend& backend, Change what) : backend_(backend), what_(what) {}
+    void visit(const Label& l) override
+    {
+        if (what_ == Change::Caption) backend_.labelTexts.push_back({l.owner().name(), l.name(), l.caption()});
+    }
+    void visit(const ProgressBar& p) override
+    {
+        if (what_ == Change::Position) backend_.progress.push_back({p.owner().name(), p.name(), p.position()});
+    }
+    void visit(const Edit&) override {}
+    void visit(const Button&) override {}
+    void visit(const Image&) override {}
+    void visit(const Shape&) override {}
+    void visit(const GroupBox&) override {}
+
+private:
+    MemoryBackend& backend_;
+    Change what_;
+};
+
+}  // namespace
+
 void MemoryBackend::controlChanged(const Control& control, Change what)
 {
-    if (what == Change::Caption) {
-        if (auto* label = dynamic_cast<const Label*>(&control))
-            labelTexts.push_back({control.owner().name(), control.name(), label->caption()});
-    } else if (what == Change::Position) {
-        if (auto* bar = dynamic_cast<const ProgressBar*>(&control))
-            progress.push_back({control.owner().name(), control.name(), bar->position()});
-    }
+    Recorder recorder(*this, what);
+    control.accept(recorder);
 }
 
 void MemoryBackend::focusChanged(const Form& form, const Control* control)

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "ui/backend.h"
+#include "ui/timer_queue.h"
+#include "ui/views.h"
 
 namespace talvorin::ui {
 
 // The backend for tests: a virtual clock, scripted answers, and a record of everything
 // the windows showed.
-class MemoryBackend : public Backend {
+class MemoryBackend : public Backend, private Views, private TimerClock {
 public:
     struct ShownBox {
         Box box;
@@ -80,13 +82,17 @@ public:
     Size screenSize() const override { return screen; }
     Size windowSize(const Form& form) const override;
 
-    void controlChanged(const Control& control, Change what) override;
-    void focusChanged(const Form& form, const Control* control) override;
-
-protected:
-    std::chrono::milliseconds now() const override { return now_; }
+    Views& views() override { return *this; }
+    TimerQueue& timers() override { return timers_; }
 
 private:
+    // Views: the label texts and progress positions, and the focus.
+    void controlChanged(const Control& control, Change what) override;
+    void focusChanged(const Form& form, const Control* control) override;
+    // TimerClock
+    std::chrono::milliseconds now() const override { return now_; }
+
+    TimerQueue timers_{*this, *this};
     std::chrono::milliseconds now_{0};
     bool quit_ = false;
 };

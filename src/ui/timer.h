@@ -7,6 +7,7 @@
 namespace talvorin::ui {
 
 class Backend;
+class TimerQueue;
 
 // A window timer. Like the system's, a timer that fell behind fires once, not once
 // for every interval it missed, and it fires only when messages are handled.
@@ -26,8 +27,8 @@ public:
     std::function<void()> onTimer;
 
 private:
-    friend class Backend;
-    Backend& backend_;
+    friend class TimerQueue;
+    TimerQueue& queue_;
     std::string name_;
     int intervalMs_;
     bool enabled_ = false;

@@ -62,7 +62,7 @@ TEST_F(DialogTest, ControlsAreCreatedWithTheirCaptionsAndProperties)
     for (ui::Edit* dot : {&d.edtIP1dot, &d.edtIP2dot, &d.edtIP3dot}) {
         EXPECT_EQ(dot->text(), ".");
         EXPECT_TRUE(dot->readOnly);
-        EXPECT_FALSE(dot->tabStop());
+        EXPECT_FALSE(dot->tabStop);
     }
 }
 
@@ -72,7 +72,7 @@ TEST_F(DialogTest, TabStopsFollowTheGroupsAndSkipOctetsTwoToFour)
     d.edtAppPath.setEnabled(true);
     std::vector<std::string> tabStops;
     for (const ui::Control* c : d.controls())
-        if (c->tabStop() && c->canFocus()) tabStops.push_back(c->name());
+        if (c->tabStop && c->canFocus()) tabStops.push_back(c->name());
     EXPECT_EQ(tabStops, (std::vector<std::string>{"edtAppPath", "edtSQLIP1", "edtIPPortNo", "edtSQLLogin",
                                                    "edtSQLPassword", "btnOK", "btnCancel"}));
     d.edtSQLIP1.setFocus();

@@ -120,11 +120,11 @@ void LineMode::drawStatus()
         StatusParts main{mainForm_->caption(), {}, nullptr};
         bool haveLabel = false;
         for (const Control* c : mainForm_->controls()) {
-            if (auto* l = dynamic_cast<const Label*>(c); l && !haveLabel) {
+            if (auto* l = as<Label>(c); l && !haveLabel) {
                 main.text = l->caption();
                 haveLabel = true;
             }
-            if (auto* p = dynamic_cast<const ProgressBar*>(c); p && !main.bar) main.bar = p;
+            if (auto* p = as<ProgressBar>(c); p && !main.bar) main.bar = p;
         }
         parts = main;
     }

@@ -3,7 +3,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -68,7 +67,7 @@ void TerminalBackend::repaint()
 
 void TerminalBackend::serviceTimers()
 {
-    fireDueTimers();
+    timers_.fireDue();
     repaint();
 }
 
@@ -84,16 +83,11 @@ std::chrono::milliseconds TerminalBackend::now() const
 
 bool TerminalBackend::quitRequested() const { return platform::QuitSignal::instance().requested(); }
 
-int TerminalBackend::msUntilNextTimer() const
-{
-    const auto next = nextDue();
-    if (!next) return -1;
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, (*next - now()).count()));
-}
+int TerminalBackend::msUntilNextTimer() const { return timers_.msUntilNext(); }
 
 void TerminalBackend::processMessages()
 {
-    fireDueTimers();
+    timers_.fireDue();
     if (windows_)
         repaint();
     else if (attended_)

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "ui/backend.h"
+#include "ui/timer_queue.h"
+#include "ui/views.h"
 #include "ui/posix/line_mode.h"
 #include "ui/posix/terminal_input.h"
 
@@ -21,7 +23,7 @@ class TextWindows;
 // error stream as "[Caption] text" and is answered as Escape would answer it, and a modal
 // dialog ends as Cancel without showing. Its parts do not know it: the input waits through
 // InputWaiter, the windows and the line mode are told what changed.
-class TerminalBackend final : public Backend, private InputWaiter {
+class TerminalBackend final : public Backend, private Views, private TimerClock, private InputWaiter {
 public:
     explicit TerminalBackend(TerminalFiles files = {});
     ~TerminalBackend() override;
@@ -44,21 +46,23 @@ public:
     // Asks for the folder's path on the terminal; unattended, the chooser is cancelled.
     std::optional<std::string> browseForFolder(const std::string& title) override;
 
-    void controlChanged(const Control& control, Change what) override;
-    void focusChanged(const Form& form, const Control* control) override;
-    void formShown(const Form& form) override;
-    void formClosed(const Form& form) override;
-    void formDestroyed(const Form& form) override;
+    Views& views() override { return *this; }
+    TimerQueue& timers() override { return timers_; }
 
     // Once the main window has closed: the run's closing line as logged (none when empty)
     // and where the setup log is (none when empty), so the outcome is the last thing on
     // the screen.
     void showOutcome(const std::string& closingLine, const std::string& logFile);
 
-protected:
-    std::chrono::milliseconds now() const override;
-
 private:
+    // Views: what changed is drawn at the next repaint, or on the status line.
+    void controlChanged(const Control& control, Change what) override;
+    void focusChanged(const Form& form, const Control* control) override;
+    void formShown(const Form& form) override;
+    void formClosed(const Form& form) override;
+    void formDestroyed(const Form& form) override;
+    // TimerClock
+    std::chrono::milliseconds now() const override;
     // InputWaiter
     int msUntilNextTimer() const override;
     void serviceTimers() override;
@@ -74,6 +78,7 @@ private:
     TerminalInput input_;
     LineMode lines_;
     std::unique_ptr<TextWindows> windows_;
+    TimerQueue timers_{*this, *this};
 };
 
 }  // namespace talvorin::ui

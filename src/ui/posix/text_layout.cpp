@@ -18,14 +18,15 @@ int toColumns(int pixels)
 // The columns a control needs to show what it holds.
 int contentColumns(const Control& c)
 {
-    if (auto* l = dynamic_cast<const Label*>(&c)) return static_cast<int>(columnsOf(l->caption()));
-    if (auto* b = dynamic_cast<const Button*>(&c))
-        return static_cast<int>(columnsOf(b->caption())) + (b->focusable() ? 4 : 2);
-    if (auto* e = dynamic_cast<const Edit*>(&c)) {
-        if (e->readOnly) return std::max(1, static_cast<int>(columnsOf(e->text())));
-        return static_cast<int>(e->maxLength);
-    }
-    return 1;
+    return onKind(c, Overloaded{
+        [](const Label& l) { return static_cast<int>(columnsOf(l.caption())); },
+        [](const Button& b) { return static_cast<int>(columnsOf(b.caption())) + (b.focusable() ? 4 : 2); },
+        [](const Edit& e) {
+            if (e.readOnly) return std::max(1, static_cast<int>(columnsOf(e.text())));
+            return static_cast<int>(e.maxLength);
+        },
+        [](const auto&) { return 1; },
+    });
 }
 
 // A row of the layout: the pixel line it stands for and whether it is a group's edge.
@@ -64,9 +65,9 @@ TextLayout layOutInCells(const Form& form)
     std::vector<Line> lines;
     const auto middle = [](const Rect& r) { return r.top + r.height / 2.0; };
     for (const Control* c : form.controls()) {
-        if (dynamic_cast<const Image*>(c)) continue;
+        if (as<Image>(c)) continue;
         const Rect r = c->clientBounds();
-        if (dynamic_cast<const GroupBox*>(c)) {
+        if (as<GroupBox>(c)) {
             lines.push_back({static_cast<double>(r.top), true});
             lines.push_back({static_cast<double>(r.bottom()), true});
         } else {
@@ -90,11 +91,11 @@ TextLayout layOutInCells(const Form& form)
 
     std::vector<const Control*> packed;
     for (const Control* c : form.controls()) {
-        if (dynamic_cast<const Image*>(c)) continue;
+        if (as<Image>(c)) continue;
         const Rect r = c->clientBounds();
         CellRect cell;
         cell.col = toColumns(r.left);
-        if (dynamic_cast<const GroupBox*>(c)) {
+        if (as<GroupBox>(c)) {
             cell.row = rowFor(r.top, true);
             cell.height = rowFor(r.bottom(), true) - cell.row + 1;
             cell.width = toColumns(r.right()) - cell.col;
@@ -108,17 +109,17 @@ TextLayout layOutInCells(const Form& form)
 
     // Inside a frame, one blank column stays next to its edge.
     for (const Control* c : form.controls()) {
-        if (c->parent() == nullptr || !out.cells.count(c) || !out.cells.count(c->parent())) continue;
+        if (c->parent == nullptr || !out.cells.count(c) || !out.cells.count(c->parent)) continue;
         CellRect& cell = out.cells[c];
-        cell.col = std::max(cell.col, out.cells[c->parent()].col + 2);
+        cell.col = std::max(cell.col, out.cells[c->parent].col + 2);
     }
 
     // What sits without a border of its own inside a shape is packed into it.
     for (const Control* c : form.controls()) {
-        if (!dynamic_cast<const Shape*>(c)) continue;
+        if (!as<Shape>(c)) continue;
         std::vector<const Edit*> parts;
         for (const Control* o : form.controls())
-            if (auto* e = dynamic_cast<const Edit*>(o); e && !e->bordered && inside(c->clientBounds(), o->clientBounds()))
+            if (auto* e = as<Edit>(o); e && !e->bordered && inside(c->clientBounds(), o->clientBounds()))
                 parts.push_back(e);
         std::sort(parts.begin(), parts.end(),
                   [](const Edit* a, const Edit* b) { return a->clientBounds().left < b->clientBounds().left; });

@@ -71,6 +71,67 @@ void paintEdit(CursesScreen& screen, const Edit& e, const CellRect& at, int row,
     if (focused && !e.readOnly) screen.placeCursor(row, col + std::min(pad + caret - first, width - 1));
 }
 
+// Draws each kind of control in its cells, in two passes: frames and shapes, then what
+// lies on them.
+class FormPainter final : public ConstControlVisitor {
+public:
+    FormPainter(CursesScreen& screen, bool active, const Edit* selected, bool buttonFocused)
+        : screen_(screen), active_(active), selected_(selected), buttonFocused_(buttonFocused)
+    {
+    }
+    bool frames = true;
+    CellRect at;
+    int row = 0, col = 0;
+
+    void visit(const GroupBox& g) override
+    {
+        if (frames) screen_.frame({col, row, at.width, at.height}, g.caption(), Style::Window);
+    }
+    void visit(const Shape& s) override
+    {
+        if (frames) screen_.fill(row, col, at.width, s.color() == Color::Window ? Style::Field : Style::LockedField);
+    }
+    void visit(const Label& l) override
+    {
+        if (frames) return;
+        const Style s = !l.enabled() ? Style::Disabled : l.font.underline ? Style::Link : Style::Window;
+        screen_.text(row, col, l.caption(), s, at.width);
+    }
+    void visit(const Button& b) override
+    {
+        if (frames) return;
+        if (!b.focusable()) {
+            screen_.text(row, col, buttonFace(b.caption(), at.width - 1), Style::Help);
+            return;
+        }
+        const bool focused = active_ && b.focused();
+        const Style s = focused ? Style::Focus : (b.isDefault && !buttonFocused_) ? Style::Title : Style::Window;
+        screen_.text(row, col, buttonFace(b.caption(), at.width - 1), s);
+    }
+    void visit(const Edit& e) override
+    {
+        if (!frames) paintEdit(screen_, e, at, row, col, active_, selected_);
+    }
+    void visit(const ProgressBar& p) override
+    {
+        if (frames) return;
+        const int inner = std::max(0, at.width - 2);
+        const int span = std::max(1, p.max() - p.min());
+        const int filled = std::clamp((p.position() - p.min()) * inner / span, 0, inner);
+        screen_.text(row, col, "[", Style::Window);
+        screen_.fill(row, col + 1, filled, Style::Field, '#');
+        screen_.fill(row, col + 1 + filled, inner - filled, Style::Field);
+        screen_.text(row, col + 1 + inner, "]", Style::Window);
+    }
+    void visit(const Image&) override {}  // pictures take no cells
+
+private:
+    CursesScreen& screen_;
+    bool active_;
+    const Edit* selected_;
+    bool buttonFocused_;
+};
+
 }  // namespace
 
 CellRect centred(int width, int height, int rows, int columns)
@@ -117,45 +178,20 @@ void paintForm(CursesScreen& screen, const Form& form, bool active, const Edit* 
     const TextLayout layout = layOutInCells(form);
     const CellRect area = centred(layout.windowColumns(), layout.windowRows(), screen.rows(), screen.columns());
     screen.window(area, form.caption());
-    const int top = area.row + 1, left = area.col + 1;
     bool buttonFocused = false;
-    for (const Control* c : form.controls()) buttonFocused |= c->focused() && dynamic_cast<const Button*>(c) != nullptr;
+    for (const Control* c : form.controls()) buttonFocused |= c->focused() && as<Button>(c) != nullptr;
 
+    FormPainter painter(screen, active, selected, buttonFocused);
     // Frames and shapes first: the rest is drawn inside them.
-    for (const Control* c : form.controls()) {
-        const CellRect* at = layout.find(*c);
-        if (at == nullptr || !c->visible()) continue;
-        if (auto* g = dynamic_cast<const GroupBox*>(c))
-            screen.frame({left + at->col, top + at->row, at->width, at->height}, g->caption(), Style::Window);
-        else if (dynamic_cast<const Shape*>(c))
-            screen.fill(top + at->row, left + at->col, at->width,
-                        c->color() == Color::Window ? Style::Field : Style::LockedField);
-    }
-    for (const Control* c : form.controls()) {
-        const CellRect* at = layout.find(*c);
-        if (at == nullptr || !c->visible()) continue;
-        const int row = top + at->row, col = left + at->col;
-        if (auto* l = dynamic_cast<const Label*>(c)) {
-            const Style s = !l->enabled() ? Style::Disabled : l->font.underline ? Style::Link : Style::Window;
-            screen.text(row, col, l->caption(), s, at->width);
-        } else if (auto* b = dynamic_cast<const Button*>(c)) {
-            if (!b->focusable()) {
-                screen.text(row, col, buttonFace(b->caption(), at->width - 1), Style::Help);
-                continue;
-            }
-            const bool focused = active && b->focused();
-            const Style s = focused ? Style::Focus : (b->isDefault && !buttonFocused) ? Style::Title : Style::Window;
-            screen.text(row, col, buttonFace(b->caption(), at->width - 1), s);
-        } else if (auto* e = dynamic_cast<const Edit*>(c)) {
-            paintEdit(screen, *e, *at, row, col, active, selected);
-        } else if (auto* p = dynamic_cast<const ProgressBar*>(c)) {
-            const int inner = std::max(0, at->width - 2);
-            const int span = std::max(1, p->max() - p->min());
-            const int filled = std::clamp((p->position() - p->min()) * inner / span, 0, inner);
-            screen.text(row, col, "[", Style::Window);
-            screen.fill(row, col + 1, filled, Style::Field, '#');
-            screen.fill(row, col + 1 + filled, inner - filled, Style::Field);
-            screen.text(row, col + 1 + inner, "]", Style::Window);
+    for (const bool frames : {true, false}) {
+        painter.frames = frames;
+        for (const Control* c : form.controls()) {
+            const CellRect* at = layout.find(*c);
+            if (at == nullptr || !c->visible()) continue;
+            painter.at = *at;
+            painter.row = area.row + 1 + at->row;
+            painter.col = area.col + 1 + at->col;
+            c->accept(painter);
         }
     }
 }

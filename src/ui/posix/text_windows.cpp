@@ -24,8 +24,8 @@ const Button* helpFor(const Form& form, const TextLayout& layout, const Control*
     const Button* best = nullptr;
     int bestCol = 0;
     for (const Control* o : form.controls()) {
-        auto* b = dynamic_cast<const Button*>(o);
-        if (b == nullptr || b->focusable() || o->parent() != c->parent()) continue;
+        auto* b = as<Button>(o);
+        if (b == nullptr || b->focusable() || o->parent != c->parent) continue;
         const CellRect* r = layout.find(*o);
         if (r == nullptr || r->row != at->row || r->col < at->col) continue;
         if (best == nullptr || r->col < bestCol) best = b, bestCol = r->col;
@@ -37,7 +37,7 @@ const Button* helpFor(const Form& form, const TextLayout& layout, const Control*
 Label* linkOf(const Form& form)
 {
     for (Control* c : form.controls())
-        if (auto* l = dynamic_cast<Label*>(c); l && l->onClick && l->font.underline) return l;
+        if (auto* l = as<Label>(c); l && l->onClick && l->font.underline) return l;
     return nullptr;
 }
 
@@ -46,7 +46,7 @@ std::string keyLine(const Form& form)
     std::string line = "Tab/Shift+Tab: move  Enter: OK  Esc: Cancel";
     bool help = false;
     for (const Control* c : form.controls())
-        if (auto* b = dynamic_cast<const Button*>(c); b && !b->focusable()) help = true;
+        if (auto* b = as<Button>(c); b && !b->focusable()) help = true;
     if (help) line += "  F1: help (?)";
     if (const Label* link = linkOf(form); link && link->enabled()) line += "  F2: " + link->caption();
     return line;
@@ -92,7 +92,7 @@ void TextWindows::setCursor(Cursor cursor)
 void TextWindows::focusArrived(const Control* control)
 {
     dirty_ = true;
-    auto* edit = dynamic_cast<const Edit*>(control);
+    auto* edit = as<Edit>(control);
     // A field that gets the focus has its whole text selected, so typing replaces it.
     selected_ = edit != nullptr && !edit->readOnly ? edit : nullptr;
     if (selected_ != nullptr) const_cast<Edit*>(selected_)->caretMoved(0);
@@ -226,8 +226,8 @@ void TextWindows::handleKey(Form& form, const TerminalKey& key)
         return;
     default: break;
     }
-    if (auto* edit = dynamic_cast<Edit*>(focused)) return editKey(*edit, key);
-    if (auto* button = dynamic_cast<Button*>(focused)) {
+    if (auto* edit = as<Edit>(focused)) return editKey(*edit, key);
+    if (auto* button = as<Button>(focused)) {
         // Between buttons the arrows move as Tab and Shift+Tab; the space bar presses one.
         if (key.kind == Kind::Left || key.kind == Kind::Up) form.pressShiftTab();
         if (key.kind == Kind::Right || key.kind == Kind::Down) form.pressTab();

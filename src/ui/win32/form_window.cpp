@@ -33,17 +33,6 @@ DWORD exStyleOf(const Form& form)
     return form.borderStyle == BorderStyle::Dialog ? WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE : 0;
 }
 
-void nameWindow(HWND window, const std::string& name)
-{
-    ::SetPropA(window, kNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(::GlobalAddAtomA(name.c_str()))));
-}
-
-void unnameWindow(HWND window)
-{
-    const auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(::RemovePropA(window, kNameProperty)));
-    if (atom != 0) ::GlobalDeleteAtom(atom);
-}
-
 std::string windowText(HWND window)
 {
     std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
@@ -72,37 +61,6 @@ Key keyOf(WPARAM virtualKey)
 }
 
 bool shiftDown() { return (::GetKeyState(VK_SHIFT) & 0x8000) != 0; }
-
-// The system control that draws a control of the widget layer.
-struct SystemControl {
-    const char* windowClass;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    std::string text;
-};
-
-SystemControl systemControlFor(const Control& c)
-{
-    if (auto* g = dynamic_cast<const GroupBox*>(&c)) return {"BUTTON", BS_GROUPBOX, 0, g->caption()};
-    if (auto* l = dynamic_cast<const Label*>(&c))
-        return {"STATIC", static_cast<DWORD>(SS_LEFTNOWORDWRAP | SS_NOPREFIX | (l->onClick ? SS_NOTIFY : 0)), 0,
-                l->caption()};
-    if (auto* e = dynamic_cast<const Edit*>(&c)) {
-        DWORD style = ES_AUTOHSCROLL;
-        if (e->upperCase) style |= ES_UPPERCASE;
-        if (e->password) style |= ES_PASSWORD;
-        if (e->readOnly) style |= ES_READONLY;
-        return {"EDIT", style, static_cast<DWORD>(e->bordered ? WS_EX_CLIENTEDGE : 0), e->text()};
-    }
-    if (auto* b = dynamic_cast<const Button*>(&c)) {
-        if (!b->focusable()) return {kSpeedButtonClass, 0, 0, b->caption()};
-        return {"BUTTON", static_cast<DWORD>(b->isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0, b->caption()};
-    }
-    if (dynamic_cast<const ProgressBar*>(&c)) return {PROGRESS_CLASSA, 0, 0, {}};
-    if (dynamic_cast<const Image*>(&c)) return {"STATIC", SS_ICON | SS_CENTERIMAGE, 0, {}};
-    if (dynamic_cast<const Shape*>(&c)) return {kShapeClass, 0, 0, {}};
-    return {"STATIC", 0, 0, {}};
-}
 
 void registerFormClass(const Form& form, WNDPROC proc)
 {
@@ -154,20 +112,20 @@ FormWindow::FormWindow(Form& form, HWND owner, const Cursor& screenCursor) : for
     int index = 0;
     for (Control* c : form.controls()) createControl(*c, index++);
     // Shapes and frames are drawn under the controls they surround, frames lowest.
-    for (const bool frames : {false, true})
-        for (const ControlWindow& cw : controls_)
-            if (frames ? dynamic_cast<const GroupBox*>(cw.control) != nullptr
-                       : dynamic_cast<const Shape*>(cw.control) != nullptr)
-                ::SetWindowPos(cw.handle, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    for (const int layer : {1, 2})
+        for (const Child& child : controls_)
+            if (child.window.layer() == layer)
+                ::SetWindowPos(child.window.handle(), HWND_BOTTOM, 0, 0, 0, 0,
+                               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     showDefaultButton();
 }
 
 FormWindow::~FormWindow()
 {
     // The controls' windows go with the form's; none of them tells the form anything now.
-    for (ControlWindow& cw : controls_) {
-        ::RemoveWindowSubclass(cw.handle, controlProc, kControlSubclass);
-        unnameWindow(cw.handle);
+    for (const Child& child : controls_) {
+        ::RemoveWindowSubclass(child.window.handle(), controlProc, kControlSubclass);
+        unnameWindow(child.window.handle());
     }
     controls_.clear();
     window_.reset();
@@ -175,54 +133,21 @@ FormWindow::~FormWindow()
 
 void FormWindow::createControl(Control& control, int index)
 {
-    const SystemControl sc = systemControlFor(control);
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | sc.style;
-    if (control.visible()) style |= WS_VISIBLE;
-    if (!control.enabled()) style |= WS_DISABLED;
-    if (control.focusable() && control.tabStop()) style |= WS_TABSTOP;
-    const Rect r = control.clientBounds();
-    const HWND h = ::CreateWindowExA(sc.exStyle, sc.windowClass, sc.text.c_str(), style, r.left, r.top, r.width,
-                                     r.height, window_.get(),
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)),
-                                     instance(), nullptr);
-    if (h == nullptr) {
-        const DWORD error = ::GetLastError();
-        throw std::runtime_error("The control " + control.name() + " cannot be created: " +
-                                 platform::win32::errorText(error) + ".");
-    }
-    ControlWindow& cw = controls_.emplace_back(ControlWindow{this, &control, h, {}});
-    ::SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(control.font)), FALSE);
-    nameWindow(h, control.name());
-    ::SetWindowSubclass(h, controlProc, kControlSubclass, reinterpret_cast<DWORD_PTR>(&cw));
-
-    if (auto* e = dynamic_cast<Edit*>(&control)) {
-        if (e->maxLength != 0) ::SendMessageA(h, EM_LIMITTEXT, e->maxLength, 0);
-        if (e->password) ::SendMessageA(h, EM_SETPASSWORDCHAR, '*', 0);
-    } else if (auto* bar = dynamic_cast<ProgressBar*>(&control)) {
-        ::SendMessageA(h, PBM_SETRANGE32, static_cast<WPARAM>(bar->min()), bar->max());
-        ::SendMessageA(h, PBM_SETPOS, static_cast<WPARAM>(bar->position()), 0);
-    } else if (auto* image = dynamic_cast<Image*>(&control)) {
-        cw.icon.reset(static_cast<HICON>(
-            ::LoadImageA(instance(), image->picture().c_str(), IMAGE_ICON, r.width, r.height, LR_DEFAULTCOLOR)));
-        if (cw.icon) ::SendMessageA(h, STM_SETICON, reinterpret_cast<WPARAM>(cw.icon.get()), 0);
-    } else if (dynamic_cast<Shape*>(&control)) {
-        ::SendMessageA(h, kSetPaintColor, colorOf(control.color()), 0);
-    } else if (auto* b = dynamic_cast<Button*>(&control); b && !b->focusable()) {
-        ::SendMessageA(h, kSetPaintColor, colorOf(control.font.color), 0);
-    }
+    Child& child = controls_.emplace_back(*this, control, kFirstControlId + index);
+    ::SetWindowSubclass(child.window.handle(), controlProc, kControlSubclass, reinterpret_cast<DWORD_PTR>(&child));
 }
 
-FormWindow::ControlWindow* FormWindow::find(HWND handle)
+ControlWindow* FormWindow::find(HWND handle)
 {
-    for (ControlWindow& cw : controls_)
-        if (cw.handle == handle) return &cw;
+    for (Child& child : controls_)
+        if (child.window.handle() == handle) return &child.window;
     return nullptr;
 }
 
-FormWindow::ControlWindow* FormWindow::find(const Control* control)
+ControlWindow* FormWindow::find(const Control* control)
 {
-    for (ControlWindow& cw : controls_)
-        if (cw.control == control) return &cw;
+    for (Child& child : controls_)
+        if (&child.window.control() == control) return &child.window;
     return nullptr;
 }
 
@@ -243,53 +168,19 @@ void FormWindow::changed(const Control& control, Change what)
 {
     ControlWindow* cw = find(&control);
     if (cw == nullptr) return;
-    const HWND h = cw->handle;
     ++updating_;
     const auto done = platform::scopeExit([this] { --updating_; });
-    switch (what) {
-    case Change::Text:
-        if (auto* e = dynamic_cast<const Edit*>(&control)) ::SetWindowTextA(h, e->text().c_str());
-        break;
-    case Change::Caption:
-        if (auto* l = dynamic_cast<const Label*>(&control)) ::SetWindowTextA(h, l->caption().c_str());
-        break;
-    case Change::Enabled:
-        ::EnableWindow(h, control.enabled());
-        break;
-    case Change::Visible:
-        ::ShowWindow(h, control.visible() ? SW_SHOWNA : SW_HIDE);
-        break;
-    case Change::Color:
-        if (dynamic_cast<const Shape*>(&control)) ::SendMessageA(h, kSetPaintColor, colorOf(control.color()), 0);
-        ::InvalidateRect(h, nullptr, TRUE);
-        break;
-    case Change::Position:
-        if (auto* bar = dynamic_cast<const ProgressBar*>(&control))
-            ::SendMessageA(h, PBM_SETPOS, static_cast<WPARAM>(bar->position()), 0);
-        break;
-    case Change::Bounds: {
-        const Rect r = control.clientBounds();
-        ::SetWindowPos(h, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
-        ::InvalidateRect(h, nullptr, TRUE);
-        break;
-    }
-    case Change::Caret:
-        if (auto* e = dynamic_cast<const Edit*>(&control))
-            ::SendMessageA(h, EM_SETSEL, e->selStart(), static_cast<LPARAM>(e->selStart()));
-        break;
-    case Change::Cursor:
-        break;  // asked for whenever the mouse is over it
-    }
+    cw->changed(what);
 }
 
 void FormWindow::removed(const Control& control)
 {
     ControlWindow* cw = find(&control);
     if (cw == nullptr) return;
-    const HWND h = cw->handle;
+    const HWND h = cw->handle();
     ::RemoveWindowSubclass(h, controlProc, kControlSubclass);
     unnameWindow(h);
-    controls_.remove_if([&](const ControlWindow& c) { return c.control == &control; });
+    controls_.remove_if([&](const Child& c) { return &c.window.control() == &control; });
     ::DestroyWindow(h);
 }
 
@@ -297,7 +188,7 @@ void FormWindow::focusChanged(const Control* control)
 {
     if (::GetActiveWindow() != window_.get()) {
         // Applied when the window becomes active.
-        selectOnActivation_ = dynamic_cast<const Edit*>(control) != nullptr;
+        selectOnActivation_ = as<Edit>(control) != nullptr;
         return;
     }
     applyFocus(!focusByMouse_);
@@ -306,10 +197,10 @@ void FormWindow::focusChanged(const Control* control)
 void FormWindow::applyFocus(bool selectText)
 {
     ControlWindow* cw = find(form_.activeControl());
-    const HWND target = cw != nullptr ? cw->handle : window_.get();
+    const HWND target = cw != nullptr ? cw->handle() : window_.get();
     if (!::IsWindowEnabled(target) || !::IsWindowVisible(target)) return;
     if (::GetFocus() != target) ::SetFocus(target);
-    if (auto* e = cw != nullptr ? dynamic_cast<Edit*>(cw->control) : nullptr; e && selectText) {
+    if (Edit* e = cw != nullptr ? cw->edit() : nullptr; e && selectText) {
         ++updating_;
         ::SendMessageA(target, EM_SETSEL, 0, -1);
         --updating_;
@@ -321,31 +212,16 @@ void FormWindow::applyFocus(bool selectText)
 void FormWindow::showDefaultButton()
 {
     // The focused button is the one Enter clicks, and looks it; else the default button.
-    auto* focused = dynamic_cast<const Button*>(form_.activeControl());
-    for (const ControlWindow& cw : controls_) {
-        auto* b = dynamic_cast<const Button*>(cw.control);
-        if (b == nullptr || !b->focusable()) continue;
+    const Button* focused = as<Button>(form_.activeControl());
+    for (const Child& child : controls_) {
+        const Button* b = child.window.pushButton();
+        if (b == nullptr) continue;
         const bool looksDefault = focused != nullptr ? b == focused : b->isDefault;
-        const LONG_PTR kind = ::GetWindowLongPtrA(cw.handle, GWL_STYLE) & BS_TYPEMASK;
+        const HWND h = child.window.handle();
+        const LONG_PTR kind = ::GetWindowLongPtrA(h, GWL_STYLE) & BS_TYPEMASK;
         if ((kind == BS_DEFPUSHBUTTON) != looksDefault)
-            ::SendMessageA(cw.handle, BM_SETSTYLE, looksDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+            ::SendMessageA(h, BM_SETSTYLE, looksDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
     }
-}
-
-HBRUSH FormWindow::colorControl(HWND child, HDC dc)
-{
-    const ControlWindow* cw = find(child);
-    if (cw == nullptr) return nullptr;
-    if (auto* e = dynamic_cast<const Edit*>(cw->control)) {
-        ::SetBkColor(dc, colorOf(e->color()));
-        // A disabled edit keeps the system's grey text.
-        if (::IsWindowEnabled(child)) ::SetTextColor(dc, colorOf(e->font.color));
-        return brushOf(e->color());
-    }
-    // Labels, frames and pictures lie on the window's own colour.
-    ::SetBkColor(dc, colorOf(form_.color));
-    ::SetTextColor(dc, colorOf(cw->control->font.color));
-    return brushOf(form_.color);
 }
 
 bool FormWindow::setCursor(HWND child)
@@ -355,9 +231,9 @@ bool FormWindow::setCursor(HWND child)
         return true;
     }
     const ControlWindow* cw = find(child);
-    auto* label = cw != nullptr ? dynamic_cast<const Label*>(cw->control) : nullptr;
-    if (label == nullptr || label->cursor() == Cursor::Default || !label->enabled()) return false;
-    ::SetCursor(systemCursor(label->cursor()));
+    const Cursor own = cw != nullptr ? cw->cursor() : Cursor::Default;
+    if (own == Cursor::Default) return false;
+    ::SetCursor(systemCursor(own));
     return true;
 }
 
@@ -408,19 +284,18 @@ LRESULT FormWindow::formMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (cw == nullptr) break;
         const WORD code = HIWORD(wParam);
         if (code == EN_CHANGE) {
-            if (auto* e = dynamic_cast<Edit*>(cw->control); e && updating_ == 0)
-                e->edited(windowText(cw->handle), caretOf(cw->handle));
+            if (Edit* e = cw->edit(); e && updating_ == 0) e->edited(windowText(cw->handle()), caretOf(cw->handle()));
         } else if (code == BN_CLICKED) {  // also STN_CLICKED, which has the same code
-            if (auto* b = dynamic_cast<Button*>(cw->control)) b->click();
-            if (auto* l = dynamic_cast<Label*>(cw->control)) l->click();
+            if (Button* b = cw->button()) b->click();
+            if (Label* l = cw->label()) l->click();
         }
         return 0;
     }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-        if (HBRUSH brush = colorControl(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
-            return reinterpret_cast<LRESULT>(brush);
+        if (const ControlWindow* cw = find(reinterpret_cast<HWND>(lParam)))
+            return reinterpret_cast<LRESULT>(cw->colors(reinterpret_cast<HDC>(wParam), form_.color));
         break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE) {
@@ -436,9 +311,9 @@ LRESULT FormWindow::formMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // The system moved the focus to a control by itself: tell the form now, and put the
         // focus back where the form keeps it when it did not accept the move.
         ControlWindow* cw = find(::GetFocus());
-        if (cw == nullptr || cw->control->focused()) return 0;
-        form_.focus(*cw->control);
-        if (!cw->control->focused()) applyFocus(false);
+        if (cw == nullptr || cw->control().focused()) return 0;
+        form_.focus(cw->control());
+        if (!cw->control().focused()) applyFocus(false);
         return 0;
     }
     case WM_KEYDOWN:
@@ -460,22 +335,23 @@ LRESULT FormWindow::formMessage(UINT message, WPARAM wParam, LPARAM lParam)
 LRESULT CALLBACK FormWindow::controlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                          DWORD_PTR data)
 {
-    auto& cw = *reinterpret_cast<ControlWindow*>(data);
+    auto& child = *reinterpret_cast<Child*>(data);
     if (message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(window, controlProc, kControlSubclass);
         unnameWindow(window);
         return ::DefSubclassProc(window, message, wParam, lParam);
     }
     LRESULT result = 0;
-    dispatchGuarded(cw.owner->form_.backend(), [&] { result = cw.owner->controlMessage(cw, message, wParam, lParam); });
+    dispatchGuarded(child.owner.form_.backend(),
+                    [&] { result = child.owner.controlMessage(child.window, message, wParam, lParam); });
     return result;
 }
 
 LRESULT FormWindow::controlMessage(ControlWindow& cw, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const HWND h = cw.handle;
-    Control& control = *cw.control;
-    auto* edit = dynamic_cast<Edit*>(&control);
+    const HWND h = cw.handle();
+    Control& control = cw.control();
+    Edit* edit = cw.edit();
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:

@@ -6,14 +6,10 @@
 #include "platform/win32/handles.h"
 #include "ui/form.h"
 #include "ui/types.h"
+#include "ui/win32/control_window.h"
 #include "ui/win32/gdi.h"
 
 namespace talvorin::ui::win32 {
-
-// Every window and control carries its component's name in this window property, as a
-// global atom, so that automation (and the tests) can find a control from any process:
-// GlobalGetAtomNameA(GetPropA(window, kNameProperty)).
-inline constexpr const char* kNameProperty = "TalvorinName";
 
 // The window class of a form: "T" and the form's name, as the forms are called in code.
 std::string windowClassOf(const Form& form);
@@ -50,11 +46,14 @@ public:
     void removed(const Control& control);
 
 private:
-    struct ControlWindow {
-        FormWindow* owner;
-        Control* control;
-        HWND handle;
-        platform::win32::UniqueIcon icon;
+    // A control's window, and the form window whose traffic its subclass joins.
+    struct Child {
+        Child(FormWindow& owner, Control& control, int id)
+            : owner(owner), window(control, owner.window_.get(), id, owner.fonts_)
+        {
+        }
+        FormWindow& owner;
+        ControlWindow window;
     };
 
     static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -70,7 +69,6 @@ private:
     // the mouse has its text selected, as in every Windows dialog.
     void applyFocus(bool selectText);
     void showDefaultButton();
-    HBRUSH colorControl(HWND child, HDC dc);
     bool setCursor(HWND child);
     bool handleFormKey(WPARAM key);
 
@@ -80,7 +78,7 @@ private:
     // Stable addresses: each is its subclass's data. Declared before the window, so that the
     // window and its children go first, also when the constructor throws: their last messages
     // reach controlProc through these nodes.
-    std::list<ControlWindow> controls_;
+    std::list<Child> controls_;
     platform::win32::UniqueWindow window_;
     int updating_ = 0;                    // the program is changing a control: no echo
     bool focusByMouse_ = false;

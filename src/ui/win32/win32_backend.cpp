@@ -30,7 +30,7 @@ LRESULT CALLBACK Win32Backend::sessionWindowProc(HWND window, UINT message, WPAR
     switch (message) {
     case WM_TIMER:
         if (auto* self = reinterpret_cast<Win32Backend*>(::GetWindowLongPtrA(window, GWLP_USERDATA)))
-            dispatchGuarded(*self, [self] { self->fireDueTimers(); });
+            dispatchGuarded(*self, [self] { self->timers_.fireDue(); });
         return 0;
     case WM_QUERYENDSESSION:
         // Agree, and stop starting tools: the session is going whatever we do.
@@ -91,17 +91,10 @@ std::chrono::milliseconds Win32Backend::now() const
 
 bool Win32Backend::quitRequested() const { return quitRequest().requested(); }
 
-int Win32Backend::msUntilNextTimer() const
-{
-    const auto next = nextDue();
-    if (!next) return -1;
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, (*next - now()).count()));
-}
-
 void Win32Backend::timersChanged()
 {
     if (!sessionWindow_) return;
-    const int ms = msUntilNextTimer();
+    const int ms = timers_.msUntilNext();
     if (ms < 0)
         ::KillTimer(sessionWindow_.get(), kWidgetTimer);
     else
@@ -120,12 +113,12 @@ void Win32Backend::processMessages()
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }
-    fireDueTimers();
+    timers_.fireDue();
 }
 
 void Win32Backend::waitForMessages() const
 {
-    const int timeout = msUntilNextTimer();
+    const int timeout = timers_.msUntilNext();
     if (platform::waitForAny({quitRequest().handle()}, timeout) == platform::kWaitFailed)
         platform::pauseAfterFailedWait(timeout);
 }
@@ -133,7 +126,7 @@ void Win32Backend::waitForMessages() const
 void Win32Backend::waitFor(platform::WaitHandle handle)
 {
     if (quitRequested()) return;
-    const int timeout = msUntilNextTimer();
+    const int timeout = timers_.msUntilNext();
     if (platform::waitForAny({handle, quitRequest().handle()}, timeout) == platform::kWaitFailed)
         platform::pauseAfterFailedWait(timeout);
     processMessages();
@@ -146,7 +139,7 @@ void Win32Backend::run(Form& mainForm)
             mainForm.close();
             break;
         }
-        if (!nextDue()) {
+        if (!timers_.nextDue()) {
             // No timer left and nothing else can close the window: waiting would hang.
             mainForm.close();
             break;

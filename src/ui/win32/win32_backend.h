@@ -7,6 +7,8 @@
 
 #include "platform/win32/handles.h"
 #include "ui/backend.h"
+#include "ui/timer_queue.h"
+#include "ui/views.h"
 
 namespace talvorin::ui {
 
@@ -22,7 +24,7 @@ class FormWindow;
 // Unattended, no window is drawn: every box goes to standard error as "[Caption] text" and
 // is answered as Escape would answer it, a modal form ends as Cancel and the folder chooser
 // as cancelled, so a run never waits for an answer that nobody can give.
-class Win32Backend : public Backend {
+class Win32Backend : public Backend, private Views, private TimerClock {
 public:
     enum class Mode { Attended, Unattended };
     explicit Win32Backend(Mode mode = modeForThisSession());
@@ -48,6 +50,17 @@ public:
     Size screenSize() const override;
     Size windowSize(const Form& form) const override;
 
+    Views& views() override { return *this; }
+    TimerQueue& timers() override { return timers_; }
+
+    // A form's window once it has been shown; null before, and when unattended.
+    HWND windowOf(const Form& form) const;
+    // The hidden window that hears the session end and keeps the timers; it owns nothing
+    // the user could see.
+    platform::WindowHandle sessionWindow() const { return sessionWindow_.get(); }
+
+private:
+    // Views: each form's window follows its form.
     void controlChanged(const Control& control, Change what) override;
     void focusChanged(const Form& form, const Control* control) override;
     void formShowing(Form& form) override;
@@ -56,24 +69,15 @@ public:
     void formClosed(const Form& form) override;
     void controlRemoved(const Control& control) override;
     void formDestroyed(const Form& form) override;
-
-    // A form's window once it has been shown; null before, and when unattended.
-    HWND windowOf(const Form& form) const;
-    // The hidden window that hears the session end and keeps the timers; it owns nothing
-    // the user could see.
-    platform::WindowHandle sessionWindow() const { return sessionWindow_.get(); }
-
-protected:
+    // TimerClock: the window timer is set for the next widget timer.
     std::chrono::milliseconds now() const override;
     void timersChanged() override;
 
-private:
     static LRESULT CALLBACK sessionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     win32::FormWindow* windowFor(const Form& form) const;
     // What a box or the folder chooser belongs to: the innermost modal form, else the main
     // window.
     HWND topWindow() const;
-    int msUntilNextTimer() const;
     void waitForMessages() const;
 
     Mode mode_;
@@ -83,6 +87,7 @@ private:
     const Form* mainForm_ = nullptr;      // the first form shown
     std::vector<const Form*> modal_;      // shown modally now, innermost last
     Cursor cursor_ = Cursor::Default;     // the cursor of the whole program
+    TimerQueue timers_{*this, *this};
 };
 
 }  // namespace talvorin::ui

@@ -33,7 +33,7 @@ TEST_F(DialogTest, InCellsNoTwoControlsShareACellAndEachStaysInsideItsFrame)
             if (r == nullptr || dynamic_cast<const ui::GroupBox*>(c) || dynamic_cast<const ui::Shape*>(c)) continue;
             EXPECT_GE(r->col, 0) << c->name();
             EXPECT_LE(r->right(), l.columns) << c->name();
-            if (const ui::Control* g = c->parent()) {
+            if (const ui::Control* g = c->parent) {
                 const ui::CellRect f = *l.find(*g);
                 EXPECT_GT(r->col, f.col) << c->name();
                 EXPECT_LT(r->right(), f.right()) << c->name();

@@ -42,10 +42,10 @@ TEST(TextLayout, RowsFollowTheWindowsOrderAndFramesHoldTheirControls)
     GroupBox group(form, "grp", "Group");
     group.setBounds({8, 8, 284, 60});
     Label label(form, "lbl", "A label longer than its bounds");
-    label.setParent(group);
+    label.parent = &group;
     label.setBounds({4, 20, 30, 13});
     Edit edit(form, "edt");
-    edit.setParent(group);
+    edit.parent = &group;
     edit.setBounds({120, 16, 100, 21});  // its middle is the label's, within a few pixels
     Button ok(form, "btnOK", "OK");
     ok.setBounds({200, 80, 75, 25});
