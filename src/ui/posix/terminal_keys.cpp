@@ -122,11 +122,9 @@ void KeyDecoder::feed(char byte)
         }
         return;
     case State::Csi:
-        if (params_ == "[") {
-            finishCsi(byte);
-        } else if (byte == '[' && params_.empty()) {
+        if (byte == '[' && params_.empty()) {
             params_.assign(1, '[');
-        } else if (byte >= 0x40 && byte <= 0x7e) {
+        } else if (params_ == "[" || (byte >= 0x40 && byte <= 0x7e)) {
             finishCsi(byte);
         } else if (byte >= 0x20 && byte <= 0x3f) {
             if (params_.size() < kMaxSequence) params_ += byte;
