@@ -7,7 +7,7 @@
 #include "formats/reg_syntax.h"
 #include "formats/utf16.h"
 
-namespace talvorin::platform::reg {
+namespace talvorin::formats::reg {
 
 namespace {
 
@@ -87,7 +87,7 @@ DecodedText decodeText(std::string_view bytes)
     return {TextEncoding::EightBit, std::string(bytes)};
 }
 
-class SnapshotKey final : public RegistryKey {
+class SnapshotKey final : public platform::RegistryKey {
 public:
     explicit SnapshotKey(std::map<std::string, Value> values) : values_(std::move(values)) {}
 
@@ -96,7 +96,7 @@ public:
         const auto it = values_.find(upper(valueName));
         if (it == values_.end()) return std::nullopt;
         if (it->second.type != kTypeString && it->second.type != kTypeExpandString)
-            throw RegistryTypeError("The registry value \"" + valueName + "\" does not hold text");
+            throw platform::RegistryTypeError("The registry value \"" + valueName + "\" does not hold text");
         return it->second.data;
     }
 
@@ -295,11 +295,11 @@ const Value* RegFile::findValue(std::string_view keyPath, std::string_view value
     return value == key->second.end() ? nullptr : &value->second;
 }
 
-std::unique_ptr<RegistryKey> RegFile::openKey(std::string_view path) const
+std::unique_ptr<platform::RegistryKey> RegFile::openKey(std::string_view path) const
 {
     const auto key = keys_.find(normalisedPath(path));
     if (key == keys_.end()) return nullptr;
     return std::make_unique<SnapshotKey>(key->second);
 }
 
-}  // namespace talvorin::platform::reg
+}  // namespace talvorin::formats::reg

@@ -33,7 +33,7 @@
 //   it. The end of the file ends the data.
 // - Lines that fit none of this, comment lines (';' or '#') among them, are passed over, and
 //   so is everything below other roots.
-namespace talvorin::platform::reg {
+namespace talvorin::formats::reg {
 
 // Value types as the registry numbers them (the n of hex(n)).
 inline constexpr std::uint32_t kTypeString = 1;
@@ -60,7 +60,7 @@ public:
     const Value* findValue(std::string_view keyPath, std::string_view valueName) const;
 
     // An open key holding a copy of the key's values; null when the key is missing.
-    std::unique_ptr<RegistryKey> openKey(std::string_view path) const;
+    std::unique_ptr<platform::RegistryKey> openKey(std::string_view path) const;
 
 private:
     using Values = std::map<std::string, Value>;  // by upper-case name
@@ -69,4 +69,4 @@ private:
     friend class RegFileParser;
 };
 
-}  // namespace talvorin::platform::reg
+}  // namespace talvorin::formats::reg

@@ -8,7 +8,7 @@
 #include "odbc/odbc_private_dsn.h"
 #include "odbc/odbc_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
@@ -32,7 +32,7 @@ public:
         OdbcText converted = toOdbcText(text);
         if (converted.size() > longestText) {
             wipe(converted);
-            throw SqlError("The " + what + " is too long for the ODBC driver.");
+            throw setupdata::SqlError("The " + what + " is too long for the ODBC driver.");
         }
         units_.reserve(converted.size() + 1);
         units_.assign(converted.begin(), converted.end());
@@ -52,7 +52,7 @@ private:
 
 [[noreturn]] void fail(SQLHANDLE dbc, const std::string& fallback)
 {
-    throw SqlError(odbcFailureText(SQL_HANDLE_DBC, dbc, fallback));
+    throw setupdata::SqlError(odbcFailureText(SQL_HANDLE_DBC, dbc, fallback));
 }
 
 SQLULEN seconds(int value)
@@ -60,11 +60,11 @@ SQLULEN seconds(int value)
     return static_cast<SQLULEN>(std::max(value, 0));
 }
 
-OdbcDbcHandle newConnection(SQLHANDLE environment, const ConnectionSettings& settings)
+OdbcDbcHandle newConnection(SQLHANDLE environment, const setupdata::ConnectionSettings& settings)
 {
     SQLHANDLE dbc = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment, &dbc)))
-        throw SqlError(odbcFailureText(SQL_HANDLE_ENV, environment,
+        throw setupdata::SqlError(odbcFailureText(SQL_HANDLE_ENV, environment,
                                        "The ODBC driver manager could not create a connection."));
     OdbcDbcHandle handle(dbc);
     if (!SQL_SUCCEEDED(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
@@ -76,7 +76,7 @@ OdbcDbcHandle newConnection(SQLHANDLE environment, const ConnectionSettings& set
     return handle;
 }
 
-void connectWithString(SQLHANDLE dbc, const ConnectionSettings& settings, const std::string& driverName)
+void connectWithString(SQLHANDLE dbc, const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     std::string connectionString = odbcConnectionString(settings, driverName);
     SecretText text(connectionString, "connection string");
@@ -87,7 +87,7 @@ void connectWithString(SQLHANDLE dbc, const ConnectionSettings& settings, const 
         fail(dbc, "The connection to SQL Server could not be opened.");
 }
 
-void connectWithPrivateDataSource(SQLHANDLE dbc, const ConnectionSettings& settings,
+void connectWithPrivateDataSource(SQLHANDLE dbc, const setupdata::ConnectionSettings& settings,
                                   const std::string& driverName)
 {
     refuseNul(settings.user, "login");
@@ -118,13 +118,13 @@ void connectWithPrivateDataSource(SQLHANDLE dbc, const ConnectionSettings& setti
 
 }  // namespace
 
-OdbcConnectWay odbcConnectWay(const ConnectionSettings& settings, const std::string& driverName)
+OdbcConnectWay odbcConnectWay(const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     return fitsOdbcConnectionString(settings, driverName) ? OdbcConnectWay::ConnectionString
                                                           : OdbcConnectWay::PrivateDataSource;
 }
 
-OdbcSession openOdbcSession(SQLHANDLE environment, const ConnectionSettings& settings,
+OdbcSession openOdbcSession(SQLHANDLE environment, const setupdata::ConnectionSettings& settings,
                             const std::string& driverName)
 {
     OdbcDbcHandle dbc = newConnection(environment, settings);
@@ -135,4 +135,4 @@ OdbcSession openOdbcSession(SQLHANDLE environment, const ConnectionSettings& set
     return OdbcSession(dbc.release());
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

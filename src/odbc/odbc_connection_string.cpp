@@ -6,14 +6,14 @@
 
 #include "odbc/odbc_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
 bool needsEncryptOff(const std::string& driverName)
 {
     // Driver 18 encrypts by default; the provider the product was built on never did.
-    const std::string name = platform::lowerAsciiText(driverName);
+    const std::string name = formats::lowerAsciiText(driverName);
     return name.rfind("odbc driver ", 0) == 0;
 }
 
@@ -42,9 +42,9 @@ bool survivesNarrowing(const std::string& value)
 
 }  // namespace
 
-SqlError unpassable(const std::string& what, const std::string& reason)
+setupdata::SqlError unpassable(const std::string& what, const std::string& reason)
 {
-    return SqlError("The " + what + " cannot be passed to this ODBC driver: " + reason);
+    return setupdata::SqlError("The " + what + " cannot be passed to this ODBC driver: " + reason);
 }
 
 OdbcSpelling odbcSpelling(const std::string& value)
@@ -60,7 +60,7 @@ OdbcSpelling odbcSpelling(const std::string& value)
 
 bool isFreeTdsDriver(const std::string& driverName)
 {
-    const std::string name = platform::lowerAsciiText(driverName);
+    const std::string name = formats::lowerAsciiText(driverName);
     return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
 }
 
@@ -94,7 +94,7 @@ std::string odbcAttribute(const std::string& key, const std::string& value, cons
                            "blank at either end.");
 }
 
-std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
+std::vector<OdbcValue> odbcServerValues(const setupdata::ConnectionSettings& settings,
                                         const std::string& driverName)
 {
     const std::string& source = settings.dataSource;
@@ -132,7 +132,7 @@ std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName)
     return {application};
 }
 
-bool fitsOdbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)
+bool fitsOdbcConnectionString(const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     for (const auto& item : odbcServerValues(settings, driverName))
         if (!fitsOdbcConnectionString(item.value))
@@ -143,7 +143,7 @@ bool fitsOdbcConnectionString(const ConnectionSettings& settings, const std::str
     return true;
 }
 
-std::string odbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)
+std::string odbcConnectionString(const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     // The driver comes first: unixODBC takes the last DRIVER it reads, and nothing after this
     // one can spell another.
@@ -159,4 +159,4 @@ std::string odbcConnectionString(const ConnectionSettings& settings, const std::
     return text;
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -6,7 +6,7 @@
 #include "odbc/odbc_text.h"
 #include "platform/foreign_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
@@ -83,4 +83,4 @@ std::string odbcFailureText(SQLSMALLINT handleType, SQLHANDLE handle, const std:
     return odbcFailureText(odbcDiagnostics(handleType, handle), fallback);
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

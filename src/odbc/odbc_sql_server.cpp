@@ -10,7 +10,7 @@
 #include "odbc/odbc_handles.h"
 #include "odbc/odbc_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
@@ -27,7 +27,7 @@ SQLULEN seconds(int value)
 
 [[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback)
 {
-    throw SqlError(odbcFailureText(handleType, handle, fallback));
+    throw setupdata::SqlError(odbcFailureText(handleType, handle, fallback));
 }
 
 OdbcText statementText(const char* text)
@@ -35,7 +35,7 @@ OdbcText statementText(const char* text)
     return toOdbcTextZ(text);
 }
 
-class OdbcConnection final : public SqlConnection {
+class OdbcConnection final : public setupdata::SqlConnection {
 public:
     OdbcConnection(std::shared_ptr<OdbcEnvHandle> environment, OdbcSession session,
                    int commandTimeoutSeconds)
@@ -95,7 +95,7 @@ void OdbcConnection::deleteAgentJob(const std::string& jobName)
 {
     OdbcText name = toOdbcText(jobName);
     if (name.size() > sysnameLength)
-        throw SqlError("The agent job name \"" + jobName + "\" is longer than 128 characters.");
+        throw setupdata::SqlError("The agent job name \"" + jobName + "\" is longer than 128 characters.");
     const SQLLEN nameBytes = static_cast<SQLLEN>(name.size() * sizeof(SQLWCHAR));
     name.push_back(0);  // an empty name still needs a buffer to point at
 
@@ -154,15 +154,15 @@ std::string OdbcConnection::queryEdition()
                                            &digits, &nullable)))
             fail(SQL_HANDLE_STMT, stmt.get(), "The edition query failed.");
         const auto length = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0)), 129);
-        if (platform::equalsNoCase(fromOdbcText(name, length), "SERVER"))
+        if (formats::equalsNoCase(fromOdbcText(name, length), "SERVER"))
             column = i;
     }
     if (column == 0)
-        throw SqlError("The edition query returned no column SERVER.");
+        throw setupdata::SqlError("The edition query returned no column SERVER.");
 
     const SQLRETURN fetched = SQLFetch(stmt.get());
     if (fetched == SQL_NO_DATA)
-        throw SqlError("The edition query returned no row.");
+        throw setupdata::SqlError("The edition query returned no row.");
     if (!SQL_SUCCEEDED(fetched))
         fail(SQL_HANDLE_STMT, stmt.get(), "The edition query failed.");
 
@@ -199,9 +199,9 @@ std::string OdbcConnection::queryEdition()
     return fromOdbcText(value.data(), value.size());
 }
 
-class OdbcSqlServerClient final : public SqlServerClient {
+class OdbcSqlServerClient final : public setupdata::SqlServerClient {
 public:
-    std::unique_ptr<SqlConnection> connect(const ConnectionSettings& settings) override;
+    std::unique_ptr<setupdata::SqlConnection> connect(const setupdata::ConnectionSettings& settings) override;
 
 private:
     std::shared_ptr<OdbcEnvHandle> environment();
@@ -216,7 +216,7 @@ std::shared_ptr<OdbcEnvHandle> OdbcSqlServerClient::environment()
         return environment_;
     SQLHANDLE env = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
-        throw SqlError("The ODBC driver manager could not be started.");
+        throw setupdata::SqlError("The ODBC driver manager could not be started.");
     auto handle = std::make_shared<OdbcEnvHandle>(env);
     if (!SQL_SUCCEEDED(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, odbcInteger(SQL_OV_ODBC3), 0)))
         fail(SQL_HANDLE_ENV, env, "The ODBC driver manager does not offer ODBC 3.");
@@ -244,10 +244,10 @@ std::vector<std::string> OdbcSqlServerClient::installedDrivers(SQLHANDLE env)
     return drivers;
 }
 
-std::unique_ptr<SqlConnection> OdbcSqlServerClient::connect(const ConnectionSettings& settings)
+std::unique_ptr<setupdata::SqlConnection> OdbcSqlServerClient::connect(const setupdata::ConnectionSettings& settings)
 {
     auto env = environment();
-    const char* named = std::getenv(odbcDriverVariable);
+    const char* named = std::getenv(kOdbcDriverVariable);
     const std::string explicitDriver = named ? named : "";
     const std::string driver =
         chooseOdbcDriver(explicitDriver.empty() ? installedDrivers(env->get()) : std::vector<std::string>{},
@@ -266,16 +266,16 @@ std::string chooseOdbcDriver(const std::vector<std::string>& installed,
         return explicitDriver;
     for (const char* preferred : preferredDrivers)
         for (const auto& name : installed)
-            if (platform::equalsNoCase(name, preferred))
+            if (formats::equalsNoCase(name, preferred))
                 return name;
-    throw SqlError(
+    throw setupdata::SqlError(
         "No ODBC driver for SQL Server is installed (looked for \"SQL Server\", \"ODBC Driver 18 "
         "for SQL Server\", \"ODBC Driver 17 for SQL Server\" and \"FreeTDS\").");
 }
 
-std::unique_ptr<SqlServerClient> makeOdbcSqlServerClient()
+std::unique_ptr<setupdata::SqlServerClient> makeOdbcSqlServerClient()
 {
     return std::make_unique<OdbcSqlServerClient>();
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -17,7 +17,7 @@ namespace talvorin::platform {
 namespace {
 
 using talvorin::testing::TempDir;
-using testing::writeBytes;
+using platform::testing::writeBytes;
 
 bool hasKey(const reg::RegFile& file, std::string_view path) { return file.openKey(path) != nullptr; }
 
@@ -103,9 +103,9 @@ void expectVersion5Content(const reg::RegFile& file)
     EXPECT_EQ(key->readString("Plain"), "1.6");
     EXPECT_EQ(key->readString(""), "default text");
     EXPECT_EQ(key->readString("Missing"), std::nullopt);
-    EXPECT_THROW(key->readString("Flags"), RegistryTypeError);
-    EXPECT_THROW(key->readString("Blob"), RegistryTypeError);
-    EXPECT_THROW(key->readString("Names"), RegistryTypeError);
+    EXPECT_THROW(key->readString("Flags"), platform::RegistryTypeError);
+    EXPECT_THROW(key->readString("Blob"), platform::RegistryTypeError);
+    EXPECT_THROW(key->readString("Names"), platform::RegistryTypeError);
 
     const auto tcp = file.openKey("SOFTWARE\\Microsoft\\MSSQLServer\\MSSQLServer\\SuperSocketNetLib\\Tcp");
     ASSERT_NE(tcp, nullptr);

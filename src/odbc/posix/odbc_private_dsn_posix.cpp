@@ -17,15 +17,15 @@
 #include "platform/posix/file_io.h"
 #include "platform/posix/unique_fd.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
 constexpr const char* iniVariable = "ODBCINI";
 
-SqlError setupError(const std::string& step, int error)
+setupdata::SqlError setupError(const std::string& step, int error)
 {
-    return SqlError("The private ODBC data source for this connection could not be set up (" +
+    return setupdata::SqlError("The private ODBC data source for this connection could not be set up (" +
                     step + "): " + platform::foreignLine(std::strerror(error)));
 }
 
@@ -72,7 +72,7 @@ pid_t ownerPid(const std::string& name)
 // the folder itself only when that leaves it empty; links are never followed.
 void removeLeftoversOfDeadRuns(const std::string& parent)
 {
-    platform::posix::UniqueFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    platform::UniqueFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!parentFd)
         return;
     const int listFd = ::dup(parentFd.get());
@@ -92,7 +92,7 @@ void removeLeftoversOfDeadRuns(const std::string& parent)
         if (::fstatat(parentFd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
             continue;
-        platform::posix::UniqueFd folder(
+        platform::UniqueFd folder(
             ::openat(parentFd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!folder || ::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid())
             continue;
@@ -103,23 +103,23 @@ void removeLeftoversOfDeadRuns(const std::string& parent)
 
 // A folder made by mkdtemp (mode 0700), removed when the owner goes. Its name carries the
 // pid, so that a later run can tell a leftover of a dead one.
-platform::posix::RemovedFolder makePrivateFolder()
+platform::RemovedFolder makePrivateFolder()
 {
     removeLeftoversOfDeadRuns(temporaryFolder());
     std::string pattern = temporaryFolder() + "/" + folderPrefix + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
         throw setupError("folder in " + temporaryFolder(), errno);
-    return platform::posix::RemovedFolder(pattern);
+    return platform::RemovedFolder(pattern);
 }
 
 // A file written whole, removed when the owner goes (also when writing it failed).
-platform::posix::RemovedFile writeWholeFile(const std::string& path, const std::string& text)
+platform::RemovedFile writeWholeFile(const std::string& path, const std::string& text)
 {
-    platform::posix::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd)
         throw setupError("file", errno);
-    platform::posix::RemovedFile file(path);
-    if (!platform::posix_io::writeAll(fd.get(), text.data(), text.size()) || !platform::posix::closeChecked(fd))
+    platform::RemovedFile file(path);
+    if (!platform::writeAll(fd.get(), text.data(), text.size()) || !platform::closeChecked(fd))
         throw setupError("file", errno);
     return file;
 }
@@ -164,8 +164,8 @@ public:
     }
 
 private:
-    platform::posix::RemovedFolder folder_;
-    platform::posix::RemovedFile file_;
+    platform::RemovedFolder folder_;
+    platform::RemovedFile file_;
     VariableOverride variable_;
 };
 
@@ -179,4 +179,4 @@ PrivateOdbcDataSource::PrivateOdbcDataSource(const std::vector<OdbcValue>& value
 
 PrivateOdbcDataSource::~PrivateOdbcDataSource() = default;
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -5,7 +5,7 @@
 
 #include "formats/utf8.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
@@ -79,10 +79,10 @@ std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
 {
     std::string out;
     out.reserve(length);
-    platform::appendUtf16AsUtf8(out, length, [&](std::size_t i) { return std::uint32_t{text[i]}; });
+    formats::appendUtf16AsUtf8(out, length, [&](std::size_t i) { return std::uint32_t{text[i]}; });
     return out;
 }
 
 bool driverManagerNarrowsConnectionStrings() { return true; }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -15,7 +15,7 @@
 #include "odbc/odbc_text.h"
 #include "platform/foreign_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
@@ -25,7 +25,7 @@ const wchar_t* const odbcIni = L"odbc.ini";
 // The installer functions keep wide text as WCHAR, which SQLWCHAR is, by another name.
 const wchar_t* wide(const OdbcText& text) { return reinterpret_cast<const wchar_t*>(text.data()); }
 
-SqlError setupError(const std::string& step)
+setupdata::SqlError setupError(const std::string& step)
 {
     DWORD code = 0;
     WCHAR message[SQL_MAX_MESSAGE_LENGTH] = {};
@@ -35,7 +35,7 @@ SqlError setupError(const std::string& step)
     if (SQL_SUCCEEDED(rc) && length > 0)
         reason = fromOdbcText(reinterpret_cast<const SQLWCHAR*>(message),
                               std::min<std::size_t>(length, SQL_MAX_MESSAGE_LENGTH - 1));
-    return SqlError("The private ODBC data source for this connection could not be set up (" +
+    return setupdata::SqlError("The private ODBC data source for this connection could not be set up (" +
                     step + "): " + platform::foreignLine(reason));
 }
 
@@ -154,7 +154,7 @@ public:
                 throw setupError("data source");
         }
         if (!made_)
-            throw SqlError("The private ODBC data source for this connection names no driver.");
+            throw setupdata::SqlError("The private ODBC data source for this connection names no driver.");
         for (const auto& item : values) {
             if (item.key == "DRIVER")
                 continue;
@@ -180,4 +180,4 @@ PrivateOdbcDataSource::PrivateOdbcDataSource(const std::vector<OdbcValue>& value
 
 PrivateOdbcDataSource::~PrivateOdbcDataSource() = default;
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

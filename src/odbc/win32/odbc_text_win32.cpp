@@ -1,7 +1,7 @@
 // The program's text is in the ANSI code page on Windows: the system converts it.
 #include "odbc/odbc_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 OdbcText toOdbcText(const std::string& text)
 {
@@ -28,4 +28,4 @@ std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
 
 bool driverManagerNarrowsConnectionStrings() { return false; }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -17,9 +17,9 @@ public:
     {
         const char* name = std::getenv("TALVORIN_REGISTRY");
         if (!name || !*name) return nullptr;
-        const auto bytes = posix_io::readWholeFile(name);
+        const auto bytes = readWholeFile(name);
         if (!bytes) return nullptr;
-        return reg::RegFile::parse(*bytes).openKey(path);
+        return formats::reg::RegFile::parse(*bytes).openKey(path);
     }
 };
 
