@@ -13,7 +13,7 @@
 #include "platform/file_helpers.h"
 #include "formats/utf16.h"
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 namespace {
 
 using talvorin::testing::TempDir;
@@ -407,4 +407,4 @@ TEST(RegFile, ConvertsUtf16ToUtf8)
 }
 
 }  // namespace
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

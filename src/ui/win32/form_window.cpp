@@ -10,7 +10,7 @@
 #include "ui/handler_guard.h"
 #include "ui/win32/painted_controls.h"
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 namespace {
 
 // Posted when the system moved the focus by itself, to tell the form afterwards.
@@ -145,7 +145,7 @@ FormWindow::FormWindow(Form& form, HWND owner, const Cursor& screenCursor) : for
     if (!window_) {
         const DWORD error = ::GetLastError();
         throw std::runtime_error("The window \"" + form.caption() +
-                                 "\" cannot be created: " + platform::win32::errorText(error) + ".");
+                                 "\" cannot be created: " + platform::errorText(error) + ".");
     }
     nameWindow(window_.get(), form.name());
 
@@ -188,7 +188,7 @@ void FormWindow::createControl(Control& control, int index)
     if (h == nullptr) {
         const DWORD error = ::GetLastError();
         throw std::runtime_error("The control " + control.name() + " cannot be created: " +
-                                 platform::win32::errorText(error) + ".");
+                                 platform::errorText(error) + ".");
     }
     ControlWindow& cw = controls_.emplace_back(ControlWindow{this, &control, h, {}});
     ::SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(control.font)), FALSE);
@@ -515,4 +515,4 @@ LRESULT FormWindow::controlMessage(ControlWindow& cw, UINT message, WPARAM wPara
     return ::DefSubclassProc(h, message, wParam, lParam);
 }
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

@@ -8,7 +8,7 @@
 #include "ui/types.h"
 #include "ui/win32/gdi.h"
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 
 // Every window and control carries its component's name in this window property, as a
 // global atom, so that automation (and the tests) can find a control from any process:
@@ -54,7 +54,7 @@ private:
         FormWindow* owner;
         Control* control;
         HWND handle;
-        platform::win32::UniqueIcon icon;
+        platform::UniqueIcon icon;
     };
 
     static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -81,10 +81,10 @@ private:
     // window and its children go first, also when the constructor throws: their last messages
     // reach controlProc through these nodes.
     std::list<ControlWindow> controls_;
-    platform::win32::UniqueWindow window_;
+    platform::UniqueWindow window_;
     int updating_ = 0;                    // the program is changing a control: no echo
     bool focusByMouse_ = false;
     bool selectOnActivation_ = false;
 };
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

@@ -49,11 +49,11 @@ Answer lookUp(const Registry& registry, const std::string& key, const std::strin
 
 class RegFileRegistry final : public Registry {
 public:
-    explicit RegFileRegistry(const std::string& bytes) : file_(reg::RegFile::parse(bytes)) {}
+    explicit RegFileRegistry(const std::string& bytes) : file_(formats::reg::RegFile::parse(bytes)) {}
     std::unique_ptr<RegistryKey> openKey(const std::string& path) const override { return file_.openKey(path); }
 
 private:
-    reg::RegFile file_;
+    formats::reg::RegFile file_;
 };
 
 bool runRegedit(const std::string& arguments)
