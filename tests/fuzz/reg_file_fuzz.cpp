@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!validUtf8(talvorin::formats::utf16leToUtf8(rest))) __builtin_trap();
     const reg::RegFile any = reg::RegFile::parse(rest);
     (void)any.findValue("SOFTWARE\\QUORVANTA\\ORVO3", "Version");
-    (void)any.openKey("SOFTWARE");
+    (void)any.findKey("SOFTWARE");
 
     if (!tryValue || !validUtf8(text) || !validUtf8(name)) return 0;
     // Written as regedit 5 writes it, in UTF-16, which carries every character of the text;
