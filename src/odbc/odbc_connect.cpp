@@ -12,15 +12,14 @@ namespace talvorin::odbc {
 
 namespace {
 
-constexpr std::size_t longestText = std::numeric_limits<SQLSMALLINT>::max();
+constexpr std::size_t kLongestText = std::numeric_limits<SQLSMALLINT>::max();
 
 // Overwrites a buffer that held the password before it is released.
 template <typename Container>
 void wipe(Container& buffer)
 {
     volatile auto* p = buffer.data();
-    for (std::size_t i = 0; i < buffer.size(); ++i)
-        p[i] = 0;
+    for (std::size_t i = 0; i < buffer.size(); ++i) p[i] = 0;
 }
 
 // Text for an argument that goes with its length; wiped when it goes. The buffer is made
@@ -30,7 +29,7 @@ public:
     SecretText(const std::string& text, const std::string& what)
     {
         OdbcText converted = toOdbcText(text);
-        if (converted.size() > longestText) {
+        if (converted.size() > kLongestText) {
             wipe(converted);
             throw setupdata::SqlError("The " + what + " is too long for the ODBC driver.");
         }
@@ -83,8 +82,7 @@ void connectWithString(SQLHANDLE dbc, const setupdata::ConnectionSettings& setti
     wipe(connectionString);
     const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, text.data(), text.length(), nullptr, 0,
                                            nullptr, SQL_DRIVER_NOPROMPT);
-    if (!SQL_SUCCEEDED(rc))
-        fail(dbc, "The connection to SQL Server could not be opened.");
+    if (!SQL_SUCCEEDED(rc)) fail(dbc, "The connection to SQL Server could not be opened.");
 }
 
 void connectWithPrivateDataSource(SQLHANDLE dbc, const setupdata::ConnectionSettings& settings,
@@ -104,16 +102,14 @@ void connectWithPrivateDataSource(SQLHANDLE dbc, const setupdata::ConnectionSett
 
     std::vector<OdbcValue> values = odbcServerValues(settings, driverName);
     // FreeTDS 1.3 takes APP from a connection string only: this way the session is nameless.
-    for (auto& option : odbcDriverOptions(driverName))
-        values.push_back(std::move(option));
+    for (auto& option : odbcDriverOptions(driverName)) values.push_back(std::move(option));
     // It exists only for the connect: the driver reads it there and never again.
     PrivateOdbcDataSource source(values);
     OdbcText name = toOdbcText(source.name());
     const SQLRETURN rc =
         SQLConnectW(dbc, name.data(), static_cast<SQLSMALLINT>(name.size()), user.data(),
                     user.length(), password.data(), password.length());
-    if (!SQL_SUCCEEDED(rc))
-        fail(dbc, "The connection to SQL Server could not be opened.");
+    if (!SQL_SUCCEEDED(rc)) fail(dbc, "The connection to SQL Server could not be opened.");
 }
 
 }  // namespace

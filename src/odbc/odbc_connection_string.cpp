@@ -28,14 +28,11 @@ bool isBlank(char c)
 // characters: such a value could end its attribute for the driver manager alone.
 bool survivesNarrowing(const std::string& value)
 {
-    if (!driverManagerNarrowsConnectionStrings())
-        return true;
+    if (!driverManagerNarrowsConnectionStrings()) return true;
     for (const SQLWCHAR unit : toOdbcText(value)) {
-        if (unit < 0x100)
-            continue;
+        if (unit < 0x100) continue;
         const char low = static_cast<char>(unit & 0xFF);
-        if (low == '{' || low == '}' || low == ';' || low == '=' || low == '\0')
-            return false;
+        if (low == '{' || low == '}' || low == ';' || low == '=' || low == '\0') return false;
     }
     return true;
 }
@@ -49,8 +46,7 @@ setupdata::SqlError unpassable(const std::string& what, const std::string& reaso
 
 OdbcSpelling odbcSpelling(const std::string& value)
 {
-    if (value.find('\0') != std::string::npos || !survivesNarrowing(value))
-        return OdbcSpelling::None;
+    if (value.find('\0') != std::string::npos || !survivesNarrowing(value)) return OdbcSpelling::None;
     if (value.empty() ||
         (value.find(';') == std::string::npos && value.front() != '{' && !isBlank(value.front()) &&
          !isBlank(value.back())))
@@ -72,8 +68,7 @@ bool fitsOdbcConnectionString(const std::string& value)
 void refuseNul(const std::string& value, const std::string& what)
 {
     // Drivers read a NUL as the end of the text, wherever it is passed.
-    if (value.find('\0') != std::string::npos)
-        throw unpassable(what, "it holds a NUL character.");
+    if (value.find('\0') != std::string::npos) throw unpassable(what, "it holds a NUL character.");
 }
 
 std::string odbcAttribute(const std::string& key, const std::string& value, const std::string& what)
@@ -106,8 +101,7 @@ std::vector<OdbcValue> odbcServerValues(const setupdata::ConnectionSettings& set
     if (isFreeTdsDriver(driverName) || port.empty()) {
         // FreeTDS takes the port only as an attribute of its own.
         values.push_back({"SERVER", address, "server address"});
-        if (!port.empty())
-            values.push_back({"PORT", port, "port"});
+        if (!port.empty()) values.push_back({"PORT", port, "port"});
     } else {
         values.push_back({"SERVER", address + "," + port, "server address"});
     }
@@ -135,11 +129,9 @@ std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName)
 bool fitsOdbcConnectionString(const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     for (const auto& item : odbcServerValues(settings, driverName))
-        if (!fitsOdbcConnectionString(item.value))
-            return false;
+        if (!fitsOdbcConnectionString(item.value)) return false;
     for (const std::string* value : {&settings.catalog, &settings.user, &settings.password})
-        if (!fitsOdbcConnectionString(*value))
-            return false;
+        if (!fitsOdbcConnectionString(*value)) return false;
     return true;
 }
 
@@ -150,12 +142,10 @@ std::string odbcConnectionString(const setupdata::ConnectionSettings& settings, 
     std::string text;
     for (const auto& item : odbcServerValues(settings, driverName))
         text += odbcAttribute(item.key, item.value, item.what);
-    if (!settings.catalog.empty())
-        text += odbcAttribute("DATABASE", settings.catalog, "database name");
+    if (!settings.catalog.empty()) text += odbcAttribute("DATABASE", settings.catalog, "database name");
     text += odbcAttribute("UID", settings.user, "login");
     text += odbcAttribute("PWD", settings.password, "password");
-    for (const auto& option : odbcDriverOptions(driverName))
-        text += option.key + "=" + option.value + ";";
+    for (const auto& option : odbcDriverOptions(driverName)) text += option.key + "=" + option.value + ";";
     return text;
 }
 

@@ -13,8 +13,7 @@ bool isIniBlank(char c)
 void checkIniValue(const OdbcValue& item)
 {
     refuseNul(item.value, item.what);
-    if (item.value.find_first_of("\r\n") != std::string::npos)
-        throw unpassable(item.what, "it holds a line break.");
+    if (item.value.find_first_of("\r\n") != std::string::npos) throw unpassable(item.what, "it holds a line break.");
     if (!item.value.empty() && (isIniBlank(item.value.front()) || isIniBlank(item.value.back())))
         throw unpassable(item.what, "it starts or ends with a blank.");
     if (item.value.size() > kOdbcIniValueLimit)

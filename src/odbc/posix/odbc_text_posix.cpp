@@ -37,15 +37,12 @@ std::size_t decodeUtf8(const std::string& text, std::size_t i, char32_t& codePoi
     } else {
         return 0;
     }
-    if (i + length > text.size())
-        return 0;
+    if (i + length > text.size()) return 0;
     for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
         value = (value << 6) | (byte(i + k) & 0x3F);
     }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
     codePoint = value;
     return length;
 }
