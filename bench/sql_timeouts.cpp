@@ -39,7 +39,7 @@ int main(int argc, char** argv)
     const std::string what = argv[2];
     const std::string source = setupdata::dataSource("127.0.0.1", argv[3]);
     PlainWaiter waiter;
-    auto odbc = setupdata::makeOdbcSqlServerClient();
+    auto odbc = odbc::makeOdbcSqlServerClient();
     const auto client = way == "watched" ? setupdata::watchSqlServerClient(std::move(odbc), waiter) : std::move(odbc);
 
     const auto settings = what == "master"                          ? setupdata::masterConnection(source, "sa", "x")

@@ -24,7 +24,7 @@
 
 namespace {
 
-using talvorin::platform::win32::UniqueHandle;
+using talvorin::platform::UniqueHandle;
 
 constexpr int kShort = 10;
 constexpr int kLong = 60;

@@ -58,7 +58,7 @@ double bareWaitDelay(const std::string& tool, const std::string& params, const s
     info.lpParameters = params.c_str();
     info.nShow = SW_HIDE;
     if (!::ShellExecuteExA(&info) || info.hProcess == nullptr) return 0;
-    const talvorin::platform::win32::UniqueHandle process(info.hProcess);
+    const talvorin::platform::UniqueHandle process(info.hProcess);
     ::WaitForSingleObject(process.get(), INFINITE);
     const long long noticed = counter();
     long long ended = 0;

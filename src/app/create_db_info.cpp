@@ -131,13 +131,13 @@ void TfrmCreateDBInfo::runSetup()
         return endRun();
     }
 
-    const int setupMode = setupdata::StrToInt(params_[0]);
+    const int setupMode = formats::StrToInt(params_[0]);
     if (setupMode == WS_SETUP) {
         logClosingLine("SetupMode = WS_SETUP. skip database and tables creation");
         return endRun();
     }
     SvrBasePath = platform::withTrailingSeparator(params_[1]);
-    InstallType = setupdata::StrToInt(params_[2]) == dbwork::kFirstInstallation ? dbwork::kFirstInstallation
+    InstallType = formats::StrToInt(params_[2]) == dbwork::kFirstInstallation ? dbwork::kFirstInstallation
                                                                                 : dbwork::kUpgrade;
     const std::string supportDir = platform::withTrailingSeparator(params_[3]);
     const std::string setupFile = params_[4];

@@ -12,7 +12,7 @@ bool migrationAllowed(StepContext& ctx)
 {
     std::string serverPath, version;
     if (!setupdata::GetLegacyVersion(ctx.registry, serverPath, version)) return false;
-    if (setupdata::ordinalLess(platform::upperAsciiText(version), "1.6")) {
+    if (setupdata::ordinalLess(formats::upperAsciiText(version), "1.6")) {
         ctx.log.WriteLog("Orvo " + version + " was detected. Which was NOT allowed to migrate.");
         ctx.log.WriteLog("Reset migration flag to false and skip data migration process.");
         return false;

@@ -9,7 +9,7 @@ namespace {
 // arguments, or swallow the ones after it; every other value goes in exactly as it always did.
 std::string serverArguments(const StepInputs& in)
 {
-    using platform::quotedArgument;
+    using formats::quotedArgument;
     return "-S " + quotedArgument(in.address + "," + in.port) + " -U " + quotedArgument(in.login) + " -P " +
            quotedArgument(in.password);
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 
 // Windows compares file, key and value names without regard to case, letter by ASCII
 // letter; other bytes compare as they are.
@@ -32,4 +32,4 @@ inline std::string upperAsciiText(std::string_view s)
     return out;
 }
 
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 
 // Follows the Microsoft C runtime (2008 and later), which is what the kit's tools parse
 // their own command line with. Within quotes "" is one literal quote and the quoted part
@@ -69,4 +69,4 @@ std::string quotedArgument(const std::string& value)
     return out + "\"";
 }
 
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

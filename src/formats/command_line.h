@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 
 // Splits an argument string into arguments as the Microsoft C runtime (2008 and later)
 // does for the arguments after the program name: blanks and tabs separate, double quotes
@@ -18,4 +18,4 @@ std::vector<std::string> splitCommandLine(const std::string& parameters);
 // backslashes before a quote (or before the closing quote) doubled.
 std::string quotedArgument(const std::string& value);
 
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

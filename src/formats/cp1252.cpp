@@ -2,7 +2,7 @@
 
 #include "formats/utf8.h"
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 
 namespace {
 
@@ -31,4 +31,4 @@ std::string cp1252ToUtf8(std::string_view text)
     return out;
 }
 
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

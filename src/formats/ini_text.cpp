@@ -7,12 +7,12 @@
 #include <stdexcept>
 #include <unordered_map>
 
-namespace talvorin::platform::ini {
+namespace talvorin::formats::ini {
 
 namespace {
 
-using platform::equalsNoCase;
-using platform::lowerAscii;
+using formats::equalsNoCase;
+using formats::lowerAscii;
 
 bool isBlank(char c)
 {
@@ -270,7 +270,7 @@ std::vector<std::string> readSectionValues(std::string_view text, std::string_vi
     if (!span) return {};
     std::vector<std::string_view> names;
     std::unordered_map<std::string, std::string_view> firstValue;
-    const auto folded = [](std::string_view name) { return platform::lowerAsciiText(name); };
+    const auto folded = [](std::string_view name) { return formats::lowerAsciiText(name); };
     bool ended = false;
     forEachSectionLine(text, *span, [&](const Line&, const Parsed& p) {
         if (p.kind != Kind::Key) return true;
@@ -343,4 +343,4 @@ std::string writeValue(std::string_view text, std::string_view section, std::str
     return out;
 }
 
-}  // namespace talvorin::platform::ini
+}  // namespace talvorin::formats::ini

@@ -32,7 +32,7 @@
 // - Section and key names are matched without regard to ASCII case.
 // - A value that starts and ends with the same quote (' or "), at least two characters
 //   long, loses that one pair. The value is then cut at any zero byte and to the buffer.
-namespace talvorin::platform::ini {
+namespace talvorin::formats::ini {
 
 enum class Encoding { EightBit, Utf16 };
 
@@ -112,4 +112,4 @@ inline constexpr const char* kCannotStore =
 std::string writeValue(std::string_view text, std::string_view section, std::string_view key,
                        std::string_view value);
 
-}  // namespace talvorin::platform::ini
+}  // namespace talvorin::formats::ini

@@ -1,6 +1,6 @@
 #include "formats/one_line.h"
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 
 namespace {
 
@@ -41,4 +41,4 @@ std::string oneLine(std::string_view text, TextEncoding encoding)
     return out;
 }
 
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

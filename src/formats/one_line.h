@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 
 enum class TextEncoding {
     Utf8,        // the Linux build's text
@@ -18,4 +18,4 @@ enum class TextEncoding {
 // reasons end with CR LF). Bytes that are no valid UTF-8 are left as they are.
 std::string oneLine(std::string_view text, TextEncoding encoding);
 
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

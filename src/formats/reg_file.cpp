@@ -7,7 +7,7 @@
 #include "formats/reg_syntax.h"
 #include "formats/utf16.h"
 
-namespace talvorin::platform::reg {
+namespace talvorin::formats::reg {
 
 namespace {
 
@@ -86,23 +86,6 @@ DecodedText decodeText(std::string_view bytes)
         return {TextEncoding::Utf16, utf16leToUtf8(bytes)};
     return {TextEncoding::EightBit, std::string(bytes)};
 }
-
-class SnapshotKey final : public RegistryKey {
-public:
-    explicit SnapshotKey(std::map<std::string, Value> values) : values_(std::move(values)) {}
-
-    std::optional<std::string> readString(const std::string& valueName) const override
-    {
-        const auto it = values_.find(upper(valueName));
-        if (it == values_.end()) return std::nullopt;
-        if (it->second.type != kTypeString && it->second.type != kTypeExpandString)
-            throw RegistryTypeError("The registry value \"" + valueName + "\" does not hold text");
-        return it->second.data;
-    }
-
-private:
-    std::map<std::string, Value> values_;
-};
 
 }  // namespace
 
@@ -295,11 +278,10 @@ const Value* RegFile::findValue(std::string_view keyPath, std::string_view value
     return value == key->second.end() ? nullptr : &value->second;
 }
 
-std::unique_ptr<RegistryKey> RegFile::openKey(std::string_view path) const
+const RegFile::Values* RegFile::findKey(std::string_view keyPath) const
 {
-    const auto key = keys_.find(normalisedPath(path));
-    if (key == keys_.end()) return nullptr;
-    return std::make_unique<SnapshotKey>(key->second);
+    const auto key = keys_.find(normalisedPath(keyPath));
+    return key == keys_.end() ? nullptr : &key->second;
 }
 
-}  // namespace talvorin::platform::reg
+}  // namespace talvorin::formats::reg

@@ -2,14 +2,11 @@
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "platform/registry.h"
-
-// The text format regedit exports (".reg"), read as a registry of its own: the keys below
+// The text format regedit exports (".reg"), read into keys and values: the keys below
 // HKEY_LOCAL_MACHINE (also written HKLM) and their values, line by line as regedit imports
 // them. Portable, no system calls.
 //
@@ -33,7 +30,7 @@
 //   it. The end of the file ends the data.
 // - Lines that fit none of this, comment lines (';' or '#') among them, are passed over, and
 //   so is everything below other roots.
-namespace talvorin::platform::reg {
+namespace talvorin::formats::reg {
 
 // Value types as the registry numbers them (the n of hex(n)).
 inline constexpr std::uint32_t kTypeString = 1;
@@ -59,14 +56,15 @@ public:
     // value names ("" is the default value).
     const Value* findValue(std::string_view keyPath, std::string_view valueName) const;
 
-    // An open key holding a copy of the key's values; null when the key is missing.
-    std::unique_ptr<RegistryKey> openKey(std::string_view path) const;
+    using Values = std::map<std::string, Value>;  // by upper-case name
+
+    // The key's values; null when the key is missing.
+    const Values* findKey(std::string_view keyPath) const;
 
 private:
-    using Values = std::map<std::string, Value>;  // by upper-case name
     std::map<std::string, Values> keys_;           // by normalised upper-case path
 
     friend class RegFileParser;
 };
 
-}  // namespace talvorin::platform::reg
+}  // namespace talvorin::formats::reg

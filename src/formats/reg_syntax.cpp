@@ -1,6 +1,6 @@
 #include "formats/reg_syntax.h"
 
-namespace talvorin::platform::reg::syntax {
+namespace talvorin::formats::reg::syntax {
 
 namespace {
 
@@ -118,4 +118,4 @@ HexList appendHexList(std::string_view list, std::string& data)
     return HexList::Complete;
 }
 
-}  // namespace talvorin::platform::reg::syntax
+}  // namespace talvorin::formats::reg::syntax

@@ -7,7 +7,7 @@
 
 // The pieces of a .reg file's value lines, each read as regedit reads it. Portable, no
 // system calls.
-namespace talvorin::platform::reg::syntax {
+namespace talvorin::formats::reg::syntax {
 
 constexpr bool isBlank(char c) { return c == ' ' || c == '\t'; }
 constexpr bool isHexDigit(char c)
@@ -58,4 +58,4 @@ enum class HexList {
 // backslash (itself followed by nothing but blanks or a comment).
 HexList appendHexList(std::string_view list, std::string& data);
 
-}  // namespace talvorin::platform::reg::syntax
+}  // namespace talvorin::formats::reg::syntax

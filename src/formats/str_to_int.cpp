@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace talvorin::setupdata {
+namespace talvorin::formats {
 
 std::optional<int> tryStrToInt(const std::string& text)
 {
@@ -41,4 +41,4 @@ int StrToInt(const std::string& text)
     throw ConvertError(text);
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::formats

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace talvorin::setupdata {
+namespace talvorin::formats {
 
 // A text that is no 32-bit whole number; the message is the one the product shows.
 class ConvertError : public std::runtime_error {
@@ -23,4 +23,4 @@ std::optional<int> tryStrToInt(const std::string& text);
 // As tryStrToInt, throwing ConvertError.
 int StrToInt(const std::string& text);
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::formats

@@ -4,7 +4,7 @@
 
 #include "formats/utf8.h"
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 
 namespace {
 
@@ -81,4 +81,4 @@ std::optional<std::string> utf8ToUtf16le(std::string_view text)
     return out;
 }
 
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

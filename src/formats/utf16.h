@@ -5,7 +5,7 @@
 #include <string_view>
 
 // UTF-16LE bytes, as Windows keeps Unicode files, and the UTF-8 text of the Linux build.
-namespace talvorin::platform {
+namespace talvorin::formats {
 
 // What a surrogate without its partner becomes in UTF-8.
 enum class Unpaired {
@@ -23,4 +23,4 @@ std::string utf16leToUtf8(std::string_view bytes, Unpaired unpaired = Unpaired::
 // U+10FFFF), so nothing is written that would not read back as the same text.
 std::optional<std::string> utf8ToUtf16le(std::string_view text);
 
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 
 // Appends one code point as UTF-8, the text encoding of the Linux build.
 inline void appendUtf8(std::string& out, char32_t c)
@@ -47,4 +47,4 @@ void appendUtf16AsUtf8(std::string& out, std::size_t count, UnitAt unitAt, bool 
     }
 }
 
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

@@ -8,19 +8,18 @@
 #include "odbc/odbc_private_dsn.h"
 #include "odbc/odbc_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
-constexpr std::size_t longestText = std::numeric_limits<SQLSMALLINT>::max();
+constexpr std::size_t kLongestText = std::numeric_limits<SQLSMALLINT>::max();
 
 // Overwrites a buffer that held the password before it is released.
 template <typename Container>
 void wipe(Container& buffer)
 {
     volatile auto* p = buffer.data();
-    for (std::size_t i = 0; i < buffer.size(); ++i)
-        p[i] = 0;
+    for (std::size_t i = 0; i < buffer.size(); ++i) p[i] = 0;
 }
 
 // Text for an argument that goes with its length; wiped when it goes. The buffer is made
@@ -30,9 +29,9 @@ public:
     SecretText(const std::string& text, const std::string& what)
     {
         OdbcText converted = toOdbcText(text);
-        if (converted.size() > longestText) {
+        if (converted.size() > kLongestText) {
             wipe(converted);
-            throw SqlError("The " + what + " is too long for the ODBC driver.");
+            throw setupdata::SqlError("The " + what + " is too long for the ODBC driver.");
         }
         units_.reserve(converted.size() + 1);
         units_.assign(converted.begin(), converted.end());
@@ -52,7 +51,7 @@ private:
 
 [[noreturn]] void fail(SQLHANDLE dbc, const std::string& fallback)
 {
-    throw SqlError(odbcFailureText(SQL_HANDLE_DBC, dbc, fallback));
+    throw setupdata::SqlError(odbcFailureText(SQL_HANDLE_DBC, dbc, fallback));
 }
 
 SQLULEN seconds(int value)
@@ -60,11 +59,11 @@ SQLULEN seconds(int value)
     return static_cast<SQLULEN>(std::max(value, 0));
 }
 
-OdbcDbcHandle newConnection(SQLHANDLE environment, const ConnectionSettings& settings)
+OdbcDbcHandle newConnection(SQLHANDLE environment, const setupdata::ConnectionSettings& settings)
 {
     SQLHANDLE dbc = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment, &dbc)))
-        throw SqlError(odbcFailureText(SQL_HANDLE_ENV, environment,
+        throw setupdata::SqlError(odbcFailureText(SQL_HANDLE_ENV, environment,
                                        "The ODBC driver manager could not create a connection."));
     OdbcDbcHandle handle(dbc);
     if (!SQL_SUCCEEDED(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
@@ -76,18 +75,17 @@ OdbcDbcHandle newConnection(SQLHANDLE environment, const ConnectionSettings& set
     return handle;
 }
 
-void connectWithString(SQLHANDLE dbc, const ConnectionSettings& settings, const std::string& driverName)
+void connectWithString(SQLHANDLE dbc, const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     std::string connectionString = odbcConnectionString(settings, driverName);
     SecretText text(connectionString, "connection string");
     wipe(connectionString);
     const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, text.data(), text.length(), nullptr, 0,
                                            nullptr, SQL_DRIVER_NOPROMPT);
-    if (!SQL_SUCCEEDED(rc))
-        fail(dbc, "The connection to SQL Server could not be opened.");
+    if (!SQL_SUCCEEDED(rc)) fail(dbc, "The connection to SQL Server could not be opened.");
 }
 
-void connectWithPrivateDataSource(SQLHANDLE dbc, const ConnectionSettings& settings,
+void connectWithPrivateDataSource(SQLHANDLE dbc, const setupdata::ConnectionSettings& settings,
                                   const std::string& driverName)
 {
     refuseNul(settings.user, "login");
@@ -104,27 +102,25 @@ void connectWithPrivateDataSource(SQLHANDLE dbc, const ConnectionSettings& setti
 
     std::vector<OdbcValue> values = odbcServerValues(settings, driverName);
     // FreeTDS 1.3 takes APP from a connection string only: this way the session is nameless.
-    for (auto& option : odbcDriverOptions(driverName))
-        values.push_back(std::move(option));
+    for (auto& option : odbcDriverOptions(driverName)) values.push_back(std::move(option));
     // It exists only for the connect: the driver reads it there and never again.
     PrivateOdbcDataSource source(values);
     OdbcText name = toOdbcText(source.name());
     const SQLRETURN rc =
         SQLConnectW(dbc, name.data(), static_cast<SQLSMALLINT>(name.size()), user.data(),
                     user.length(), password.data(), password.length());
-    if (!SQL_SUCCEEDED(rc))
-        fail(dbc, "The connection to SQL Server could not be opened.");
+    if (!SQL_SUCCEEDED(rc)) fail(dbc, "The connection to SQL Server could not be opened.");
 }
 
 }  // namespace
 
-OdbcConnectWay odbcConnectWay(const ConnectionSettings& settings, const std::string& driverName)
+OdbcConnectWay odbcConnectWay(const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     return fitsOdbcConnectionString(settings, driverName) ? OdbcConnectWay::ConnectionString
                                                           : OdbcConnectWay::PrivateDataSource;
 }
 
-OdbcSession openOdbcSession(SQLHANDLE environment, const ConnectionSettings& settings,
+OdbcSession openOdbcSession(SQLHANDLE environment, const setupdata::ConnectionSettings& settings,
                             const std::string& driverName)
 {
     OdbcDbcHandle dbc = newConnection(environment, settings);
@@ -135,4 +131,4 @@ OdbcSession openOdbcSession(SQLHANDLE environment, const ConnectionSettings& set
     return OdbcSession(dbc.release());
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -5,7 +5,7 @@
 #include "odbc/odbc_handles.h"
 #include "setupdata/sql_server.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 // How a connection is opened.
 enum class OdbcConnectWay {
@@ -20,13 +20,13 @@ enum class OdbcConnectWay {
     PrivateDataSource,
 };
 
-OdbcConnectWay odbcConnectWay(const ConnectionSettings& settings, const std::string& driverName);
+OdbcConnectWay odbcConnectWay(const setupdata::ConnectionSettings& settings, const std::string& driverName);
 
 // Opens a connection on `environment` to `driverName` with `settings`: the login time-out
-// and the access mode are set before connecting, whichever way is taken. Throws SqlError
+// and the access mode are set before connecting, whichever way is taken. Throws setupdata::SqlError
 // with the driver's messages when it fails, or naming a value that no way can pass (one
 // holding NUL).
-OdbcSession openOdbcSession(SQLHANDLE environment, const ConnectionSettings& settings,
+OdbcSession openOdbcSession(SQLHANDLE environment, const setupdata::ConnectionSettings& settings,
                             const std::string& driverName);
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

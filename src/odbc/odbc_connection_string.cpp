@@ -6,14 +6,14 @@
 
 #include "odbc/odbc_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
 bool needsEncryptOff(const std::string& driverName)
 {
     // Driver 18 encrypts by default; the provider the product was built on never did.
-    const std::string name = platform::lowerAsciiText(driverName);
+    const std::string name = formats::lowerAsciiText(driverName);
     return name.rfind("odbc driver ", 0) == 0;
 }
 
@@ -28,29 +28,25 @@ bool isBlank(char c)
 // characters: such a value could end its attribute for the driver manager alone.
 bool survivesNarrowing(const std::string& value)
 {
-    if (!driverManagerNarrowsConnectionStrings())
-        return true;
+    if (!driverManagerNarrowsConnectionStrings()) return true;
     for (const SQLWCHAR unit : toOdbcText(value)) {
-        if (unit < 0x100)
-            continue;
+        if (unit < 0x100) continue;
         const char low = static_cast<char>(unit & 0xFF);
-        if (low == '{' || low == '}' || low == ';' || low == '=' || low == '\0')
-            return false;
+        if (low == '{' || low == '}' || low == ';' || low == '=' || low == '\0') return false;
     }
     return true;
 }
 
 }  // namespace
 
-SqlError unpassable(const std::string& what, const std::string& reason)
+setupdata::SqlError unpassable(const std::string& what, const std::string& reason)
 {
-    return SqlError("The " + what + " cannot be passed to this ODBC driver: " + reason);
+    return setupdata::SqlError("The " + what + " cannot be passed to this ODBC driver: " + reason);
 }
 
 OdbcSpelling odbcSpelling(const std::string& value)
 {
-    if (value.find('\0') != std::string::npos || !survivesNarrowing(value))
-        return OdbcSpelling::None;
+    if (value.find('\0') != std::string::npos || !survivesNarrowing(value)) return OdbcSpelling::None;
     if (value.empty() ||
         (value.find(';') == std::string::npos && value.front() != '{' && !isBlank(value.front()) &&
          !isBlank(value.back())))
@@ -60,7 +56,7 @@ OdbcSpelling odbcSpelling(const std::string& value)
 
 bool isFreeTdsDriver(const std::string& driverName)
 {
-    const std::string name = platform::lowerAsciiText(driverName);
+    const std::string name = formats::lowerAsciiText(driverName);
     return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
 }
 
@@ -72,8 +68,7 @@ bool fitsOdbcConnectionString(const std::string& value)
 void refuseNul(const std::string& value, const std::string& what)
 {
     // Drivers read a NUL as the end of the text, wherever it is passed.
-    if (value.find('\0') != std::string::npos)
-        throw unpassable(what, "it holds a NUL character.");
+    if (value.find('\0') != std::string::npos) throw unpassable(what, "it holds a NUL character.");
 }
 
 std::string odbcAttribute(const std::string& key, const std::string& value, const std::string& what)
@@ -94,7 +89,7 @@ std::string odbcAttribute(const std::string& key, const std::string& value, cons
                            "blank at either end.");
 }
 
-std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
+std::vector<OdbcValue> odbcServerValues(const setupdata::ConnectionSettings& settings,
                                         const std::string& driverName)
 {
     const std::string& source = settings.dataSource;
@@ -106,8 +101,7 @@ std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
     if (isFreeTdsDriver(driverName) || port.empty()) {
         // FreeTDS takes the port only as an attribute of its own.
         values.push_back({"SERVER", address, "server address"});
-        if (!port.empty())
-            values.push_back({"PORT", port, "port"});
+        if (!port.empty()) values.push_back({"PORT", port, "port"});
     } else {
         values.push_back({"SERVER", address + "," + port, "server address"});
     }
@@ -132,31 +126,27 @@ std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName)
     return {application};
 }
 
-bool fitsOdbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)
+bool fitsOdbcConnectionString(const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     for (const auto& item : odbcServerValues(settings, driverName))
-        if (!fitsOdbcConnectionString(item.value))
-            return false;
+        if (!fitsOdbcConnectionString(item.value)) return false;
     for (const std::string* value : {&settings.catalog, &settings.user, &settings.password})
-        if (!fitsOdbcConnectionString(*value))
-            return false;
+        if (!fitsOdbcConnectionString(*value)) return false;
     return true;
 }
 
-std::string odbcConnectionString(const ConnectionSettings& settings, const std::string& driverName)
+std::string odbcConnectionString(const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     // The driver comes first: unixODBC takes the last DRIVER it reads, and nothing after this
     // one can spell another.
     std::string text;
     for (const auto& item : odbcServerValues(settings, driverName))
         text += odbcAttribute(item.key, item.value, item.what);
-    if (!settings.catalog.empty())
-        text += odbcAttribute("DATABASE", settings.catalog, "database name");
+    if (!settings.catalog.empty()) text += odbcAttribute("DATABASE", settings.catalog, "database name");
     text += odbcAttribute("UID", settings.user, "login");
     text += odbcAttribute("PWD", settings.password, "password");
-    for (const auto& option : odbcDriverOptions(driverName))
-        text += option.key + "=" + option.value + ";";
+    for (const auto& option : odbcDriverOptions(driverName)) text += option.key + "=" + option.value + ";";
     return text;
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -5,7 +5,7 @@
 
 #include "setupdata/sql_server.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 // How a value is spelt in an ODBC connection string, the same for every driver. The drivers
 // and driver managers agree on two spellings only: a bare value runs to the next ";", and a
@@ -38,19 +38,19 @@ struct OdbcValue {
 bool fitsOdbcConnectionString(const std::string& value);
 
 // "The <what> cannot be passed to this ODBC driver: <reason>".
-SqlError unpassable(const std::string& what, const std::string& reason);
+setupdata::SqlError unpassable(const std::string& what, const std::string& reason);
 
-// Throws SqlError naming `what` when `value` holds a NUL character, which no ODBC text
+// Throws setupdata::SqlError naming `what` when `value` holds a NUL character, which no ODBC text
 // argument can carry. The message never repeats the value.
 void refuseNul(const std::string& value, const std::string& what);
 
-// "key=value;" with the value spelt as odbcSpelling says. Throws SqlError naming `what`
+// "key=value;" with the value spelt as odbcSpelling says. Throws setupdata::SqlError naming `what`
 // ("password", ...) when it has no spelling; the message never repeats the value.
 std::string odbcAttribute(const std::string& key, const std::string& value, const std::string& what);
 
 // Where the server is, as `driverName` takes it: DRIVER, SERVER and, for FreeTDS or an
 // empty port, PORT apart (other drivers get "address,port" as SERVER).
-std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
+std::vector<OdbcValue> odbcServerValues(const setupdata::ConnectionSettings& settings,
                                         const std::string& driverName);
 
 // The options the driver needs besides (FreeTDS: protocol version and TLS as the server
@@ -59,12 +59,12 @@ std::vector<OdbcValue> odbcServerValues(const ConnectionSettings& settings,
 std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName);
 
 // Whether every value of `settings` fits the connection string for `driverName`.
-bool fitsOdbcConnectionString(const ConnectionSettings& settings, const std::string& driverName);
+bool fitsOdbcConnectionString(const setupdata::ConnectionSettings& settings, const std::string& driverName);
 
 // The connection string for `driverName`: the server values, the database when not empty,
 // login, password and the driver's options. The time-outs and the access mode are
-// connection attributes, not part of it. Throws SqlError for a value that has no spelling;
+// connection attributes, not part of it. Throws setupdata::SqlError for a value that has no spelling;
 // openOdbcSession never asks for one then, it connects by SQLConnect instead.
-std::string odbcConnectionString(const ConnectionSettings& settings, const std::string& driverName);
+std::string odbcConnectionString(const setupdata::ConnectionSettings& settings, const std::string& driverName);
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

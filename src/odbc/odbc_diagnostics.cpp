@@ -6,14 +6,14 @@
 #include "odbc/odbc_text.h"
 #include "platform/foreign_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
-constexpr std::size_t maxMessages = 6;
+constexpr std::size_t kMaxMessages = 6;
 // Enough for any message (errors come first in the drivers' order); a server may send
 // tens of thousands, and FreeTDS takes longer for each record the more there are.
-constexpr SQLSMALLINT maxRecords = 32;
+constexpr SQLSMALLINT kMaxRecords = 32;
 
 bool isWarning(const OdbcDiagnostic& record)
 {
@@ -25,9 +25,8 @@ bool isWarning(const OdbcDiagnostic& record)
 std::vector<OdbcDiagnostic> odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle)
 {
     std::vector<OdbcDiagnostic> records;
-    if (handle == SQL_NULL_HANDLE)
-        return records;
-    for (SQLSMALLINT number = 1; number <= maxRecords; ++number) {
+    if (handle == SQL_NULL_HANDLE) return records;
+    for (SQLSMALLINT number = 1; number <= kMaxRecords; ++number) {
         SQLWCHAR state[6] = {};
         SQLINTEGER nativeError = 0;
         OdbcText message(512);
@@ -40,8 +39,7 @@ std::vector<OdbcDiagnostic> odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE ha
             rc = SQLGetDiagRecW(handleType, handle, number, state, &nativeError, message.data(),
                                 static_cast<SQLSMALLINT>(message.size()), &length);
         }
-        if (!SQL_SUCCEEDED(rc))
-            break;
+        if (!SQL_SUCCEEDED(rc)) break;
         const auto used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
                                                 message.size() - 1);
         records.push_back({fromOdbcText(state, 5), static_cast<long>(nativeError),
@@ -55,23 +53,19 @@ std::string odbcFailureText(const std::vector<OdbcDiagnostic>& records, const st
     std::vector<const OdbcDiagnostic*> ordered;
     for (const bool warnings : {false, true})
         for (const auto& record : records)
-            if (isWarning(record) == warnings && !record.message.empty())
-                ordered.push_back(&record);
+            if (isWarning(record) == warnings && !record.message.empty()) ordered.push_back(&record);
 
     std::vector<std::string> messages;
     for (const auto* record : ordered) {
-        if (messages.size() == maxMessages)
-            break;
+        if (messages.size() == kMaxMessages) break;
         if (std::find(messages.begin(), messages.end(), record->message) == messages.end())
             messages.push_back(record->message);
     }
-    if (messages.empty())
-        return fallback;
+    if (messages.empty()) return fallback;
 
     std::string text;
     for (const auto& message : messages) {
-        if (!text.empty())
-            text += text.back() == '.' ? " " : ". ";
+        if (!text.empty()) text += text.back() == '.' ? " " : ". ";
         text += message;
     }
     // Servers and drivers may put line breaks and terminal commands in a message.
@@ -83,4 +77,4 @@ std::string odbcFailureText(SQLSMALLINT handleType, SQLHANDLE handle, const std:
     return odbcFailureText(odbcDiagnostics(handleType, handle), fallback);
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -5,7 +5,7 @@
 
 #include "odbc/odbc_api.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 // One diagnostic record of an ODBC handle.
 struct OdbcDiagnostic {
@@ -28,4 +28,4 @@ std::string odbcFailureText(const std::vector<OdbcDiagnostic>& records, const st
 // Shorthand: the failure text of `handle`'s records.
 std::string odbcFailureText(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback);
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -3,7 +3,7 @@
 #include "platform/unique_resource.h"
 #include "odbc/odbc_api.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 // An ODBC handle of kind `Type`, freed when it goes.
 template <SQLSMALLINT Type>
@@ -30,4 +30,4 @@ struct OdbcSessionTraits {
 
 using OdbcSession = platform::UniqueResource<OdbcSessionTraits>;
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

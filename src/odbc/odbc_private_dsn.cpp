@@ -1,6 +1,6 @@
 #include "odbc/odbc_private_dsn.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
@@ -13,12 +13,11 @@ bool isIniBlank(char c)
 void checkIniValue(const OdbcValue& item)
 {
     refuseNul(item.value, item.what);
-    if (item.value.find_first_of("\r\n") != std::string::npos)
-        throw unpassable(item.what, "it holds a line break.");
+    if (item.value.find_first_of("\r\n") != std::string::npos) throw unpassable(item.what, "it holds a line break.");
     if (!item.value.empty() && (isIniBlank(item.value.front()) || isIniBlank(item.value.back())))
         throw unpassable(item.what, "it starts or ends with a blank.");
-    if (item.value.size() > odbcIniValueLimit)
-        throw unpassable(item.what, "it is longer than " + std::to_string(odbcIniValueLimit) +
+    if (item.value.size() > kOdbcIniValueLimit)
+        throw unpassable(item.what, "it is longer than " + std::to_string(kOdbcIniValueLimit) +
                                         " bytes.");
 }
 
@@ -34,4 +33,4 @@ std::string odbcIniText(const std::string& name, const std::vector<OdbcValue>& v
     return text;
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -6,16 +6,16 @@
 
 #include "odbc/odbc_connection_string.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 // The most a value may take in a data source file: unixODBC reads at most 999 bytes of a
 // line and takes the rest as a line of its own.
-inline constexpr std::size_t odbcIniValueLimit = 900;
+inline constexpr std::size_t kOdbcIniValueLimit = 900;
 
 // An odbc.ini text holding the one data source `name` with one "key=value" line per value.
-// Throws SqlError naming the value when unixODBC would not read it back unchanged: a NUL or
+// Throws setupdata::SqlError naming the value when unixODBC would not read it back unchanged: a NUL or
 // a line break in it, blanks at either end (they are trimmed), or more than
-// odbcIniValueLimit bytes.
+// kOdbcIniValueLimit bytes.
 std::string odbcIniText(const std::string& name, const std::vector<OdbcValue>& values);
 
 // A data source that the driver manager and the driver find by name() while this object
@@ -35,7 +35,7 @@ std::string odbcIniText(const std::string& name, const std::vector<OdbcValue>& v
 // killed run is removed by the next connect once its process has gone.
 class PrivateOdbcDataSource {
 public:
-    // Throws SqlError when the data source cannot be set up.
+    // Throws setupdata::SqlError when the data source cannot be set up.
     explicit PrivateOdbcDataSource(const std::vector<OdbcValue>& values);
     ~PrivateOdbcDataSource();
     PrivateOdbcDataSource(const PrivateOdbcDataSource&) = delete;
@@ -50,4 +50,4 @@ private:
     std::unique_ptr<Parts> parts_;
 };
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

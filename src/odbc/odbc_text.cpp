@@ -1,6 +1,6 @@
 #include "odbc/odbc_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 OdbcText toOdbcTextZ(const std::string& text)
 {
@@ -9,4 +9,4 @@ OdbcText toOdbcTextZ(const std::string& text)
     return out;
 }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -5,7 +5,7 @@
 
 #include "odbc/odbc_api.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 // Text as the ODBC wide ("W") functions take it: UTF-16 code units, no terminator.
 // The wide functions are used throughout because they are the only ones whose text the
@@ -29,4 +29,4 @@ OdbcText toOdbcTextZ(const std::string& text);
 // Windows' own does not), so that U+017D would end a value for it as "}" does.
 bool driverManagerNarrowsConnectionStrings();
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -15,7 +15,7 @@ std::string computerNameFromHostName(std::string_view hostName)
 {
     std::string name(hostName.substr(0, hostName.find('.')));
     if (name.size() > kMaxComputerName) name.resize(kMaxComputerName);
-    return upperAsciiText(name);
+    return formats::upperAsciiText(name);
 }
 
 }  // namespace talvorin::platform

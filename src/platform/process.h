@@ -37,7 +37,7 @@ class ProcessLauncher {
 public:
     virtual ~ProcessLauncher() = default;
     // Starts the program hidden with the argument string as given (split by
-    // splitCommandLine, formats/command_line.h, where the system needs a list), in the
+    // formats::splitCommandLine, formats/command_line.h, where the system needs a list), in the
     // working directory when it is not empty.
     virtual LaunchResult start(const LaunchRequest& request) = 0;
 };

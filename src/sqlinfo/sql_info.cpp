@@ -310,7 +310,7 @@ void TfrmSQLInfo::octetKeyDown(int k, ui::Key key)
 void TfrmSQLInfo::edtSQLIP1Exit(ui::Edit& Sender)
 {
     if (filling_ || focusTarget() == &btnCancel) return;
-    const auto value = setupdata::tryStrToInt(Sender.text());
+    const auto value = formats::tryStrToInt(Sender.text());
     // No number (an empty field) passes: the OK button catches empty fields.
     if (!value || (*value >= 0 && *value <= 255)) return;
     backend().messageBox(ui::Box::error(Sender.text() + kOctetRange));
@@ -324,7 +324,7 @@ void TfrmSQLInfo::edtIPPortNoKeyPress(char& Key) { digitsOnly(Key); }
 void TfrmSQLInfo::edtIPPortNoExit()
 {
     if (filling_ || focusTarget() == &btnCancel) return;
-    const auto value = setupdata::tryStrToInt(edtIPPortNo.text());
+    const auto value = formats::tryStrToInt(edtIPPortNo.text());
     if (!value) {
         backend().messageBox(ui::Box::error(kInvalidPort));
         edtIPPortNo.setFocus();

@@ -52,7 +52,7 @@ void TfrmSQLInfo::btnOKClick()
             octet(k).setFocus();
             return;
         }
-        const int portValue = setupdata::StrToInt(edtIPPortNo.text());
+        const int portValue = formats::StrToInt(edtIPPortNo.text());
         if (portValue < 1 || portValue > 65535) {
             backend().messageBox(ui::Box::error(edtIPPortNo.text() + kPortRange));
             edtIPPortNo.setText("");

@@ -36,9 +36,9 @@ std::string either(const std::vector<std::string>& names)
 bool storedUnchanged(const std::string& key, const std::string& value)
 {
     const std::string stored = setupdata::ScrambleText(value);
-    if (!platform::ini::canWrite(setupdata::kSectionDB, key, stored)) return false;
-    const std::string file = platform::ini::writeValue("", setupdata::kSectionDB, key, stored);
-    return platform::ini::readValue(file, setupdata::kSectionDB, key, "") == stored;
+    if (!formats::ini::canWrite(setupdata::kSectionDB, key, stored)) return false;
+    const std::string file = formats::ini::writeValue("", setupdata::kSectionDB, key, stored);
+    return formats::ini::readValue(file, setupdata::kSectionDB, key, "") == stored;
 }
 
 std::string storageRulesText()

@@ -135,7 +135,7 @@ void Edit::typeOne(char c)
         text.erase(--caret, 1);
     } else {
         if (maxLength != 0 && text.size() >= maxLength) return;
-        if (upperCase) c = platform::upperAscii(c);
+        if (upperCase) c = formats::upperAscii(c);
         text.insert(caret++, 1, c);
     }
     text_ = std::move(text);

@@ -12,7 +12,7 @@ std::string titleOfProgramFile(const std::string& path)
 {
     std::string name = std::filesystem::path(path).filename().string();
     name = name.substr(0, name.find('.'));
-    for (std::size_t i = 1; i < name.size(); ++i) name[i] = platform::lowerAscii(name[i]);
+    for (std::size_t i = 1; i < name.size(); ++i) name[i] = formats::lowerAscii(name[i]);
     return name;
 }
 

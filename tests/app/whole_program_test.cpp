@@ -51,7 +51,7 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
     FakeClock clock;
     FakeRegistry registry;
     NoHost host;
-    const auto sql = setupdata::makeOdbcSqlServerClient();
+    const auto sql = odbc::makeOdbcSqlServerClient();
     ui::MemoryBackend ui;
 
     // Cancelled once; then Yes to the warning; the second showing is filled in and

@@ -5,7 +5,7 @@
 
 #include "formats/command_line.h"
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 namespace {
 
 using Args = std::vector<std::string>;
@@ -86,4 +86,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

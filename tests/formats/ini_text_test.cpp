@@ -12,7 +12,7 @@
 
 #include "support/ini_sections.h"
 
-namespace ini = talvorin::platform::ini;
+namespace ini = talvorin::formats::ini;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 namespace {
 
 TEST(OneLine, ControlCharactersBecomeBlanksInEitherEncoding)
@@ -31,4 +31,4 @@ TEST(OneLine, ControlCharactersBecomeBlanksInEitherEncoding)
 }
 
 }  // namespace
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

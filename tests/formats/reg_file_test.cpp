@@ -9,17 +9,18 @@
 #include <utility>
 #include <vector>
 
-#include "platform/registry.h"
-#include "platform/file_helpers.h"
 #include "formats/utf16.h"
+#include "platform/file_helpers.h"
+#include "platform/reg_file_registry.h"
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 namespace {
 
 using talvorin::testing::TempDir;
-using testing::writeBytes;
+using platform::openRegFileKey;
+using platform::testing::writeBytes;
 
-bool hasKey(const reg::RegFile& file, std::string_view path) { return file.openKey(path) != nullptr; }
+bool hasKey(const reg::RegFile& file, std::string_view path) { return openRegFileKey(file, path) != nullptr; }
 
 // UTF-8 text as UTF-16LE bytes, as regedit 5 writes files and hex(2) data.
 std::string utf16le(const std::string& utf8)
@@ -94,7 +95,7 @@ std::string version5Export()
 void expectVersion5Content(const reg::RegFile& file)
 {
     ASSERT_TRUE(hasKey(file, "")) << "the header was read";
-    const auto key = file.openKey("\\SOFTWARE\\QUORVANTA\\ORVO3");
+    const auto key = openRegFileKey(file, "\\SOFTWARE\\QUORVANTA\\ORVO3");
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->readString("ServerPath"), "C:\\Program Files\\Velmora\\Server");
     EXPECT_EQ(key->readString("Version"), "4.0");
@@ -103,11 +104,11 @@ void expectVersion5Content(const reg::RegFile& file)
     EXPECT_EQ(key->readString("Plain"), "1.6");
     EXPECT_EQ(key->readString(""), "default text");
     EXPECT_EQ(key->readString("Missing"), std::nullopt);
-    EXPECT_THROW(key->readString("Flags"), RegistryTypeError);
-    EXPECT_THROW(key->readString("Blob"), RegistryTypeError);
-    EXPECT_THROW(key->readString("Names"), RegistryTypeError);
+    EXPECT_THROW(key->readString("Flags"), platform::RegistryTypeError);
+    EXPECT_THROW(key->readString("Blob"), platform::RegistryTypeError);
+    EXPECT_THROW(key->readString("Names"), platform::RegistryTypeError);
 
-    const auto tcp = file.openKey("SOFTWARE\\Microsoft\\MSSQLServer\\MSSQLServer\\SuperSocketNetLib\\Tcp");
+    const auto tcp = openRegFileKey(file, "SOFTWARE\\Microsoft\\MSSQLServer\\MSSQLServer\\SuperSocketNetLib\\Tcp");
     ASSERT_NE(tcp, nullptr);
     EXPECT_EQ(tcp->readString("TcpPort"), "1433");
     EXPECT_EQ(tcp->readString("TcpDynamicPorts"), "");
@@ -129,7 +130,7 @@ TEST(RegFile, ReadsAVersion5ExportSavedAsUtf8)
     // Without the mark it is 8-bit text in code page 1252, as regedit reads it, and so is its
     // hex(2) data.
     const auto ansi = reg::RegFile::parse(version5Export());
-    const auto key = ansi.openKey("\\SOFTWARE\\QUORVANTA\\ORVO3");
+    const auto key = openRegFileKey(ansi, "\\SOFTWARE\\QUORVANTA\\ORVO3");
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->readString("Version"), "4.0");
     EXPECT_EQ(key->readString("Owner"), "Zo\xC3\x83\xC2\xAB \"the admin\"");
@@ -142,7 +143,7 @@ TEST(RegFile, ReadsARegedit4ExportWithEightBitExpandableStrings)
                              "\"ServerPath\"=\"\"\n\"VERSION\"=\"1.5\"\n"
                              "\"Expand\"=hex(2):25,57,49,4e,44,49,52,25,5c,\\\n  78,00\n";
     const auto file = reg::RegFile::parse(text);
-    const auto key = file.openKey("\\SOFTWARE\\QUORVANTA\\ORVO");
+    const auto key = openRegFileKey(file, "\\SOFTWARE\\QUORVANTA\\ORVO");
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->readString("ServerPath"), "");
     EXPECT_EQ(key->readString("Version"), "1.5");
@@ -152,14 +153,14 @@ TEST(RegFile, ReadsARegedit4ExportWithEightBitExpandableStrings)
 TEST(RegFile, MatchesKeysAndValueNamesWithoutRegardToCase)
 {
     const auto file = reg::RegFile::parse(version5Export());
-    const auto key = file.openKey("\\software\\quorvanta\\orvo3\\");
+    const auto key = openRegFileKey(file, "\\software\\quorvanta\\orvo3\\");
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->readString("SERVERPATH"), "C:\\Program Files\\Velmora\\Server");
     EXPECT_EQ(key->readString("version"), "4.0");
     EXPECT_TRUE(hasKey(file, "SOFTWARE\\\\QUORVANTA"));  // a parent exists with its child
     EXPECT_TRUE(hasKey(file, ""));
     EXPECT_FALSE(hasKey(file, "SOFTWARE\\QUORVANTA\\ORVO"));
-    EXPECT_EQ(file.openKey("\\SOFTWARE\\QUORVANTA\\ORVO"), nullptr);
+    EXPECT_EQ(openRegFileKey(file, "\\SOFTWARE\\QUORVANTA\\ORVO"), nullptr);
 }
 
 TEST(RegFile, SkipsCommentsBadLinesAndOtherRoots)
@@ -185,7 +186,7 @@ TEST(RegFile, SkipsCommentsBadLinesAndOtherRoots)
                              "[HKLM\\SOFTWARE\\Short]\n"
                              "\"S\"=\"s\"\n";
     const auto file = reg::RegFile::parse(text);
-    const auto key = file.openKey("SOFTWARE\\Test");
+    const auto key = openRegFileKey(file, "SOFTWARE\\Test");
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->readString("Good"), "1");
     EXPECT_EQ(key->readString("Spaced"), "ok");
@@ -195,8 +196,8 @@ TEST(RegFile, SkipsCommentsBadLinesAndOtherRoots)
                              "BadType", "NoEquals", "Lost", "User"})
         EXPECT_EQ(file.findValue("SOFTWARE\\Test", name), nullptr) << name;
     EXPECT_FALSE(hasKey(file, "SOFTWARE\\Unclosed"));
-    ASSERT_NE(file.openKey("SOFTWARE\\Short"), nullptr);
-    EXPECT_EQ(file.openKey("SOFTWARE\\Short")->readString("s"), "s");
+    ASSERT_NE(openRegFileKey(file, "SOFTWARE\\Short"), nullptr);
+    EXPECT_EQ(openRegFileKey(file, "SOFTWARE\\Short")->readString("s"), "s");
 }
 
 TEST(RegFile, HonoursRemovedKeysAndValues)
@@ -215,7 +216,7 @@ TEST(RegFile, HonoursRemovedKeysAndValues)
     EXPECT_TRUE(hasKey(file, "SOFTWARE\\A\\BB"));
     EXPECT_TRUE(hasKey(file, "SOFTWARE\\A"));
     EXPECT_EQ(file.findValue("SOFTWARE\\A\\C", "w"), nullptr);
-    const auto c = file.openKey("SOFTWARE\\A\\C");
+    const auto c = openRegFileKey(file, "SOFTWARE\\A\\C");
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->readString("x"), "33");
 }
@@ -386,7 +387,7 @@ TEST(RegFile, Regedit4TextIsInCodePage1252)
                              "\"ServerPath\"=\"C:\\\\Z\xFCrich \x80\x81\"\r\n\"\xC4nderung\"=\"1\"\r\n" +
                              "\"Expand\"=hex(2):25,e9,80,25,00\r\n";
     const auto file = reg::RegFile::parse(text);
-    const auto key = file.openKey("Software\\Caf\xC3\xA9");
+    const auto key = openRegFileKey(file, "Software\\Caf\xC3\xA9");
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->readString("ServerPath"), "C:\\Z\xC3\xBCrich \xE2\x82\xAC\xC2\x81");
     EXPECT_EQ(key->readString("\xC3\x84nderung"), "1");
@@ -394,8 +395,8 @@ TEST(RegFile, Regedit4TextIsInCodePage1252)
     // Saved as UTF-8 with its mark, the same file is read as UTF-8; a version 5 file is.
     const auto utf8 = reg::RegFile::parse("\xEF\xBB\xBFREGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Caf\xC3\xA9]\r\n"
                                           "\"V\"=\"\xE2\x82\xAC\"\r\n");
-    ASSERT_NE(utf8.openKey("Software\\Caf\xC3\xA9"), nullptr);
-    EXPECT_EQ(utf8.openKey("Software\\Caf\xC3\xA9")->readString("V"), "\xE2\x82\xAC");
+    ASSERT_NE(openRegFileKey(utf8, "Software\\Caf\xC3\xA9"), nullptr);
+    EXPECT_EQ(openRegFileKey(utf8, "Software\\Caf\xC3\xA9")->readString("V"), "\xE2\x82\xAC");
 }
 
 TEST(RegFile, ConvertsUtf16ToUtf8)
@@ -407,4 +408,4 @@ TEST(RegFile, ConvertsUtf16ToUtf8)
 }
 
 }  // namespace
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

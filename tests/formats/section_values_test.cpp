@@ -2,7 +2,7 @@
 
 #include "formats/ini_text.h"
 
-namespace talvorin::platform::ini {
+namespace talvorin::formats::ini {
 namespace {
 
 // Reading a whole section at once must give what listing the keys and reading each one
@@ -34,4 +34,4 @@ TEST(SectionValues, DuplicateKeysGiveTheirFirstValueTwice)
 }
 
 }  // namespace
-}  // namespace talvorin::platform::ini
+}  // namespace talvorin::formats::ini

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace talvorin::platform {
+namespace talvorin::formats {
 namespace {
 
 TEST(Utf16, ConvertsBothWays)
@@ -44,4 +44,4 @@ TEST(Utf16, RefusesTextThatIsNoUtf8)
 }
 
 }  // namespace
-}  // namespace talvorin::platform
+}  // namespace talvorin::formats

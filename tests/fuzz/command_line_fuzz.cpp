@@ -42,12 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < count; ++i) {
         args.push_back(in.ConsumeRandomLengthString(32));
         const std::string& arg = args.back();
-        const std::string ours = talvorin::platform::quotedArgument(arg);
+        const std::string ours = talvorin::formats::quotedArgument(arg);
         const bool plain = !arg.empty() && arg.find_first_of(" \t\"") == std::string::npos;
         if (plain != (ours == arg)) __builtin_trap();
         line += (in.ConsumeBool() ? " " : "\t") + (in.ConsumeBool() ? quoted(arg) : ours);
     }
-    if (talvorin::platform::splitCommandLine(line) != args) __builtin_trap();
-    (void)talvorin::platform::splitCommandLine(in.ConsumeRemainingBytesAsString());
+    if (talvorin::formats::splitCommandLine(line) != args) __builtin_trap();
+    (void)talvorin::formats::splitCommandLine(in.ConsumeRemainingBytesAsString());
     return 0;
 }

@@ -10,7 +10,7 @@
 #include "formats/ini_text.h"
 #include "support/ini_sections.h"
 
-namespace ini = talvorin::platform::ini;
+namespace ini = talvorin::formats::ini;
 
 namespace {
 
@@ -60,9 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Every other key of every section keeps its value.
     for (const std::string& other : sections) {
-        const bool sameSection = talvorin::platform::equalsNoCase(other, trimmed(section));
+        const bool sameSection = talvorin::formats::equalsNoCase(other, trimmed(section));
         for (const std::string& name : ini::readKeyNames(text, other)) {
-            if (sameSection && talvorin::platform::equalsNoCase(trimmed(name), trimmed(key)))
+            if (sameSection && talvorin::formats::equalsNoCase(trimmed(name), trimmed(key)))
                 continue;
             if (ini::readValue(text, other, name, "") != ini::readValue(after, other, name, ""))
                 fail("another key changed");

@@ -21,7 +21,7 @@ namespace {
 OdbcAttributes expected(const std::string& driver, const std::string& user,
                         const std::string& password)
 {
-    if (setupdata::isFreeTdsDriver(driver))
+    if (odbc::isFreeTdsDriver(driver))
         return {{"DRIVER", driver},     {"SERVER", "10.1.2.3"}, {"PORT", "1433"},
                 {"DATABASE", "master"}, {"UID", user},          {"PWD", password},
                 {"TDS_Version", "7.4"}, {"Encryption", "request"}, {"APP", "Talvorin"}};
@@ -41,14 +41,14 @@ void check(const std::string& driver, const std::string& user, const std::string
     settings.user = user;
     settings.password = password;
 
-    const bool fits = setupdata::fitsOdbcConnectionString(settings, driver);
+    const bool fits = odbc::fitsOdbcConnectionString(settings, driver);
     const bool hasNul = user.find('\0') != std::string::npos || password.find('\0') != std::string::npos;
-    const auto way = setupdata::odbcConnectWay(settings, driver);
-    if (way != (fits ? setupdata::OdbcConnectWay::ConnectionString : setupdata::OdbcConnectWay::PrivateDataSource))
+    const auto way = odbc::odbcConnectWay(settings, driver);
+    if (way != (fits ? odbc::OdbcConnectWay::ConnectionString : odbc::OdbcConnectWay::PrivateDataSource))
         __builtin_trap();
     std::string text;
     try {
-        text = setupdata::odbcConnectionString(settings, driver);
+        text = odbc::odbcConnectionString(settings, driver);
     } catch (const setupdata::SqlError&) {
         if (fits) __builtin_trap();  // said to fit, then refused
         return;

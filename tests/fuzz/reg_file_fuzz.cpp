@@ -8,7 +8,7 @@
 #include "formats/reg_file.h"
 #include "formats/utf16.h"
 
-namespace reg = talvorin::platform::reg;
+namespace reg = talvorin::formats::reg;
 
 namespace {
 
@@ -56,15 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = oneLine(in.ConsumeRandomLengthString(64));
     const std::string rest = in.ConsumeRemainingBytesAsString();
 
-    if (!validUtf8(talvorin::platform::utf16leToUtf8(rest))) __builtin_trap();
+    if (!validUtf8(talvorin::formats::utf16leToUtf8(rest))) __builtin_trap();
     const reg::RegFile any = reg::RegFile::parse(rest);
     (void)any.findValue("SOFTWARE\\QUORVANTA\\ORVO3", "Version");
-    (void)any.openKey("SOFTWARE");
+    (void)any.findKey("SOFTWARE");
 
     if (!tryValue || !validUtf8(text) || !validUtf8(name)) return 0;
     // Written as regedit 5 writes it, in UTF-16, which carries every character of the text;
     // an 8-bit file would be read in code page 1252.
-    const auto file = talvorin::platform::utf8ToUtf16le(
+    const auto file = talvorin::formats::utf8ToUtf16le(
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Fuzz]\r\n\"" +
         escaped(name) + "\"=\"" + escaped(text) + "\"\r\n");
     if (!file) return 0;

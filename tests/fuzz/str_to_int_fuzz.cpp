@@ -38,16 +38,16 @@ std::optional<int> model(const std::string& text)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const std::optional<int> got = talvorin::setupdata::tryStrToInt(text);
+    const std::optional<int> got = talvorin::formats::tryStrToInt(text);
     if (got != model(text)) __builtin_trap();
     if (got) {
-        if (talvorin::setupdata::StrToInt(text) != *got) __builtin_trap();
-        if (talvorin::setupdata::tryStrToInt(std::to_string(*got)) != got) __builtin_trap();
+        if (talvorin::formats::StrToInt(text) != *got) __builtin_trap();
+        if (talvorin::formats::tryStrToInt(std::to_string(*got)) != got) __builtin_trap();
     } else {
         try {
-            talvorin::setupdata::StrToInt(text);
+            talvorin::formats::StrToInt(text);
             __builtin_trap();
-        } catch (const talvorin::setupdata::ConvertError&) {
+        } catch (const talvorin::formats::ConvertError&) {
         }
     }
     return 0;

@@ -9,7 +9,7 @@
 #include "odbc/odbc_handles.h"
 #include "odbc/odbc_text.h"
 
-namespace talvorin::setupdata::testing {
+namespace talvorin::odbc::testing {
 
 class OdbcConnect : public ::testing::Test {
 protected:
@@ -41,4 +41,4 @@ protected:
     SQLHANDLE env = SQL_NULL_HANDLE;
 };
 
-}  // namespace talvorin::setupdata::testing
+}  // namespace talvorin::odbc::testing

@@ -7,12 +7,12 @@
 
 #include "setupdata/connection_string.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
-ConnectionSettings withCredentials(const std::string& user, const std::string& password)
+setupdata::ConnectionSettings withCredentials(const std::string& user, const std::string& password)
 {
-    return masterConnection("10.1.2.3,1433", user, password);
+    return setupdata::masterConnection("10.1.2.3,1433", user, password);
 }
 
 TEST(OdbcConnectWay, SqlConnectOnlyForValuesTheStringCannotCarry)
@@ -28,11 +28,11 @@ TEST(OdbcConnectWay, SqlConnectOnlyForValuesTheStringCannotCarry)
             EXPECT_EQ(odbcConnectWay(withCredentials("sa", unfit), driver), OdbcConnectWay::PrivateDataSource);
             EXPECT_EQ(odbcConnectWay(withCredentials(unfit, "pw"), driver), OdbcConnectWay::PrivateDataSource);
         }
-        ConnectionSettings database = withCredentials("sa", "pw");
+        setupdata::ConnectionSettings database = withCredentials("sa", "pw");
         database.catalog = "a};b";
         EXPECT_EQ(odbcConnectWay(database, driver), OdbcConnectWay::PrivateDataSource);
     }
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

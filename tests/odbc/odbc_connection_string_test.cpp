@@ -10,17 +10,17 @@
 #include <utility>
 #include <vector>
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 using Attributes = testsupport::OdbcAttributes;
 using testsupport::readDoubledBrace;
 using testsupport::readFreeTds;
 
-ConnectionSettings settingsWith(const std::string& user, const std::string& password,
+setupdata::ConnectionSettings settingsWith(const std::string& user, const std::string& password,
                                 const std::string& catalog = "master")
 {
-    ConnectionSettings settings;
+    setupdata::ConnectionSettings settings;
     settings.dataSource = "10.1.2.3,1433";
     settings.catalog = catalog;
     settings.user = user;
@@ -97,7 +97,7 @@ TEST(OdbcConnectionString, MicrosoftDriversGetAddressAndPortTogether)
 
 TEST(OdbcConnectionString, EmptyCatalogAndEmptyPortAreLeftOut)
 {
-    ConnectionSettings settings = settingsWith("sa", "pw", "");
+    setupdata::ConnectionSettings settings = settingsWith("sa", "pw", "");
     settings.dataSource = "10.1.2.3,";
     const Attributes freeTds = readFreeTds(odbcConnectionString(settings, "FreeTDS"));
     for (const auto& [key, value] : freeTds) {
@@ -126,7 +126,7 @@ TEST(OdbcConnectionString, EveryReaderGetsEachValueUnchangedOrItIsRefused)
                 std::string text;
                 try {
                     text = odbcConnectionString(settingsWith(user, password), driver);
-                } catch (const SqlError& error) {
+                } catch (const setupdata::SqlError& error) {
                     ++refused;
                     EXPECT_EQ(odbcSpelling(value), OdbcSpelling::None);
                     EXPECT_THAT(error.what(), ::testing::HasSubstr(asPassword ? "password" : "login"));
@@ -161,14 +161,14 @@ TEST(OdbcConnectionString, RefusalNamesTheFieldAndNeverShowsTheValue)
     try {
         odbcConnectionString(settingsWith("sa", secret), "FreeTDS");
         FAIL() << "a password with \"}\" and \";\" went through";
-    } catch (const SqlError& error) {
+    } catch (const setupdata::SqlError& error) {
         EXPECT_THAT(error.what(), ::testing::StartsWith("The password cannot be passed to this ODBC driver: "));
         EXPECT_THAT(error.what(), ::testing::Not(::testing::HasSubstr(secret)));
     }
-    EXPECT_THROW(odbcConnectionString(settingsWith("{adm}", "pw"), "FreeTDS"), SqlError);
+    EXPECT_THROW(odbcConnectionString(settingsWith("{adm}", "pw"), "FreeTDS"), setupdata::SqlError);
     try {
         odbcConnectionString(settingsWith("{adm}", "pw"), "FreeTDS");
-    } catch (const SqlError& error) {
+    } catch (const setupdata::SqlError& error) {
         EXPECT_THAT(error.what(), ::testing::StartsWith("The login cannot be passed"));
     }
 }
@@ -180,7 +180,7 @@ TEST(OdbcConnectionString, NulCharactersAreRefusedByEveryDriver)
         try {
             odbcConnectionString(settingsWith("sa", withNul), driver);
             FAIL() << driver << " took a password holding NUL";
-        } catch (const SqlError& error) {
+        } catch (const setupdata::SqlError& error) {
             EXPECT_THAT(error.what(), ::testing::HasSubstr("password"));
             EXPECT_THAT(error.what(), ::testing::HasSubstr("NUL"));
         }
@@ -189,7 +189,7 @@ TEST(OdbcConnectionString, NulCharactersAreRefusedByEveryDriver)
 
 TEST(OdbcConnectionString, ServerAndDatabaseAreQuotedLikeTheCredentials)
 {
-    ConnectionSettings settings = settingsWith("sa", "pw", "ms;db");
+    setupdata::ConnectionSettings settings = settingsWith("sa", "pw", "ms;db");
     settings.dataSource = "host;DRIVER=x,1433";
     const Attributes read = readDoubledBrace(odbcConnectionString(settings, "FreeTDS"));
     ASSERT_GE(read.size(), 4u);
@@ -219,4 +219,4 @@ TEST(OdbcConnectionString, SpellingIsTheSameForEveryDriver)
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 TEST(OdbcFailureText, JoinsTheRecordsAsSentencesInTheDriversOrder)
@@ -53,4 +53,4 @@ TEST(OdbcFailureText, NoRecordsGiveTheFallback)
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

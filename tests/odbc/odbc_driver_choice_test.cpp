@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 TEST(OdbcDriverChoice, FirstInstalledOfThePreferenceList)
@@ -27,11 +27,11 @@ TEST(OdbcDriverChoice, NoneInstalledIsAClearError)
     try {
         chooseOdbcDriver({"PostgreSQL", "SQLite3"}, "");
         FAIL() << "a driver was chosen";
-    } catch (const SqlError& error) {
+    } catch (const setupdata::SqlError& error) {
         EXPECT_THAT(error.what(), ::testing::StartsWith("No ODBC driver for SQL Server is installed"));
         EXPECT_THAT(error.what(), ::testing::HasSubstr("\"FreeTDS\""));
     }
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -10,27 +10,27 @@
 #include "odbc_test_env.h"
 #include "odbc/odbc_sql_server.h"
 
-namespace talvorin::setupdata::testing {
+namespace talvorin::odbc::testing {
 
 class OdbcSqlServer : public ::testing::Test {
 protected:
     // Pinned so that a machine with Microsoft's driver as well still tests FreeTDS.
-    ScopedEnv driver{odbcDriverVariable, "FreeTDS"};
+    ScopedEnv driver{kOdbcDriverVariable, "FreeTDS"};
 
-    std::unique_ptr<SqlServerClient> client = makeOdbcSqlServerClient();
+    std::unique_ptr<setupdata::SqlServerClient> client = makeOdbcSqlServerClient();
 };
 
-// The SqlError `action` throws; fails the test when it throws none.
+// The setupdata::SqlError `action` throws; fails the test when it throws none.
 template <typename Action>
 std::string failureOf(Action action)
 {
     try {
         action();
-    } catch (const SqlError& error) {
+    } catch (const setupdata::SqlError& error) {
         return error.what();
     }
-    ADD_FAILURE() << "no SqlError";
+    ADD_FAILURE() << "no setupdata::SqlError";
     return {};
 }
 
-}  // namespace talvorin::setupdata::testing
+}  // namespace talvorin::odbc::testing

@@ -13,7 +13,7 @@
 #include "support/program_text.h"
 #include "support/sql_double.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 using testing::failureOf;
@@ -30,9 +30,9 @@ using ::testing::Not;
 TEST_F(OdbcSqlServer, OpensTheRunsAndTheDialogsConnections)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "Secret1"));
-    client->connect(masterConnection(server.dataSource(), "sa", "Secret1"));
-    client->connect(msdbConnection(server.dataSource(), "sa", "Secret1"));
-    client->connect(dialogConnection(server.dataSource(), "", "sa", "Secret1"));
+    client->connect(setupdata::masterConnection(server.dataSource(), "sa", "Secret1"));
+    client->connect(setupdata::msdbConnection(server.dataSource(), "sa", "Secret1"));
+    client->connect(setupdata::dialogConnection(server.dataSource(), "", "sa", "Secret1"));
 
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), 3u);
@@ -57,7 +57,7 @@ TEST_F(OdbcSqlServer, EveryServerEncryptionModeCarriesTheWholeSession)
     for (const auto& [mode, channel] : modes) {
         SCOPED_TRACE(mode);
         SqlDouble server(SqlDoubleOptions().account("sa", "pw").job("ORVO_Schedule_Archive").encryption(mode));
-        auto msdb = client->connect(msdbConnection(server.dataSource(), "sa", "pw"));
+        auto msdb = client->connect(setupdata::msdbConnection(server.dataSource(), "sa", "pw"));
         EXPECT_NO_THROW(msdb->deleteAgentJob("ORVO_Schedule_Archive"));
         EXPECT_NO_THROW(msdb->queryEdition());
         ASSERT_EQ(server.events("login").size(), 1u);
@@ -69,7 +69,7 @@ TEST_F(OdbcSqlServer, EveryServerEncryptionModeCarriesTheWholeSession)
 TEST_F(OdbcSqlServer, ClosingTheConnectionDisconnects)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
-    auto connection = client->connect(masterConnection(server.dataSource(), "sa", "pw"));
+    auto connection = client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw"));
     EXPECT_TRUE(server.events("disconnect").empty());
     connection.reset();
     EXPECT_EQ(server.waitForEvents("disconnect", 1).size(), 1u);
@@ -79,7 +79,7 @@ TEST_F(OdbcSqlServer, ARefusedLoginCarriesTheServersMessage)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "right"));
     const std::string message =
-        failureOf([&] { client->connect(masterConnection(server.dataSource(), "sa", "wrong")); });
+        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "wrong")); });
     EXPECT_THAT(message, HasSubstr("[FreeTDS][SQL Server]Login failed for user 'sa'."));
     EXPECT_THAT(message, Not(HasSubstr("wrong")));
     EXPECT_THAT(message, Not(HasSubstr("right")));
@@ -91,7 +91,7 @@ TEST_F(OdbcSqlServer, AnUnknownDatabaseIsNamedInTheMessage)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
     const std::string message = failureOf(
-        [&] { client->connect(dialogConnection(server.dataSource(), "Nowhere", "sa", "pw")); });
+        [&] { client->connect(setupdata::dialogConnection(server.dataSource(), "Nowhere", "sa", "pw")); });
     EXPECT_THAT(message, HasSubstr("Cannot open database \"Nowhere\" requested by the login. The login failed."));
 }
 
@@ -99,7 +99,7 @@ TEST_F(OdbcSqlServer, AServerThatIsNotThereGivesTheDriversMessage)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault("refuse"));
     const std::string message =
-        failureOf([&] { client->connect(masterConnection(server.dataSource(), "sa", "pw")); });
+        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")); });
     EXPECT_THAT(message, HasSubstr("[FreeTDS][SQL Server]Unable to connect"));
     EXPECT_TRUE(server.journal().empty());
 }
@@ -108,7 +108,7 @@ TEST_F(OdbcSqlServer, AConnectionDroppedDuringLoginFails)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault("close-in-login"));
     const std::string message =
-        failureOf([&] { client->connect(masterConnection(server.dataSource(), "sa", "pw")); });
+        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")); });
     EXPECT_THAT(message, HasSubstr("Unable to connect to data source"));
     ASSERT_EQ(server.events("login").size(), 1u);
 }
@@ -116,7 +116,7 @@ TEST_F(OdbcSqlServer, AConnectionDroppedDuringLoginFails)
 TEST_F(OdbcSqlServer, ASlowServerRunsIntoTheConnectTimeout)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault("slow=8"));
-    ConnectionSettings settings = masterConnection(server.dataSource(), "sa", "pw");
+    setupdata::ConnectionSettings settings = setupdata::masterConnection(server.dataSource(), "sa", "pw");
     settings.connectTimeoutSeconds = 1;
     EXPECT_THAT(failureOf([&] { client->connect(settings); }), HasSubstr("Timeout expired"));
     // The driver gave up while the server still held back its answer to the prelogin.
@@ -126,7 +126,7 @@ TEST_F(OdbcSqlServer, ASlowServerRunsIntoTheConnectTimeout)
 TEST_F(OdbcSqlServer, ASlowAnswerRunsIntoTheCommandTimeoutAndIsCancelled)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault("slow=3"));
-    ConnectionSettings settings = masterConnection(server.dataSource(), "sa", "pw");
+    setupdata::ConnectionSettings settings = setupdata::masterConnection(server.dataSource(), "sa", "pw");
     settings.connectTimeoutSeconds = 30;
     settings.commandTimeoutSeconds = 1;
     auto connection = client->connect(settings);
@@ -143,7 +143,7 @@ TEST_F(OdbcSqlServer, ASlowAnswerRunsIntoTheCommandTimeoutAndIsCancelled)
 TEST_F(OdbcSqlServer, DeletesAnAgentJobWithOnlyItsNameSet)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw").job("ORVO_Schedule_Archive"));
-    auto msdb = client->connect(msdbConnection(server.dataSource(), "sa", "pw"));
+    auto msdb = client->connect(setupdata::msdbConnection(server.dataSource(), "sa", "pw"));
     msdb->deleteAgentJob("ORVO_Schedule_Archive");
 
     const auto calls = server.events("rpc");
@@ -167,7 +167,7 @@ TEST_F(OdbcSqlServer, DeletesAnAgentJobWithOnlyItsNameSet)
 TEST_F(OdbcSqlServer, AMissingJobFailsWithTheServersMessage)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw").job("ORVO_Schedule_Archive"));
-    auto msdb = client->connect(msdbConnection(server.dataSource(), "sa", "pw"));
+    auto msdb = client->connect(setupdata::msdbConnection(server.dataSource(), "sa", "pw"));
     msdb->deleteAgentJob("ORVO_Schedule_Archive");
     // Gone now: the second call is refused, and the connection stays usable.
     EXPECT_EQ(failureOf([&] { msdb->deleteAgentJob("ORVO_Schedule_Archive"); }),
@@ -184,7 +184,7 @@ TEST_F(OdbcSqlServer, AMissingJobFailsWithTheServersMessage)
 TEST_F(OdbcSqlServer, JobNamesGoOutWholeUpTo128CharactersAndAreNeverCut)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
-    auto msdb = client->connect(msdbConnection(server.dataSource(), "sa", "pw"));
+    auto msdb = client->connect(setupdata::msdbConnection(server.dataSource(), "sa", "pw"));
     // 128 UTF-16 units each, with characters of several bytes in UTF-8 and, in the first,
     // one of two units; each is tried where the program's text can hold it.
     const std::string names[] = {std::string(121, 'j') + "_é€😀_x", std::string(122, 'j') + "_é€ÿ_x"};
@@ -208,7 +208,7 @@ TEST_F(OdbcSqlServer, ReadsTheEditionWhateverItsLength)
 {
     const std::string edition = "Enterprise Edition: Core-based Licensing (64-bit)";
     SqlDouble server(SqlDoubleOptions().account("sa", "pw").edition(edition));
-    auto connection = client->connect(dialogConnection(server.dataSource(), "", "sa", "pw"));
+    auto connection = client->connect(setupdata::dialogConnection(server.dataSource(), "", "sa", "pw"));
     EXPECT_EQ(connection->queryEdition(), edition);
     const auto batches = server.events("batch");
     ASSERT_EQ(batches.size(), 1u);
@@ -222,7 +222,7 @@ TEST_F(OdbcSqlServer, ReadsTheEditionWhateverItsLength)
     SqlDouble verbose(SqlDoubleOptions().account("sa", "pw").edition(longer));
     const auto expected = programText(longer);
     ASSERT_TRUE(expected);
-    EXPECT_EQ(client->connect(dialogConnection(verbose.dataSource(), "", "sa", "pw"))->queryEdition(),
+    EXPECT_EQ(client->connect(setupdata::dialogConnection(verbose.dataSource(), "", "sa", "pw"))->queryEdition(),
               *expected);
 }
 
@@ -242,7 +242,7 @@ TEST_F(OdbcSqlServer, AwkwardCredentialsReachTheServerUnchanged)
         const auto login = programText(user);
         const auto secret = programText(password);
         ASSERT_TRUE(login && secret);
-        EXPECT_NO_THROW(client->connect(masterConnection(server.dataSource(), *login, *secret)));
+        EXPECT_NO_THROW(client->connect(setupdata::masterConnection(server.dataSource(), *login, *secret)));
     }
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), accounts.size());
@@ -260,10 +260,10 @@ TEST_F(OdbcSqlServer, NulCharactersAreStillRefusedBeforeConnecting)
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
     const std::string withNul("pw\0x", 4);
     std::string message =
-        failureOf([&] { client->connect(masterConnection(server.dataSource(), "sa", withNul)); });
+        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", withNul)); });
     EXPECT_EQ(message, "The password cannot be passed to this ODBC driver: it holds a NUL character.");
     message = failureOf(
-        [&] { client->connect(masterConnection(server.dataSource(), std::string("s\0a", 3), "a;b}")); });
+        [&] { client->connect(setupdata::masterConnection(server.dataSource(), std::string("s\0a", 3), "a;b}")); });
     EXPECT_EQ(message, "The login cannot be passed to this ODBC driver: it holds a NUL character.");
     EXPECT_TRUE(server.journal().empty());
     EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
@@ -273,14 +273,14 @@ TEST_F(OdbcSqlServer, TheDriverComesFromTheInstalledListOrTheVariable)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
     driver.set(nullptr);
-    EXPECT_NO_THROW(client->connect(masterConnection(server.dataSource(), "sa", "pw")));
+    EXPECT_NO_THROW(client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")));
 
     driver.set("No Such Driver");
     const std::string message =
-        failureOf([&] { client->connect(masterConnection(server.dataSource(), "sa", "pw")); });
+        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")); });
     EXPECT_THAT(message, HasSubstr("No Such Driver"));
     EXPECT_EQ(server.events("login").size(), 1u);
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

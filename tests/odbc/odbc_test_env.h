@@ -10,7 +10,7 @@
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
-namespace talvorin::setupdata::testing {
+namespace talvorin::odbc::testing {
 
 using talvorin::testing::environmentVariable;
 using talvorin::testing::ScopedEnv;
@@ -45,4 +45,4 @@ private:
     ScopedEnv odbcIni_{"ODBCINI", odbcIniMarker};
 };
 
-}  // namespace talvorin::setupdata::testing
+}  // namespace talvorin::odbc::testing

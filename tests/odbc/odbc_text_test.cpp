@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 TEST(OdbcText, TerminatedFormEndsWithZero)
@@ -11,4 +11,4 @@ TEST(OdbcText, TerminatedFormEndsWithZero)
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -84,7 +84,7 @@ TEST(InstalledVersion, VersionsCompareByCharacterCode)
 
 TEST(StrToInt, WholeNumbersOnly)
 {
-    using setupdata::tryStrToInt;
+    using formats::tryStrToInt;
     EXPECT_EQ(tryStrToInt("302"), 302);
     EXPECT_EQ(tryStrToInt("  -7"), -7);
     EXPECT_EQ(tryStrToInt("$1F"), 31);
@@ -93,9 +93,9 @@ TEST(StrToInt, WholeNumbersOnly)
     for (const char* bad : {"", " ", "abc", "30 2", "302 ", "2147483648", "1e3", "+", "0x"})
         EXPECT_FALSE(tryStrToInt(bad)) << bad;
     try {
-        setupdata::StrToInt("abc");
+        formats::StrToInt("abc");
         FAIL();
-    } catch (const setupdata::ConvertError& e) {
+    } catch (const formats::ConvertError& e) {
         EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
     }
 }

@@ -392,7 +392,7 @@ TEST_F(OkTest, EverySaveIsSeenWholeOrNotAtAll)
         while (saving) {
             std::ifstream in(kitFile(), std::ios::binary);
             const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            const auto value = [&](const char* key) { return setupdata::ScrambleText(platform::ini::readValue(text, "DB", key, "")); };
+            const auto value = [&](const char* key) { return setupdata::ScrambleText(formats::ini::readValue(text, "DB", key, "")); };
             if (in) seen.insert(value("User") + "/" + value("Port"));
         }
     });

@@ -76,7 +76,7 @@ public:
     void set(const std::string& key, const std::string& name, const std::string& value)
     {
         auto& values = keys[key];
-        std::erase_if(values, [&](const auto& v) { return platform::equalsNoCase(v.first, name); });
+        std::erase_if(values, [&](const auto& v) { return formats::equalsNoCase(v.first, name); });
         values[name] = value;
     }
     void addKey(const std::string& key) { keys[key]; }
@@ -84,7 +84,7 @@ public:
     std::unique_ptr<platform::RegistryKey> openKey(const std::string& path) const override
     {
         for (const auto& [key, values] : keys)
-            if (platform::equalsNoCase(withoutRoot(key), withoutRoot(path))) return std::make_unique<Key>(values);
+            if (formats::equalsNoCase(withoutRoot(key), withoutRoot(path))) return std::make_unique<Key>(values);
         return nullptr;
     }
 
@@ -99,7 +99,7 @@ private:
         std::optional<std::string> readString(const std::string& name) const override
         {
             for (const auto& [valueName, value] : values_) {
-                if (!platform::equalsNoCase(valueName, name)) continue;
+                if (!formats::equalsNoCase(valueName, name)) continue;
                 if (!value) throw platform::RegistryTypeError("Invalid data type for '" + name + "'");
                 return value;
             }

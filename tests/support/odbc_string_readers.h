@@ -89,7 +89,7 @@ inline OdbcAttributes readFreeTds(const std::string& text)
 inline std::string narrowedByDriverManager(const std::string& text)
 {
     std::string out;
-    for (const SQLWCHAR unit : setupdata::toOdbcText(text))
+    for (const SQLWCHAR unit : odbc::toOdbcText(text))
         out += static_cast<char>(unit & 0xFF);
     return out;
 }

@@ -165,7 +165,7 @@ private:
                     const std::uint32_t c2 = hex4();
                     c1 = 0x10000 + ((c1 - 0xD800) << 10) + (c2 - 0xDC00);
                 }
-                talvorin::platform::appendUtf8(out, c1);
+                talvorin::formats::appendUtf8(out, c1);
                 break;
             }
             default: fail("unknown escape");

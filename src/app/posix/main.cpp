@@ -20,11 +20,11 @@ int main(int argc, char** argv)
     using namespace talvorin;
     // First, before the password is read: a crash must leave no copy of it behind. Should
     // the system refuse, the run goes on as it always did.
-    (void)platform::posix::keepOutOfCoreDumps();
+    (void)platform::keepOutOfCoreDumps();
     try {
         ui::TerminalBackend backend;
         app::BackendCallWaiter sqlWaiter(backend);
-        const auto sql = setupdata::watchSqlServerClient(setupdata::makeOdbcSqlServerClient(), sqlWaiter);
+        const auto sql = setupdata::watchSqlServerClient(odbc::makeOdbcSqlServerClient(), sqlWaiter);
         app::Services services{platform::systemInfo(),     platform::systemClock(),
                                platform::systemSettingsFiles(), platform::systemRegistry(),
                                platform::systemProcessLauncher(), *sql};

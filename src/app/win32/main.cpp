@@ -53,7 +53,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's own name
         ui::Win32Backend backend;
         app::BackendCallWaiter sqlWaiter(backend);
-        const auto sql = setupdata::watchSqlServerClient(setupdata::makeOdbcSqlServerClient(), sqlWaiter);
+        const auto sql = setupdata::watchSqlServerClient(odbc::makeOdbcSqlServerClient(), sqlWaiter);
         app::Services services{platform::systemInfo(),     platform::systemClock(),
                                platform::systemSettingsFiles(), platform::systemRegistry(),
                                platform::systemProcessLauncher(), *sql};

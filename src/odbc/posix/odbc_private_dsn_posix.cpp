@@ -17,15 +17,15 @@
 #include "platform/posix/file_io.h"
 #include "platform/posix/unique_fd.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
-constexpr const char* iniVariable = "ODBCINI";
+constexpr const char* kIniVariable = "ODBCINI";
 
-SqlError setupError(const std::string& step, int error)
+setupdata::SqlError setupError(const std::string& step, int error)
 {
-    return SqlError("The private ODBC data source for this connection could not be set up (" +
+    return setupdata::SqlError("The private ODBC data source for this connection could not be set up (" +
                     step + "): " + platform::foreignLine(std::strerror(error)));
 }
 
@@ -33,8 +33,7 @@ std::string temporaryFolder()
 {
     const char* configured = std::getenv("TMPDIR");
     std::string folder = configured != nullptr && *configured != '\0' ? configured : "/tmp";
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder;
 }
 
@@ -46,21 +45,18 @@ std::string newName()
     return "Talvorin" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
 }
 
-constexpr const char* folderPrefix = "talvorin-odbc-";
+constexpr const char* kFolderPrefix = "talvorin-odbc-";
 
 // The pid in a folder name "talvorin-odbc-<pid>-XXXXXX"; 0 for any other name.
 pid_t ownerPid(const std::string& name)
 {
-    if (name.rfind(folderPrefix, 0) != 0)
-        return 0;
-    const std::size_t digits = std::strlen(folderPrefix);
+    if (name.rfind(kFolderPrefix, 0) != 0) return 0;
+    const std::size_t digits = std::strlen(kFolderPrefix);
     const std::size_t dash = name.find('-', digits);
-    if (dash == std::string::npos || dash == digits || dash - digits > 9)
-        return 0;
+    if (dash == std::string::npos || dash == digits || dash - digits > 9) return 0;
     pid_t pid = 0;
     for (std::size_t i = digits; i < dash; ++i) {
-        if (name[i] < '0' || name[i] > '9')
-            return 0;
+        if (name[i] < '0' || name[i] > '9') return 0;
         pid = pid * 10 + (name[i] - '0');
     }
     return pid;
@@ -72,12 +68,10 @@ pid_t ownerPid(const std::string& name)
 // the folder itself only when that leaves it empty; links are never followed.
 void removeLeftoversOfDeadRuns(const std::string& parent)
 {
-    platform::posix::UniqueFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!parentFd)
-        return;
+    platform::UniqueFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parentFd) return;
     const int listFd = ::dup(parentFd.get());
-    if (listFd < 0)
-        return;
+    if (listFd < 0) return;
     std::unique_ptr<DIR, int (*)(DIR*)> list(::fdopendir(listFd), ::closedir);
     if (!list) {
         ::close(listFd);
@@ -86,16 +80,14 @@ void removeLeftoversOfDeadRuns(const std::string& parent)
     while (const dirent* entry = ::readdir(list.get())) {
         const std::string name = entry->d_name;
         const pid_t pid = ownerPid(name);
-        if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH)
-            continue;
+        if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
         struct stat st {};
         if (::fstatat(parentFd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
             continue;
-        platform::posix::UniqueFd folder(
+        platform::UniqueFd folder(
             ::openat(parentFd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!folder || ::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid())
-            continue;
+        if (!folder || ::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid()) continue;
         ::unlinkat(folder.get(), "odbc.ini", 0);
         ::unlinkat(parentFd.get(), name.c_str(), AT_REMOVEDIR);
     }
@@ -103,23 +95,21 @@ void removeLeftoversOfDeadRuns(const std::string& parent)
 
 // A folder made by mkdtemp (mode 0700), removed when the owner goes. Its name carries the
 // pid, so that a later run can tell a leftover of a dead one.
-platform::posix::RemovedFolder makePrivateFolder()
+platform::RemovedFolder makePrivateFolder()
 {
     removeLeftoversOfDeadRuns(temporaryFolder());
-    std::string pattern = temporaryFolder() + "/" + folderPrefix + std::to_string(::getpid()) + "-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw setupError("folder in " + temporaryFolder(), errno);
-    return platform::posix::RemovedFolder(pattern);
+    std::string pattern = temporaryFolder() + "/" + kFolderPrefix + std::to_string(::getpid()) + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw setupError("folder in " + temporaryFolder(), errno);
+    return platform::RemovedFolder(pattern);
 }
 
 // A file written whole, removed when the owner goes (also when writing it failed).
-platform::posix::RemovedFile writeWholeFile(const std::string& path, const std::string& text)
+platform::RemovedFile writeWholeFile(const std::string& path, const std::string& text)
 {
-    platform::posix::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!fd)
-        throw setupError("file", errno);
-    platform::posix::RemovedFile file(path);
-    if (!platform::posix_io::writeAll(fd.get(), text.data(), text.size()) || !platform::posix::closeChecked(fd))
+    platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) throw setupError("file", errno);
+    platform::RemovedFile file(path);
+    if (!platform::writeAll(fd.get(), text.data(), text.size()) || !platform::closeChecked(fd))
         throw setupError("file", errno);
     return file;
 }
@@ -130,10 +120,8 @@ class VariableOverride {
 public:
     VariableOverride(const char* name, const std::string& value) : name_(name)
     {
-        if (const char* before = std::getenv(name))
-            previous_ = before;
-        if (::setenv(name, value.c_str(), 1) != 0)
-            throw setupError("variable " + std::string(name), errno);
+        if (const char* before = std::getenv(name)) previous_ = before;
+        if (::setenv(name, value.c_str(), 1) != 0) throw setupError("variable " + std::string(name), errno);
     }
     ~VariableOverride()
     {
@@ -159,13 +147,13 @@ public:
     explicit Parts(const std::string& text)
         : folder_(makePrivateFolder()),
           file_(writeWholeFile(folder_.get() + "/odbc.ini", text)),
-          variable_(iniVariable, file_.get())
+          variable_(kIniVariable, file_.get())
     {
     }
 
 private:
-    platform::posix::RemovedFolder folder_;
-    platform::posix::RemovedFile file_;
+    platform::RemovedFolder folder_;
+    platform::RemovedFile file_;
     VariableOverride variable_;
 };
 
@@ -179,4 +167,4 @@ PrivateOdbcDataSource::PrivateOdbcDataSource(const std::vector<OdbcValue>& value
 
 PrivateOdbcDataSource::~PrivateOdbcDataSource() = default;
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -5,7 +5,7 @@
 
 #include "formats/utf8.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
@@ -37,15 +37,12 @@ std::size_t decodeUtf8(const std::string& text, std::size_t i, char32_t& codePoi
     } else {
         return 0;
     }
-    if (i + length > text.size())
-        return 0;
+    if (i + length > text.size()) return 0;
     for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
         value = (value << 6) | (byte(i + k) & 0x3F);
     }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
     codePoint = value;
     return length;
 }
@@ -79,10 +76,10 @@ std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
 {
     std::string out;
     out.reserve(length);
-    platform::appendUtf16AsUtf8(out, length, [&](std::size_t i) { return std::uint32_t{text[i]}; });
+    formats::appendUtf16AsUtf8(out, length, [&](std::size_t i) { return std::uint32_t{text[i]}; });
     return out;
 }
 
 bool driverManagerNarrowsConnectionStrings() { return true; }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -15,17 +15,17 @@
 #include "odbc/odbc_text.h"
 #include "platform/foreign_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 namespace {
 
-constexpr const char* namePrefix = "Talvorin";
-const wchar_t* const odbcIni = L"odbc.ini";
+constexpr const char* kNamePrefix = "Talvorin";
+const wchar_t* const kOdbcIni = L"odbc.ini";
 
 // The installer functions keep wide text as WCHAR, which SQLWCHAR is, by another name.
 const wchar_t* wide(const OdbcText& text) { return reinterpret_cast<const wchar_t*>(text.data()); }
 
-SqlError setupError(const std::string& step)
+setupdata::SqlError setupError(const std::string& step)
 {
     DWORD code = 0;
     WCHAR message[SQL_MAX_MESSAGE_LENGTH] = {};
@@ -35,7 +35,7 @@ SqlError setupError(const std::string& step)
     if (SQL_SUCCEEDED(rc) && length > 0)
         reason = fromOdbcText(reinterpret_cast<const SQLWCHAR*>(message),
                               std::min<std::size_t>(length, SQL_MAX_MESSAGE_LENGTH - 1));
-    return SqlError("The private ODBC data source for this connection could not be set up (" +
+    return setupdata::SqlError("The private ODBC data source for this connection could not be set up (" +
                     step + "): " + platform::foreignLine(reason));
 }
 
@@ -45,10 +45,8 @@ class UserDataSourceMode {
 public:
     UserDataSourceMode()
     {
-        if (!SQLGetConfigMode(&previous_))
-            previous_ = ODBC_BOTH_DSN;
-        if (!SQLSetConfigMode(ODBC_USER_DSN))
-            throw setupError("user data sources");
+        if (!SQLGetConfigMode(&previous_)) previous_ = ODBC_BOTH_DSN;
+        if (!SQLSetConfigMode(ODBC_USER_DSN)) throw setupError("user data sources");
     }
     ~UserDataSourceMode() { SQLSetConfigMode(previous_); }
     UserDataSourceMode(const UserDataSourceMode&) = delete;
@@ -62,22 +60,19 @@ private:
 std::string newName()
 {
     static unsigned int counter = 0;
-    return namePrefix + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++counter);
+    return kNamePrefix + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++counter);
 }
 
 // The pid in a name "Talvorin<pid>_<n>"; 0 for any other name.
 DWORD ownerPid(const std::string& name)
 {
-    const std::size_t digits = std::char_traits<char>::length(namePrefix);
-    if (name.compare(0, digits, namePrefix) != 0)
-        return 0;
+    const std::size_t digits = std::char_traits<char>::length(kNamePrefix);
+    if (name.compare(0, digits, kNamePrefix) != 0) return 0;
     const std::size_t underscore = name.find('_', digits);
-    if (underscore == std::string::npos || underscore == digits || underscore - digits > 9)
-        return 0;
+    if (underscore == std::string::npos || underscore == digits || underscore - digits > 9) return 0;
     DWORD pid = 0;
     for (std::size_t i = digits; i < underscore; ++i) {
-        if (name[i] < '0' || name[i] > '9')
-            return 0;
+        if (name[i] < '0' || name[i] > '9') return 0;
         pid = pid * 10 + static_cast<DWORD>(name[i] - '0');
     }
     return pid;
@@ -100,9 +95,8 @@ std::vector<std::string> dataSourceNames()
     std::vector<WCHAR> buffer(4096);
     for (;;) {
         const int length = SQLGetPrivateProfileStringW(L"ODBC Data Sources", nullptr, L"", buffer.data(),
-                                                       static_cast<int>(buffer.size()), odbcIni);
-        if (length < 0 || static_cast<std::size_t>(length) + 2 < buffer.size())
-            break;
+                                                       static_cast<int>(buffer.size()), kOdbcIni);
+        if (length < 0 || static_cast<std::size_t>(length) + 2 < buffer.size()) break;
         buffer.assign(buffer.size() * 2, 0);
     }
     std::vector<std::string> names;
@@ -130,14 +124,12 @@ public:
     explicit Parts(const std::string& name) : name_(toOdbcTextZ(name)) {}
     ~Parts()
     {
-        if (!made_)
-            return;
+        if (!made_) return;
         UWORD previous = ODBC_BOTH_DSN;
         const bool known = SQLGetConfigMode(&previous);
         SQLSetConfigMode(ODBC_USER_DSN);
         SQLRemoveDSNFromIniW(wide(name_));
-        if (known)
-            SQLSetConfigMode(previous);
+        if (known) SQLSetConfigMode(previous);
     }
     Parts(const Parts&) = delete;
     Parts& operator=(const Parts&) = delete;
@@ -147,19 +139,15 @@ public:
         const UserDataSourceMode mode;
         removeLeftoversOfDeadRuns();
         for (const auto& item : values) {
-            if (item.key != "DRIVER")
-                continue;
+            if (item.key != "DRIVER") continue;
             made_ = true;  // a failing call may still have left part of it
-            if (!SQLWriteDSNToIniW(wide(name_), wide(toOdbcTextZ(item.value))))
-                throw setupError("data source");
+            if (!SQLWriteDSNToIniW(wide(name_), wide(toOdbcTextZ(item.value)))) throw setupError("data source");
         }
-        if (!made_)
-            throw SqlError("The private ODBC data source for this connection names no driver.");
+        if (!made_) throw setupdata::SqlError("The private ODBC data source for this connection names no driver.");
         for (const auto& item : values) {
-            if (item.key == "DRIVER")
-                continue;
+            if (item.key == "DRIVER") continue;
             if (!SQLWritePrivateProfileStringW(wide(name_), wide(toOdbcTextZ(item.key)),
-                                               wide(toOdbcTextZ(item.value)), odbcIni))
+                                               wide(toOdbcTextZ(item.value)), kOdbcIni))
                 throw setupError(item.what);
         }
     }
@@ -180,4 +168,4 @@ PrivateOdbcDataSource::PrivateOdbcDataSource(const std::vector<OdbcValue>& value
 
 PrivateOdbcDataSource::~PrivateOdbcDataSource() = default;
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -1,12 +1,11 @@
 // The program's text is in the ANSI code page on Windows: the system converts it.
 #include "odbc/odbc_text.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 
 OdbcText toOdbcText(const std::string& text)
 {
-    if (text.empty())
-        return {};
+    if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
     const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
     OdbcText out(static_cast<std::size_t>(length));
@@ -16,8 +15,7 @@ OdbcText toOdbcText(const std::string& text)
 
 std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
 {
-    if (length == 0)
-        return {};
+    if (length == 0) return {};
     const auto* wide = reinterpret_cast<const wchar_t*>(text);
     const int size = static_cast<int>(length);
     const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, size, nullptr, 0, nullptr, nullptr);
@@ -28,4 +26,4 @@ std::string fromOdbcText(const SQLWCHAR* text, std::size_t length)
 
 bool driverManagerNarrowsConnectionStrings() { return false; }
 
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

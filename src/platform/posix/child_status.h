@@ -2,7 +2,7 @@
 
 #include <sys/wait.h>
 
-namespace talvorin::platform::posix {
+namespace talvorin::platform {
 
 // The code reported for a child whose status was taken by someone else's wait.
 inline constexpr int kLostExitCode = -1;
@@ -16,4 +16,4 @@ inline int exitCodeOf(int waitStatus)
     return kLostExitCode;
 }
 
-}  // namespace talvorin::platform::posix
+}  // namespace talvorin::platform

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace talvorin::platform::posix {
+namespace talvorin::platform {
 
 // Keeps the administrator's password, which this process holds in clear, out of core files:
 // the process becomes undumpable (no core file, no attaching by other processes of the same
@@ -9,4 +9,4 @@ namespace talvorin::platform::posix {
 // stays, so a tool may raise its own. False when the system refused either.
 bool keepOutOfCoreDumps();
 
-}  // namespace talvorin::platform::posix
+}  // namespace talvorin::platform

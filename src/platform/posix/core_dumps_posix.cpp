@@ -3,7 +3,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
-namespace talvorin::platform::posix {
+namespace talvorin::platform {
 
 bool keepOutOfCoreDumps()
 {
@@ -20,4 +20,4 @@ bool keepOutOfCoreDumps()
     return undumpable && limited;
 }
 
-}  // namespace talvorin::platform::posix
+}  // namespace talvorin::platform

@@ -6,7 +6,7 @@
 #include <string>
 
 // Small file helpers shared by the POSIX settings-file, registry and file-system code.
-namespace talvorin::platform::posix_io {
+namespace talvorin::platform {
 
 // The whole content of a regular file; nullopt when it cannot be opened or read, or is
 // no regular file (a FIFO or device is never waited for).
@@ -25,4 +25,4 @@ inline bool looksReadOnly(const struct stat& st)
 // The text of errno, for messages.
 std::string lastErrorText();
 
-}  // namespace talvorin::platform::posix_io
+}  // namespace talvorin::platform

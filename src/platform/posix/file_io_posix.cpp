@@ -9,13 +9,13 @@
 
 #include "platform/foreign_text.h"
 
-namespace talvorin::platform::posix_io {
+namespace talvorin::platform {
 
 std::optional<std::string> readWholeFile(const std::string& path)
 {
     // Non-blocking, so that a FIFO or a device put where a settings file belongs is
     // refused by the fstat below instead of holding the open until a writer comes.
-    posix::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) return std::nullopt;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -50,4 +50,4 @@ bool writeAll(int fd, const char* data, std::size_t size)
 
 std::string lastErrorText() { return foreignLine(std::strerror(errno)); }
 
-}  // namespace talvorin::platform::posix_io
+}  // namespace talvorin::platform

@@ -57,7 +57,7 @@ std::optional<std::string> findNoCase(const std::string& folder, std::string_vie
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;
-        if (equalsNoCase(name, wanted) && (!best || name < *best)) best = std::string(name);
+        if (formats::equalsNoCase(name, wanted) && (!best || name < *best)) best = std::string(name);
     }
     return best;
 }
@@ -159,36 +159,36 @@ void appendLines(const std::string& path, const std::string& bytes)
         // append to any file the administrator can write, or create one.
         if (S_ISLNK(before.st_mode)) failAppend(path, "it is a symbolic link, which is not followed");
         if (!S_ISREG(before.st_mode)) failAppend(path, "not a regular file");
-        if (posix_io::looksReadOnly(before)) failAppend(path, "the file is read-only");
+        if (looksReadOnly(before)) failAppend(path, "the file is read-only");
     }
     // O_NOFOLLOW and O_NONBLOCK close the gap between the look above and the open: a link
     // or a FIFO put there meanwhile fails the open or the fstat below, and never blocks.
-    posix::UniqueFd fd(::open(target.c_str(),
+    UniqueFd fd(::open(target.c_str(),
                               O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY,
                               0666));
     if (!fd) failAppend(path, errno == ELOOP ? "it is a symbolic link, which is not followed"
-                                              : posix_io::lastErrorText());
+                                              : lastErrorText());
 
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) failAppend(path, posix_io::lastErrorText());
+    if (::fstat(fd.get(), &st) != 0) failAppend(path, lastErrorText());
     if (!S_ISREG(st.st_mode)) failAppend(path, "not a regular file");
     if (bytes.empty()) return;
     std::string text;
     if (st.st_size > 0) {
         char last = 0;
-        if (::pread(fd.get(), &last, 1, st.st_size - 1) != 1) failAppend(path, posix_io::lastErrorText());
+        if (::pread(fd.get(), &last, 1, st.st_size - 1) != 1) failAppend(path, lastErrorText());
         // A file left without a final line break must not have its last line joined.
         if (last != '\n' && last != '\r') text = "\r\n";
     }
     text += bytes;
-    if (!posix_io::writeAll(fd.get(), text.data(), text.size())) {
-        const std::string reason = posix_io::lastErrorText();
+    if (!writeAll(fd.get(), text.data(), text.size())) {
+        const std::string reason = lastErrorText();
         // A short write (a full disk) leaves part of a line: cut the file back to where it
         // was, so the log holds whole lines only.
         [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), st.st_size);
         failAppend(path, reason);
     }
-    if (!posix::closeChecked(fd)) failAppend(path, posix_io::lastErrorText());
+    if (!closeChecked(fd)) failAppend(path, lastErrorText());
 }
 
 }  // namespace talvorin::platform

@@ -20,7 +20,6 @@
 #include "platform/posix/unique_fd.h"
 
 namespace talvorin::platform {
-namespace posix {
 namespace {
 
 // Children whose ChildProcess went while they still ran. Nobody waits for them any more,
@@ -152,7 +151,7 @@ public:
         if (!request.workingDirectory.empty())
             directory = resolvePath(request.workingDirectory).value_or(request.workingDirectory);
 
-        std::vector<std::string> argv = splitCommandLine(request.parameters);
+        std::vector<std::string> argv = formats::splitCommandLine(request.parameters);
         argv.insert(argv.begin(), request.program);
 
         const SpawnResult spawned = spawnDetached(*path, argv, directory);
@@ -188,11 +187,9 @@ ProcessLauncher& sigchldProcessLauncher()
     return launcher;
 }
 
-}  // namespace posix
-
 ProcessLauncher& systemProcessLauncher()
 {
-    static posix::Launcher launcher(true);
+    static Launcher launcher(true);
     return launcher;
 }
 

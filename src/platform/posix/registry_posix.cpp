@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 
-#include "platform/posix/file_io.h"
 #include "formats/reg_file.h"
+#include "platform/posix/file_io.h"
+#include "platform/reg_file_registry.h"
 
 namespace talvorin::platform {
 
@@ -11,15 +12,15 @@ namespace {
 
 // Stands for the registry with a .reg file. The file is read for every key opened, so a
 // change to it shows at the next lookup, as a change to the registry would.
-class RegFileRegistry final : public Registry {
+class NamedRegFileRegistry final : public Registry {
 public:
     std::unique_ptr<RegistryKey> openKey(const std::string& path) const override
     {
         const char* name = std::getenv("TALVORIN_REGISTRY");
         if (!name || !*name) return nullptr;
-        const auto bytes = posix_io::readWholeFile(name);
+        const auto bytes = readWholeFile(name);
         if (!bytes) return nullptr;
-        return reg::RegFile::parse(*bytes).openKey(path);
+        return openRegFileKey(formats::reg::RegFile::parse(*bytes), path);
     }
 };
 
@@ -27,7 +28,7 @@ public:
 
 Registry& systemRegistry()
 {
-    static RegFileRegistry instance;
+    static NamedRegFileRegistry instance;
     return instance;
 }
 

@@ -34,13 +34,13 @@ std::string locate(const std::string& file)
     return file;
 }
 
-std::optional<ini::FileText> readText(const std::string& file)
+std::optional<formats::ini::FileText> readText(const std::string& file)
 {
     const auto resolved = resolvePath(locate(file));
     if (!resolved) return std::nullopt;
-    auto bytes = posix_io::readWholeFile(*resolved);
+    auto bytes = readWholeFile(*resolved);
     if (!bytes) return std::nullopt;
-    return ini::decodeFile(std::move(*bytes));
+    return formats::ini::decodeFile(std::move(*bytes));
 }
 
 // Where a name lies: its folder ("" or ending in '/') and its own name.
@@ -53,7 +53,7 @@ std::pair<std::string, std::string> splitName(const std::string& path)
 
 // Creates a new file in the same folder, so the final rename cannot cross file systems.
 // The temporary file is removed unless it was renamed into place.
-std::optional<std::pair<posix::RemovedFile, posix::UniqueFd>> createTempBeside(const std::string& target)
+std::optional<std::pair<RemovedFile, UniqueFd>> createTempBeside(const std::string& target)
 {
     const auto [folder, base] = splitName(target);
     static unsigned counter = 0;
@@ -63,7 +63,7 @@ std::optional<std::pair<posix::RemovedFile, posix::UniqueFd>> createTempBeside(c
         // Owner only: a new file is the kit data file, which holds the administrator's
         // password; a file that existed gets its own mode back before the rename.
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) return std::make_pair(posix::RemovedFile(name), posix::UniqueFd(fd));
+        if (fd >= 0) return std::make_pair(RemovedFile(name), UniqueFd(fd));
         if (errno != EEXIST) return std::nullopt;
     }
     return std::nullopt;
@@ -74,18 +74,18 @@ std::optional<std::pair<posix::RemovedFile, posix::UniqueFd>> createTempBeside(c
 std::string replaceFile(const std::string& target, const std::string& content, const struct stat* original)
 {
     auto temp = createTempBeside(target);
-    if (!temp) return posix_io::lastErrorText();
+    if (!temp) return lastErrorText();
     auto& [file, fd] = *temp;
-    if (!posix_io::writeAll(fd.get(), content.data(), content.size())) return posix_io::lastErrorText();
+    if (!writeAll(fd.get(), content.data(), content.size())) return lastErrorText();
     if (original) {
-        if (::fchmod(fd.get(), original->st_mode & 07777) != 0) return posix_io::lastErrorText();
+        if (::fchmod(fd.get(), original->st_mode & 07777) != 0) return lastErrorText();
         if (::geteuid() == 0) {
             // Keep the owner when writing as root; failing that is no reason to stop.
             [[maybe_unused]] const int ignored = ::fchown(fd.get(), original->st_uid, original->st_gid);
         }
     }
-    if (::fsync(fd.get()) != 0 || !posix::closeChecked(fd)) return posix_io::lastErrorText();
-    if (::rename(file.get().c_str(), target.c_str()) != 0) return posix_io::lastErrorText();
+    if (::fsync(fd.get()) != 0 || !closeChecked(fd)) return lastErrorText();
+    if (::rename(file.get().c_str(), target.c_str()) != 0) return lastErrorText();
     file.release();
     return "";
 }
@@ -100,8 +100,8 @@ public:
                            const std::string& key, const std::string& def) const override
     {
         const auto text = readText(file);
-        if (!text) return ini::defaultValue(def);
-        return ini::readValue(text->text, section, key, def);
+        if (!text) return formats::ini::defaultValue(def);
+        return formats::ini::readValue(text->text, section, key, def);
     }
 
     int readInt(const std::string& file, const std::string& section, const std::string& key,
@@ -109,7 +109,7 @@ public:
     {
         const auto text = readText(file);
         if (!text) return def;
-        return ini::readInt(text->text, section, key, def);
+        return formats::ini::readInt(text->text, section, key, def);
     }
 
     std::vector<std::string> readKeyNames(const std::string& file,
@@ -117,7 +117,7 @@ public:
     {
         const auto text = readText(file);
         if (!text) return {};
-        return ini::readKeyNames(text->text, section);
+        return formats::ini::readKeyNames(text->text, section);
     }
 
     std::vector<std::string> readSectionValues(const std::string& file,
@@ -125,40 +125,40 @@ public:
     {
         const auto text = readText(file);
         if (!text) return {};
-        return ini::readSectionValues(text->text, section);
+        return formats::ini::readSectionValues(text->text, section);
     }
 
     void writeStrings(const std::string& file, const std::string& section, const SettingsValues& values) override
     {
         const auto fail = [&file](const std::string& reason) { throw SettingsWriteError(file, reason); };
         for (const auto& [key, value] : values)
-            if (!ini::canWrite(section, key, value)) fail(ini::kCannotStore);
+            if (!formats::ini::canWrite(section, key, value)) fail(formats::ini::kCannotStore);
         std::string target = resolveForWriting(locate(file));
 
         struct stat st {};
         const bool exists = ::stat(target.c_str(), &st) == 0;
         // A file that may be there but cannot be looked at must not be replaced by one
         // holding only the new keys.
-        if (!exists && errno != ENOENT) fail(posix_io::lastErrorText());
-        ini::FileText old;
+        if (!exists && errno != ENOENT) fail(lastErrorText());
+        formats::ini::FileText old;
         if (exists) {
             if (!S_ISREG(st.st_mode)) fail("not a regular file");
-            if (posix_io::looksReadOnly(st)) fail("the file is read-only");
+            if (looksReadOnly(st)) fail("the file is read-only");
             // Write through a symbolic link rather than replace the link itself.
             char real[PATH_MAX];
-            if (!::realpath(target.c_str(), real)) fail(posix_io::lastErrorText());
+            if (!::realpath(target.c_str(), real)) fail(lastErrorText());
             target = real;
-            auto content = posix_io::readWholeFile(target);
-            if (!content) fail(posix_io::lastErrorText());
-            old = ini::decodeFile(std::move(*content));
+            auto content = readWholeFile(target);
+            if (!content) fail(lastErrorText());
+            old = formats::ini::decodeFile(std::move(*content));
         }
         std::string updated = old.text;
-        for (const auto& [key, value] : values) updated = ini::writeValue(updated, section, key, value);
+        for (const auto& [key, value] : values) updated = formats::ini::writeValue(updated, section, key, value);
         if (exists && updated == old.text) return;
         // Writing such a file back would lose its odd byte or shift every character after it.
         if (old.strayByte) fail("a UTF-16 file of an odd length cannot be written back whole");
         // A UTF-16 file gets the new lines in UTF-16 too, never a mix of encodings.
-        const auto bytes = ini::encodeFile(old.encoding, updated);
+        const auto bytes = formats::ini::encodeFile(old.encoding, updated);
         if (!bytes) fail("a UTF-16 file cannot hold a value that is no UTF-8 text");
         if (const std::string reason = replaceFile(target, *bytes, exists ? &st : nullptr); !reason.empty())
             fail(reason);

@@ -6,7 +6,7 @@
 
 #include "platform/posix/unique_fd.h"
 
-namespace talvorin::platform::posix {
+namespace talvorin::platform {
 
 // For kernels without pidfd_open: a SIGCHLD handler reaps the children registered here and
 // writes one byte to a pipe of each, whose read end then serves as the child's end signal.
@@ -26,4 +26,4 @@ std::optional<int> watchedExitCode(int slot);
 // Ends the registration. A child still running is reaped by the handler when it ends.
 void unwatchChild(int slot);
 
-}  // namespace talvorin::platform::posix
+}  // namespace talvorin::platform

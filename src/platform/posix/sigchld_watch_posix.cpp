@@ -11,7 +11,7 @@
 
 #include "platform/posix/child_status.h"
 
-namespace talvorin::platform::posix {
+namespace talvorin::platform {
 namespace {
 
 // A slot moves Free -> Claimed -> Active -> Ended -> Free, or Active -> Abandoned -> Free
@@ -144,4 +144,4 @@ void unwatchChild(int slotIndex)
     }
 }
 
-}  // namespace talvorin::platform::posix
+}  // namespace talvorin::platform

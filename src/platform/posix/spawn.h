@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace talvorin::platform::posix {
+namespace talvorin::platform {
 
 struct SpawnResult {
     pid_t pid = -1;  // the running child, or -1
@@ -19,4 +19,4 @@ struct SpawnResult {
 SpawnResult spawnDetached(const std::string& path, const std::vector<std::string>& argv,
                           const std::string& directory);
 
-}  // namespace talvorin::platform::posix
+}  // namespace talvorin::platform

@@ -9,7 +9,7 @@
 
 #include "platform/scope_exit.h"
 
-namespace talvorin::platform::posix {
+namespace talvorin::platform {
 
 SpawnResult spawnDetached(const std::string& path, const std::vector<std::string>& argv,
                           const std::string& directory)
@@ -61,4 +61,4 @@ SpawnResult spawnDetached(const std::string& path, const std::vector<std::string
     return {pid, 0};
 }
 
-}  // namespace talvorin::platform::posix
+}  // namespace talvorin::platform

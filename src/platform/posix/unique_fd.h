@@ -6,7 +6,7 @@
 
 #include "platform/unique_resource.h"
 
-namespace talvorin::platform::posix {
+namespace talvorin::platform {
 
 struct FdTraits {
     using Handle = int;
@@ -38,4 +38,4 @@ struct RemovedFolderTraits {
 };
 using RemovedFolder = UniqueResource<RemovedFolderTraits>;
 
-}  // namespace talvorin::platform::posix
+}  // namespace talvorin::platform

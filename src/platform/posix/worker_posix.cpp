@@ -15,8 +15,8 @@
 namespace talvorin::platform {
 
 struct CompletionSignal::Handles {
-    posix::UniqueFd read;
-    posix::UniqueFd write;
+    UniqueFd read;
+    UniqueFd write;
 };
 
 CompletionSignal::CompletionSignal() : handles_(std::make_unique<Handles>())

@@ -3,7 +3,7 @@
 #include "platform/foreign_text.h"
 #include "platform/win32/handles.h"
 
-namespace talvorin::platform::win32 {
+namespace talvorin::platform {
 
 std::string errorText(DWORD code)
 {
@@ -17,4 +17,4 @@ std::string errorText(DWORD code)
     return text;
 }
 
-}  // namespace talvorin::platform::win32
+}  // namespace talvorin::platform

@@ -31,7 +31,7 @@ std::string whyDenied(const std::string& path)
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) return kNotRegular;
         if (attributes & FILE_ATTRIBUTE_READONLY) return "the file is read-only";
     }
-    return win32::errorText(ERROR_ACCESS_DENIED);
+    return errorText(ERROR_ACCESS_DENIED);
 }
 
 // How long an open waits for a program that holds the log without sharing it; one that
@@ -83,7 +83,7 @@ private:
 // Opens the log, or creates it where nothing is: never through a link, never a folder,
 // device or pipe. The checks are made on the opened handle, so nothing can be put in
 // between.
-win32::UniqueHandle openLog(const std::string& path)
+UniqueHandle openLog(const std::string& path)
 {
     HANDLE raw = INVALID_HANDLE_VALUE;
     // Opening and creating are two steps, as creating through a link that points nowhere
@@ -99,17 +99,17 @@ win32::UniqueHandle openLog(const std::string& path)
             error = ::GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
         }
-        failAppend(path, error == ERROR_ACCESS_DENIED ? whyDenied(path) : win32::errorText(error));
+        failAppend(path, error == ERROR_ACCESS_DENIED ? whyDenied(path) : errorText(error));
     }
     if (raw == INVALID_HANDLE_VALUE) failAppend(path, kLinkRefused);
-    win32::UniqueHandle file(raw);
+    UniqueHandle file(raw);
 
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) failAppend(path, kNotRegular);
     // The attributes alone: GetFileInformationByHandle also asks for the volume's serial
     // number, which under Wine is a round trip to its mount manager, milliseconds per line.
     FILE_BASIC_INFO info{};
     if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &info, sizeof info))
-        failAppend(path, win32::errorText(::GetLastError()));
+        failAppend(path, errorText(::GetLastError()));
     if (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         // A link or junction is refused as a link; any other kind of reparse point (a file
         // kept elsewhere, say) is not a plain file to append to either.
@@ -144,13 +144,13 @@ std::string resolveForWriting(const std::string& path) { return path; }
 
 void appendLines(const std::string& path, const std::string& bytes)
 {
-    const win32::UniqueHandle file = openLog(path);
+    const UniqueHandle file = openLog(path);
     if (bytes.empty()) return;
     const AppendTurn turn(file.get());
-    if (!turn) failAppend(path, win32::errorText(::GetLastError()));
+    if (!turn) failAppend(path, errorText(::GetLastError()));
 
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) failAppend(path, win32::errorText(::GetLastError()));
+    if (!::GetFileSizeEx(file.get(), &size)) failAppend(path, errorText(::GetLastError()));
     std::string text;
     if (size.QuadPart > 0) {
         LARGE_INTEGER last{};
@@ -159,13 +159,13 @@ void appendLines(const std::string& path, const std::string& bytes)
         DWORD read = 0;
         if (!::SetFilePointerEx(file.get(), last, nullptr, FILE_BEGIN) ||
             !::ReadFile(file.get(), &c, 1, &read, nullptr) || read != 1)
-            failAppend(path, win32::errorText(::GetLastError()));
+            failAppend(path, errorText(::GetLastError()));
         // A file left without a final line break must not have its last line joined.
         if (c != '\n' && c != '\r') text = "\r\n";
     }
     text += bytes;
     if (!::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN))
-        failAppend(path, win32::errorText(::GetLastError()));
+        failAppend(path, errorText(::GetLastError()));
     DWORD written = 0;
     const BOOL ok = ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     if (!ok || written != text.size()) {
@@ -173,7 +173,7 @@ void appendLines(const std::string& path, const std::string& bytes)
         // A cut line would stay in the log for good: put the file back as it was.
         ::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN);
         ::SetEndOfFile(file.get());
-        failAppend(path, win32::errorText(error));
+        failAppend(path, errorText(error));
     }
 }
 

@@ -5,7 +5,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-namespace talvorin::platform::win32 {
+namespace talvorin::platform {
 
 std::optional<std::string> chooseFolder(WindowHandle owner, const std::string& title)
 {
@@ -23,4 +23,4 @@ std::optional<std::string> chooseFolder(WindowHandle owner, const std::string& t
     return std::string(path);
 }
 
-}  // namespace talvorin::platform::win32
+}  // namespace talvorin::platform

@@ -7,7 +7,7 @@
 #include "platform/win32/windows_api.h"
 
 // Owners of the Windows handles this program opens.
-namespace talvorin::platform::win32 {
+namespace talvorin::platform {
 
 struct KernelHandleTraits {
     using Handle = HANDLE;
@@ -68,4 +68,4 @@ using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 // line break Windows ends it with; the number when the system has no text for it.
 std::string errorText(DWORD code);
 
-}  // namespace talvorin::platform::win32
+}  // namespace talvorin::platform

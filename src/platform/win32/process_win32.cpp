@@ -10,7 +10,7 @@ namespace {
 
 class Win32Child final : public ChildProcess {
 public:
-    explicit Win32Child(win32::UniqueHandle process) : process_(std::move(process)) {}
+    explicit Win32Child(UniqueHandle process) : process_(std::move(process)) {}
 
     std::optional<int> exitCode() override
     {
@@ -28,7 +28,7 @@ public:
     WaitHandle endSignal() const override { return process_ ? process_.get() : kNoWaitHandle; }
 
 private:
-    win32::UniqueHandle process_;
+    UniqueHandle process_;
     std::optional<int> code_;
 };
 
@@ -43,12 +43,12 @@ public:
         // goes to the shell as before, which says why (and shows its own box).
         const HANDLE opened = ::CreateFileA(request.program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        const win32::UniqueHandle held(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+        const UniqueHandle held(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
         if (!held) {
             const DWORD attributes = ::GetFileAttributesA(request.program.c_str());
             // What the system says when it is asked to run a folder.
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-                return {nullptr, win32::errorText(ERROR_ACCESS_DENIED)};
+                return {nullptr, errorText(ERROR_ACCESS_DENIED)};
         }
 
         SHELLEXECUTEINFOA info{};
@@ -63,10 +63,10 @@ public:
         info.lpParameters = request.parameters.c_str();
         info.lpDirectory = request.workingDirectory.empty() ? nullptr : request.workingDirectory.c_str();
         info.nShow = SW_HIDE;
-        if (!::ShellExecuteExA(&info)) return {nullptr, win32::errorText(::GetLastError())};
+        if (!::ShellExecuteExA(&info)) return {nullptr, errorText(::GetLastError())};
         // No process (the shell handed the file to something else): nothing to wait for.
         if (info.hProcess == nullptr) return {nullptr, "the system started no process for " + request.program};
-        return {std::make_unique<Win32Child>(win32::UniqueHandle(info.hProcess)), {}};
+        return {std::make_unique<Win32Child>(UniqueHandle(info.hProcess)), {}};
     }
 };
 

@@ -5,7 +5,7 @@
 #include "platform/wait_handle.h"
 #include "platform/win32/handles.h"
 
-namespace talvorin::platform::win32 {
+namespace talvorin::platform {
 
 // The request to quit from outside the message loop: Ctrl+C, Ctrl+Break or the console
 // closing, and the session ending. The event lets a wait end at once.
@@ -23,4 +23,4 @@ private:
     UniqueHandle event_;
 };
 
-}  // namespace talvorin::platform::win32
+}  // namespace talvorin::platform

@@ -1,6 +1,6 @@
 #include "platform/win32/quit_request.h"
 
-namespace talvorin::platform::win32 {
+namespace talvorin::platform {
 
 namespace {
 
@@ -38,4 +38,4 @@ void QuitRequest::raise()
     if (event_) ::SetEvent(event_.get());
 }
 
-}  // namespace talvorin::platform::win32
+}  // namespace talvorin::platform

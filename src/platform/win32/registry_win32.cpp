@@ -11,7 +11,7 @@ namespace {
 
 class Win32RegistryKey final : public RegistryKey {
 public:
-    explicit Win32RegistryKey(win32::UniqueRegistryKey key) : key_(std::move(key)) {}
+    explicit Win32RegistryKey(UniqueRegistryKey key) : key_(std::move(key)) {}
 
     std::optional<std::string> readString(const std::string& valueName) const override
     {
@@ -27,7 +27,7 @@ public:
             if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
             if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
                 throw std::runtime_error("The registry value \"" + valueName +
-                                         "\" cannot be read: " + win32::errorText(static_cast<DWORD>(rc)));
+                                         "\" cannot be read: " + errorText(static_cast<DWORD>(rc)));
             if (type != REG_SZ && type != REG_EXPAND_SZ)
                 throw RegistryTypeError("The registry value \"" + valueName + "\" does not hold text");
             if (rc == ERROR_SUCCESS && (got <= size || got == 0)) {
@@ -43,7 +43,7 @@ public:
     }
 
 private:
-    win32::UniqueRegistryKey key_;
+    UniqueRegistryKey key_;
 };
 
 class Win32Registry final : public Registry {
@@ -53,7 +53,7 @@ public:
         // The system takes paths relative to the root and refuses a leading backslash.
         const std::size_t start = path.find_first_not_of('\\');
         const std::string relative = start == std::string::npos ? std::string() : path.substr(start);
-        win32::UniqueRegistryKey key;
+        UniqueRegistryKey key;
         if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, relative.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
             return nullptr;
         return std::make_unique<Win32RegistryKey>(std::move(key));

@@ -39,7 +39,7 @@ std::optional<std::string> currentUserSid()
 {
     HANDLE raw = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::nullopt;
-    const win32::UniqueHandle token(raw);
+    const UniqueHandle token(raw);
     DWORD size = 0;
     ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     if (size == 0) return std::nullopt;
@@ -48,7 +48,7 @@ std::optional<std::string> currentUserSid()
     char* text = nullptr;
     if (!::ConvertSidToStringSidA(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text))
         return std::nullopt;
-    const win32::UniqueLocalMemory owned(text);
+    const UniqueLocalMemory owned(text);
     return std::string(text);
 }
 
@@ -77,7 +77,7 @@ DWORD createOwnersOnly(const std::string& path, const std::string& bytes)
     PSECURITY_DESCRIPTOR raw = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &raw, nullptr))
         return ::GetLastError();
-    const win32::UniqueLocalMemory descriptor(raw);
+    const UniqueLocalMemory descriptor(raw);
     SECURITY_ATTRIBUTES security{sizeof security, raw, FALSE};
     HANDLE created = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                    nullptr);
@@ -85,7 +85,7 @@ DWORD createOwnersOnly(const std::string& path, const std::string& bytes)
         const DWORD error = ::GetLastError();
         return error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error;
     }
-    win32::UniqueHandle file(created);
+    UniqueHandle file(created);
     DWORD written = 0;
     if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
         const DWORD error = ::GetLastError();
@@ -102,7 +102,7 @@ std::optional<std::string> readWholeFile(const std::string& path)
     HANDLE opened = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
-    const win32::UniqueHandle file(opened);
+    const UniqueHandle file(opened);
     std::string bytes;
     char buffer[65536];
     DWORD n = 0;
@@ -119,7 +119,7 @@ bool flushToDisk(const std::string& path)
     HANDLE opened = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return false;
-    const win32::UniqueHandle file(opened);
+    const UniqueHandle file(opened);
     return ::FlushFileBuffers(file.get()) != 0;
 }
 
@@ -167,7 +167,7 @@ bool processEnded(unsigned long pid)
 {
     HANDLE opened = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
     if (!opened) return ::GetLastError() == ERROR_INVALID_PARAMETER;
-    const win32::UniqueHandle process(opened);
+    const UniqueHandle process(opened);
     return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
 }
 
@@ -176,7 +176,7 @@ public:
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& def) const override
     {
-        std::vector<char> buffer(ini::kValueBufferSize);
+        std::vector<char> buffer(formats::ini::kValueBufferSize);
         const DWORD length = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buffer.data(),
                                                         static_cast<DWORD>(buffer.size()), file.c_str());
         return std::string(buffer.data(), length);
@@ -190,7 +190,7 @@ public:
 
     std::vector<std::string> readKeyNames(const std::string& file, const std::string& section) const override
     {
-        std::vector<char> buffer(ini::kKeyNamesBufferSize);
+        std::vector<char> buffer(formats::ini::kKeyNamesBufferSize);
         DWORD length = 0;
         for (;;) {
             length = ::GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(),
@@ -216,10 +216,10 @@ public:
     void writeStrings(const std::string& file, const std::string& section, const SettingsValues& values) override
     {
         const auto fail = [&file](const std::string& reason) { throw SettingsWriteError(file, reason); };
-        const auto failAsTheSystemSays = [&fail]() { fail(win32::errorText(::GetLastError())); };
+        const auto failAsTheSystemSays = [&fail]() { fail(errorText(::GetLastError())); };
         // The system would store a line break as the end of the line and lose the rest.
         for (const auto& [key, value] : values)
-            if (!ini::canWrite(section, key, value)) fail(ini::kCannotStore);
+            if (!formats::ini::canWrite(section, key, value)) fail(formats::ini::kCannotStore);
         const std::string target = profileFile(file);
         const DWORD attributes = ::GetFileAttributesA(target.c_str());
         const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -241,7 +241,7 @@ public:
             copy = folder + settingsCopyName(base, ::GetCurrentProcessId(), counter++);
             created = createOwnersOnly(copy, initial);
         }
-        if (created != ERROR_SUCCESS) fail(win32::errorText(created));
+        if (created != ERROR_SUCCESS) fail(errorText(created));
         DeletedFile removeCopy(copy);
         for (const auto& [key, value] : values)
             if (!::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), copy.c_str()))

@@ -8,7 +8,7 @@
 namespace talvorin::platform {
 
 struct CompletionSignal::Handles {
-    win32::UniqueHandle event;
+    UniqueHandle event;
 };
 
 CompletionSignal::CompletionSignal() : handles_(std::make_unique<Handles>())

@@ -8,7 +8,7 @@
 #include "ui/controls.h"
 #include "ui/win32/painted_controls.h"
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 namespace {
 
 HINSTANCE instance() { return ::GetModuleHandleA(nullptr); }
@@ -106,7 +106,7 @@ ControlWindow::ControlWindow(Control& control, HWND parent, int id, FontCache& f
     if (handle_ == nullptr) {
         const DWORD error = ::GetLastError();
         throw std::runtime_error("The control " + control.name() + " cannot be created: " +
-                                 platform::win32::errorText(error) + ".");
+                                 platform::errorText(error) + ".");
     }
     edit_ = kind.edit;
     label_ = kind.label;
@@ -192,4 +192,4 @@ Cursor ControlWindow::cursor() const
     return label_->cursor();
 }
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

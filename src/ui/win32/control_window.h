@@ -14,7 +14,7 @@ class Label;
 class ProgressBar;
 }  // namespace talvorin::ui
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 
 // Every window and control carries its component's name in this window property, as a
 // global atom, so that automation (and the tests) can find a control from any process:
@@ -56,7 +56,7 @@ public:
 private:
     Control& control_;
     HWND handle_ = nullptr;
-    platform::win32::UniqueIcon icon_;
+    platform::UniqueIcon icon_;
     Edit* edit_ = nullptr;
     Label* label_ = nullptr;
     Button* button_ = nullptr;
@@ -66,4 +66,4 @@ private:
     int layer_ = 0;
 };
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

@@ -10,7 +10,7 @@
 #include "ui/handler_guard.h"
 #include "ui/win32/painted_controls.h"
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 namespace {
 
 // Posted when the system moved the focus by itself, to tell the form afterwards.
@@ -103,7 +103,7 @@ FormWindow::FormWindow(Form& form, HWND owner, const Cursor& screenCursor) : for
     if (!window_) {
         const DWORD error = ::GetLastError();
         throw std::runtime_error("The window \"" + form.caption() +
-                                 "\" cannot be created: " + platform::win32::errorText(error) + ".");
+                                 "\" cannot be created: " + platform::errorText(error) + ".");
     }
     nameWindow(window_.get(), form.name());
 
@@ -391,4 +391,4 @@ LRESULT FormWindow::controlMessage(ControlWindow& cw, UINT message, WPARAM wPara
     return ::DefSubclassProc(h, message, wParam, lParam);
 }
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

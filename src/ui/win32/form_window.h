@@ -9,7 +9,7 @@
 #include "ui/win32/control_window.h"
 #include "ui/win32/gdi.h"
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 
 // The window class of a form: "T" and the form's name, as the forms are called in code.
 std::string windowClassOf(const Form& form);
@@ -79,10 +79,10 @@ private:
     // window and its children go first, also when the constructor throws: their last messages
     // reach controlProc through these nodes.
     std::list<Child> controls_;
-    platform::win32::UniqueWindow window_;
+    platform::UniqueWindow window_;
     int updating_ = 0;                    // the program is changing a control: no echo
     bool focusByMouse_ = false;
     bool selectOnActivation_ = false;
 };
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

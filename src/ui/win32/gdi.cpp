@@ -3,13 +3,13 @@
 #include <cstring>
 #include <string>
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 namespace {
 
 LOGFONTA describe(const Font& font, const std::string& face)
 {
     LOGFONTA lf{};
-    const platform::win32::UniqueWindowDc screen({nullptr, ::GetDC(nullptr)});
+    const platform::UniqueWindowDc screen({nullptr, ::GetDC(nullptr)});
     lf.lfHeight = -::MulDiv(font.points, ::GetDeviceCaps(screen.get().second, LOGPIXELSY), 72);
     lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
     lf.lfUnderline = font.underline ? TRUE : FALSE;
@@ -63,7 +63,7 @@ HCURSOR systemCursor(Cursor c)
 
 std::string actualFace(HFONT font)
 {
-    const platform::win32::UniqueWindowDc screen({nullptr, ::GetDC(nullptr)});
+    const platform::UniqueWindowDc screen({nullptr, ::GetDC(nullptr)});
     const HDC dc = screen.get().second;
     const HGDIOBJ old = ::SelectObject(dc, font);
     char face[LF_FACESIZE] = {};
@@ -77,7 +77,7 @@ HFONT FontCache::get(const Font& font)
     for (const auto& [described, handle] : fonts_)
         if (described == font) return static_cast<HFONT>(handle.get());
     LOGFONTA lf = describe(font, font.face);
-    platform::win32::UniqueGdiObject created(::CreateFontIndirectA(&lf));
+    platform::UniqueGdiObject created(::CreateFontIndirectA(&lf));
     // The system gives a font of another face when it lacks the one asked for: its dialog
     // font is then the closer match.
     if (created && _stricmp(actualFace(static_cast<HFONT>(created.get())).c_str(), font.face.c_str()) != 0) {
@@ -92,4 +92,4 @@ HFONT FontCache::get(const Font& font)
     return handle;
 }
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

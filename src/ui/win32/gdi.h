@@ -6,7 +6,7 @@
 #include "platform/win32/handles.h"
 #include "ui/types.h"
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 
 // The colour of a role: the system's colour for the system roles, pure blue for Blue.
 COLORREF colorOf(Color c);
@@ -24,10 +24,10 @@ public:
     HFONT get(const Font& font);
 
 private:
-    std::vector<std::pair<Font, platform::win32::UniqueGdiObject>> fonts_;
+    std::vector<std::pair<Font, platform::UniqueGdiObject>> fonts_;
 };
 
 // The face a font created from this description really has.
 std::string actualFace(HFONT font);
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

@@ -6,7 +6,7 @@
 
 #include "ui/unattended_text.h"
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 namespace {
 
 constexpr UINT_PTR kEscapeSubclass = 1;
@@ -100,4 +100,4 @@ void writeUnattendedDialog(const std::string& caption)
     writeUnattended(unattendedDialog(caption, kWhyUnattended, "\r\n"));
 }
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

@@ -5,7 +5,7 @@
 #include "platform/win32/windows_api.h"
 #include "ui/types.h"
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 
 // The box as the system draws it, owned by `owner` (disabled while it is open; null: every
 // window of the thread is). Enter chooses OK or Yes; Escape chooses OK, or No, which a
@@ -18,4 +18,4 @@ Answer showMessageBox(HWND owner, const Box& box);
 void writeUnattendedBox(const Box& box);
 void writeUnattendedDialog(const std::string& caption);
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

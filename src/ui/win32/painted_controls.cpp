@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 namespace {
 
 // The window's extra bytes.
@@ -160,4 +160,4 @@ void registerPaintedControls(HINSTANCE instance)
     registerClass(instance, kShapeClass, shapeProc, ::LoadCursorA(nullptr, IDC_ARROW));
 }
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

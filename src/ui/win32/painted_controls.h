@@ -5,7 +5,7 @@
 // The two controls the program draws itself, as window classes of their own: a speed
 // button (a button face with a caption that never takes the focus) and a shape (a framed
 // rectangle filled with one colour). Both are registered on first use.
-namespace talvorin::ui::win32 {
+namespace talvorin::ui {
 
 inline constexpr const char* kSpeedButtonClass = "TalvorinSpeedButton";
 inline constexpr const char* kShapeClass = "TalvorinShape";
@@ -16,4 +16,4 @@ inline constexpr UINT kGetPaintColor = WM_APP + 2;
 
 void registerPaintedControls(HINSTANCE instance);
 
-}  // namespace talvorin::ui::win32
+}  // namespace talvorin::ui

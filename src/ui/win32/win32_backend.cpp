@@ -21,7 +21,7 @@ namespace {
 constexpr const char* kSessionWindowClass = "TalvorinSession";
 constexpr UINT_PTR kWidgetTimer = 1;
 
-platform::win32::QuitRequest& quitRequest() { return platform::win32::QuitRequest::instance(); }
+platform::QuitRequest& quitRequest() { return platform::QuitRequest::instance(); }
 
 }  // namespace
 
@@ -153,16 +153,16 @@ Answer Win32Backend::messageBox(const Box& box)
 {
     // Nobody may be there to answer once the session ends.
     if (!attended() || quitRequested()) {
-        win32::writeUnattendedBox(box);
+        writeUnattendedBox(box);
         return escapeAnswer(box.buttons);
     }
-    return win32::showMessageBox(topWindow(), box);
+    return showMessageBox(topWindow(), box);
 }
 
 ModalResult Win32Backend::showModal(Form& form)
 {
     if (!attended()) {
-        win32::writeUnattendedDialog(form.caption());
+        writeUnattendedDialog(form.caption());
         return ModalResult::Cancel;
     }
     // Every other window of the program is disabled while it is up.
@@ -177,7 +177,7 @@ ModalResult Win32Backend::showModal(Form& form)
         // The owners first, so that one of them becomes active when the form goes.
         for (HWND h : disabled) ::EnableWindow(h, TRUE);
         modal_.pop_back();
-        if (win32::FormWindow* window = windowFor(form)) window->hide();
+        if (FormWindow* window = windowFor(form)) window->hide();
     });
     form.show();
     while (form.modalResult() == ModalResult::None && !quitRequested() && windowFor(form) != nullptr) {
@@ -191,27 +191,27 @@ ModalResult Win32Backend::showModal(Form& form)
 std::optional<std::string> Win32Backend::browseForFolder(const std::string& title)
 {
     if (!attended() || quitRequested()) return std::nullopt;
-    return platform::win32::chooseFolder(topWindow(), title);
+    return platform::chooseFolder(topWindow(), title);
 }
 
 void Win32Backend::setCursor(Cursor cursor)
 {
     cursor_ = cursor;
     // Shown at once: the program may hold the thread (a connection test) until it changes back.
-    if (attended()) ::SetCursor(win32::systemCursor(cursor));
+    if (attended()) ::SetCursor(systemCursor(cursor));
 }
 
 platform::WindowHandle Win32Backend::mainWindow() const
 {
-    const win32::FormWindow* window = mainForm_ != nullptr ? windowFor(*mainForm_) : nullptr;
+    const FormWindow* window = mainForm_ != nullptr ? windowFor(*mainForm_) : nullptr;
     return window != nullptr ? window->handle() : platform::kNoWindow;
 }
 
 Size Win32Backend::screenSize() const { return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}; }
 
-Size Win32Backend::windowSize(const Form& form) const { return win32::outerSize(form); }
+Size Win32Backend::windowSize(const Form& form) const { return outerSize(form); }
 
-win32::FormWindow* Win32Backend::windowFor(const Form& form) const
+FormWindow* Win32Backend::windowFor(const Form& form) const
 {
     for (const auto& [f, window] : windows_)
         if (f == &form) return window.get();
@@ -220,7 +220,7 @@ win32::FormWindow* Win32Backend::windowFor(const Form& form) const
 
 HWND Win32Backend::windowOf(const Form& form) const
 {
-    const win32::FormWindow* window = windowFor(form);
+    const FormWindow* window = windowFor(form);
     return window != nullptr ? window->handle() : nullptr;
 }
 
@@ -238,42 +238,42 @@ void Win32Backend::formShowing(Form& form)
     if (mainForm_ == nullptr) mainForm_ = &form;
     const HWND owner = &form != mainForm_ ? windowOf(*mainForm_) : nullptr;
     try {
-        windows_.emplace_back(&form, std::make_unique<win32::FormWindow>(form, owner, cursor_));
+        windows_.emplace_back(&form, std::make_unique<FormWindow>(form, owner, cursor_));
     } catch (const std::exception& e) {
         // No window can be drawn after all: the run goes on as if nobody watched it.
         mode_ = Mode::Unattended;
-        win32::writeUnattendedBox(Box::applicationError(e.what()));
+        writeUnattendedBox(Box::applicationError(e.what()));
     }
 }
 
 void Win32Backend::formShown(const Form& form)
 {
-    if (win32::FormWindow* window = windowFor(form)) window->show();
+    if (FormWindow* window = windowFor(form)) window->show();
 }
 
 void Win32Backend::formMoved(const Form& form)
 {
-    if (win32::FormWindow* window = windowFor(form)) window->moved();
+    if (FormWindow* window = windowFor(form)) window->moved();
 }
 
 void Win32Backend::formClosed(const Form& form)
 {
-    if (win32::FormWindow* window = windowFor(form)) window->hide();
+    if (FormWindow* window = windowFor(form)) window->hide();
 }
 
 void Win32Backend::controlChanged(const Control& control, Change what)
 {
-    if (win32::FormWindow* window = windowFor(control.owner())) window->changed(control, what);
+    if (FormWindow* window = windowFor(control.owner())) window->changed(control, what);
 }
 
 void Win32Backend::focusChanged(const Form& form, const Control* control)
 {
-    if (win32::FormWindow* window = windowFor(form)) window->focusChanged(control);
+    if (FormWindow* window = windowFor(form)) window->focusChanged(control);
 }
 
 void Win32Backend::controlRemoved(const Control& control)
 {
-    if (win32::FormWindow* window = windowFor(control.owner())) window->removed(control);
+    if (FormWindow* window = windowFor(control.owner())) window->removed(control);
 }
 
 void Win32Backend::formDestroyed(const Form& form)

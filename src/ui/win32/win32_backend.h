@@ -12,11 +12,9 @@
 
 namespace talvorin::ui {
 
-namespace win32 {
 class FormWindow;
-}
 
-// The Windows front end: the forms as real windows (win32::FormWindow), the system's message
+// The Windows front end: the forms as real windows (FormWindow), the system's message
 // boxes and folder chooser, the message loop with the widget layer's timers driven by a
 // window timer (so they keep firing inside the system's own modal loops), waits that keep
 // all of it going, and the quit request (WM_QUIT, the session ending, Ctrl+C or Ctrl+Break).
@@ -74,16 +72,16 @@ private:
     void timersChanged() override;
 
     static LRESULT CALLBACK sessionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    win32::FormWindow* windowFor(const Form& form) const;
+    FormWindow* windowFor(const Form& form) const;
     // What a box or the folder chooser belongs to: the innermost modal form, else the main
     // window.
     HWND topWindow() const;
     void waitForMessages() const;
 
     Mode mode_;
-    platform::win32::UniqueWindow sessionWindow_;
+    platform::UniqueWindow sessionWindow_;
     std::chrono::steady_clock::time_point start_;
-    std::vector<std::pair<const Form*, std::unique_ptr<win32::FormWindow>>> windows_;
+    std::vector<std::pair<const Form*, std::unique_ptr<FormWindow>>> windows_;
     const Form* mainForm_ = nullptr;      // the first form shown
     std::vector<const Form*> modal_;      // shown modally now, innermost last
     Cursor cursor_ = Cursor::Default;     // the cursor of the whole program

@@ -25,7 +25,7 @@ TEST_F(Win32StepTool, ABcpThatIsNoFileLeavesTheSystemsReasonAfterTheFixedLineAnd
         auto ctx = context();
         EXPECT_FALSE(dbwork::LoadCodeTables(ctx, in));
         EXPECT_THAT(log.lines, ElementsAre("Error loading code table T1", "Cannot start " + kitDir + "bcp.exe: " +
-                                                                              platform::win32::errorText(c.reason)));
+                                                                              platform::errorText(c.reason)));
         EXPECT_EQ(ui.waits, 0);
     }
 }

@@ -117,7 +117,7 @@ std::string expectedComputerName()
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     std::string name(host);
-    return platform::upperAsciiText(name.substr(0, name.find('.')).substr(0, 15));
+    return formats::upperAsciiText(name.substr(0, name.find('.')).substr(0, 15));
 }
 
 }  // namespace talvorin::testing

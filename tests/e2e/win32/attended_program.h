@@ -24,7 +24,7 @@ public:
     static std::string path();
 
 private:
-    platform::win32::UniqueHandle process_;
+    platform::UniqueHandle process_;
 };
 
 }  // namespace talvorin::testing

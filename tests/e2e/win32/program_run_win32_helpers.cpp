@@ -14,7 +14,7 @@ namespace talvorin::testing {
 
 namespace {
 
-using platform::win32::UniqueHandle;
+using platform::UniqueHandle;
 
 UniqueHandle inheritable(const std::string& path, DWORD access, DWORD disposition)
 {

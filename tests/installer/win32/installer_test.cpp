@@ -20,8 +20,8 @@ namespace talvorin::testing {
 namespace {
 
 using ::testing::Contains;
-using platform::win32::UniqueHandle;
-using platform::win32::UniqueRegistryKey;
+using platform::UniqueHandle;
+using platform::UniqueRegistryKey;
 
 constexpr const char* kReleaseKey = "SOFTWARE\\QUORVANTA\\ORVO3";
 constexpr const char* kSuccess = "Process completed successfully, application will be closed";

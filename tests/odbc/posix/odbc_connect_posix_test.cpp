@@ -19,7 +19,7 @@
 #include "odbc/odbc_test_env.h"
 #include "support/sql_double.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 using testing::OdbcConnect;
@@ -46,13 +46,13 @@ TEST_F(OdbcConnect, AttributesAndCatalogHoldWhicheverWayIsTaken)
         SCOPED_TRACE(password);
         const std::string user = std::string(password) == "pw" ? "sa" : "sa2";
         const OdbcSession dialog =
-            openOdbcSession(env, dialogConnection(server.dataSource(), "model", user, password), "FreeTDS");
+            openOdbcSession(env, setupdata::dialogConnection(server.dataSource(), "model", user, password), "FreeTDS");
         EXPECT_EQ(integerAttribute(dialog, SQL_ATTR_ACCESS_MODE), static_cast<SQLULEN>(SQL_MODE_READ_ONLY));
         EXPECT_EQ(integerAttribute(dialog, SQL_ATTR_LOGIN_TIMEOUT), 60u);
         EXPECT_EQ(catalog(dialog), "model");
 
         const OdbcSession msdb =
-            openOdbcSession(env, msdbConnection(server.dataSource(), user, password), "FreeTDS");
+            openOdbcSession(env, setupdata::msdbConnection(server.dataSource(), user, password), "FreeTDS");
         EXPECT_EQ(integerAttribute(msdb, SQL_ATTR_ACCESS_MODE), static_cast<SQLULEN>(SQL_MODE_READ_WRITE));
         EXPECT_EQ(integerAttribute(msdb, SQL_ATTR_LOGIN_TIMEOUT), 15u);
         EXPECT_EQ(catalog(msdb), "msdb");
@@ -67,7 +67,7 @@ TEST_F(OdbcConnect, EachConnectReadsADataSourceOfItsOwnWithoutLoginOrPassword)
     // The first answer is held back, so that the data source can be read while it is in use.
     SqlDouble slow(SqlDoubleOptions().account("{x};y", "p;a=s{s}").fault("slow=2"));
     auto connecting = std::async(std::launch::async, [&] {
-        return openOdbcSession(env, masterConnection(slow.dataSource(), "{x};y", "p;a=s{s}"), "FreeTDS");
+        return openOdbcSession(env, setupdata::masterConnection(slow.dataSource(), "{x};y", "p;a=s{s}"), "FreeTDS");
     });
     std::string text;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -87,7 +87,7 @@ TEST_F(OdbcConnect, EachConnectReadsADataSourceOfItsOwnWithoutLoginOrPassword)
     // must still be the one reached.
     SqlDouble other(SqlDoubleOptions().account("{x};y", "p;a=s{s}"));
     const OdbcSession second =
-        openOdbcSession(env, masterConnection(other.dataSource(), "{x};y", "p;a=s{s}"), "FreeTDS");
+        openOdbcSession(env, setupdata::masterConnection(other.dataSource(), "{x};y", "p;a=s{s}"), "FreeTDS");
     EXPECT_EQ(slow.events("login").size(), 1u);
     EXPECT_EQ(other.events("login").size(), 1u);
 }
@@ -130,7 +130,7 @@ TEST_F(OdbcConnect, EveryLoginAndPasswordReachesTheServerAsTyped)
     for (const char* driver : {"FreeTDS"}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(driver) + " [" + c.login + "] [" + c.password + "]");
-            const ConnectionSettings settings = masterConnection(server.dataSource(), c.login, c.password);
+            const setupdata::ConnectionSettings settings = setupdata::masterConnection(server.dataSource(), c.login, c.password);
             EXPECT_EQ(odbcConnectWay(settings, driver), c.way);
             const std::size_t before = server.events("login").size();
             EXPECT_NO_THROW(openOdbcSession(env, settings, driver));
@@ -145,4 +145,4 @@ TEST_F(OdbcConnect, EveryLoginAndPasswordReachesTheServerAsTyped)
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

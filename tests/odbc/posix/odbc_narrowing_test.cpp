@@ -9,14 +9,14 @@
 #include "odbc/odbc_connection_string.h"
 #include "support/odbc_string_readers.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 using testsupport::readFreeTds;
 
-ConnectionSettings settingsWith(const std::string& user, const std::string& password)
+setupdata::ConnectionSettings settingsWith(const std::string& user, const std::string& password)
 {
-    ConnectionSettings settings;
+    setupdata::ConnectionSettings settings;
     settings.dataSource = "10.1.2.3,1433";
     settings.catalog = "master";
     settings.user = user;
@@ -40,7 +40,7 @@ TEST(OdbcConnectionString, CharactersThatUnixOdbcNarrowsToSyntaxAreRefusedByEver
             try {
                 odbcConnectionString(settingsWith("sa", value), driver);
                 ADD_FAILURE() << "built a connection string";
-            } catch (const SqlError& error) {
+            } catch (const setupdata::SqlError& error) {
                 EXPECT_THAT(error.what(), ::testing::StartsWith("The password cannot be passed"));
                 EXPECT_THAT(error.what(), ::testing::Not(::testing::HasSubstr(value)));
             }
@@ -55,4 +55,4 @@ TEST(OdbcConnectionString, CharactersThatUnixOdbcNarrowsToSyntaxAreRefusedByEver
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

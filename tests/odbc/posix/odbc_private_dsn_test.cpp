@@ -16,7 +16,7 @@
 
 #include "odbc/odbc_test_env.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 using testing::PrivateDataSourceWatch;
@@ -48,12 +48,12 @@ unsigned permissions(const std::string& path)
     return st.st_mode & 07777;
 }
 
-// The SqlError odbcIniText throws for `value` given as the server address.
+// The setupdata::SqlError odbcIniText throws for `value` given as the server address.
 std::string refusalOf(const std::string& value)
 {
     try {
         odbcIniText("Name", {{"DRIVER", "FreeTDS", "driver name"}, {"SERVER", value, "server address"}});
-    } catch (const SqlError& error) {
+    } catch (const setupdata::SqlError& error) {
         return error.what();
     }
     return {};
@@ -72,7 +72,7 @@ TEST(OdbcIniText, OneSectionWithALinePerValueKeptByteForByte)
 
 TEST(OdbcIniText, RefusesWhatTheReaderWouldChangeNamingTheValueNotShowingIt)
 {
-    const std::string longest(odbcIniValueLimit, 'h');
+    const std::string longest(kOdbcIniValueLimit, 'h');
     EXPECT_EQ(refusalOf(longest), "");
     const std::vector<std::string> refused = {std::string("srv\0x", 5), "srv\nDriver=Evil", "srv\rx",
                                               " srv", "srv ", "srv\t", longest + "h"};
@@ -131,7 +131,7 @@ TEST(PrivateOdbcDataSource, ARefusedValueOrAMissingTempFolderLeavesNothingBehind
     PrivateDataSourceWatch watch;
     std::vector<OdbcValue> values = freeTdsValues;
     values[1].value = "host\nDriver=Evil";
-    EXPECT_THROW(PrivateOdbcDataSource source(values), SqlError);
+    EXPECT_THROW(PrivateOdbcDataSource source(values), setupdata::SqlError);
     EXPECT_TRUE(watch.leftOver().empty());
     EXPECT_EQ(environmentVariable("ODBCINI"), PrivateDataSourceWatch::odbcIniMarker);
 
@@ -139,7 +139,7 @@ TEST(PrivateOdbcDataSource, ARefusedValueOrAMissingTempFolderLeavesNothingBehind
     try {
         PrivateOdbcDataSource source(freeTdsValues);
         ADD_FAILURE() << "made a data source in a folder that does not exist";
-    } catch (const SqlError& error) {
+    } catch (const setupdata::SqlError& error) {
         EXPECT_THAT(error.what(), HasSubstr("private ODBC data source"));
         EXPECT_THAT(error.what(), HasSubstr("missing"));
     }
@@ -175,4 +175,4 @@ TEST(PrivateOdbcDataSource, RemovesWhatARunKilledDuringItsConnectLeftBehind)
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -14,7 +14,7 @@
 #include "setupdata/connection_string.h"
 #include "support/sql_double.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 using testing::environmentVariable;
@@ -40,9 +40,9 @@ TEST_F(OdbcSqlServer, CredentialsNoConnectionStringCanCarryReachTheServerUnchang
     SqlDouble server(options);
     for (const auto& [user, password] : accounts) {
         SCOPED_TRACE(user);
-        EXPECT_NO_THROW(client->connect(masterConnection(server.dataSource(), user, password)));
-        EXPECT_NO_THROW(client->connect(msdbConnection(server.dataSource(), user, password)));
-        EXPECT_NO_THROW(client->connect(dialogConnection(server.dataSource(), "", user, password)));
+        EXPECT_NO_THROW(client->connect(setupdata::masterConnection(server.dataSource(), user, password)));
+        EXPECT_NO_THROW(client->connect(setupdata::msdbConnection(server.dataSource(), user, password)));
+        EXPECT_NO_THROW(client->connect(setupdata::dialogConnection(server.dataSource(), "", user, password)));
     }
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), 3 * accounts.size());
@@ -56,7 +56,7 @@ TEST_F(OdbcSqlServer, CredentialsNoConnectionStringCanCarryReachTheServerUnchang
         EXPECT_EQ(logins[i]["tds_version"].string(), "7.4");
         // FreeTDS reads APP from a connection string only, never from a data source.
         const auto& [user, password] = accounts[i / 3];
-        const bool bySqlConnect = odbcConnectWay(masterConnection(server.dataSource(), user, password),
+        const bool bySqlConnect = odbcConnectWay(setupdata::masterConnection(server.dataSource(), user, password),
                                                  "FreeTDS") == OdbcConnectWay::PrivateDataSource;
         EXPECT_EQ(talvorin::testing::loginChannel(logins[i]),
                   std::string("TLSv1.2 for the login, app ") + (bySqlConnect ? "" : "Talvorin"));
@@ -70,7 +70,7 @@ TEST_F(OdbcSqlServer, AConnectionOpenedBySqlConnectWorksLikeAnyOther)
     PrivateDataSourceWatch watch;
     const std::string edition = "Standard Edition (64-bit)";
     SqlDouble server(SqlDoubleOptions().account("sa", "a;b}").job("ORVO_Schedule_Archive").edition(edition));
-    auto msdb = client->connect(msdbConnection(server.dataSource(), "sa", "a;b}"));
+    auto msdb = client->connect(setupdata::msdbConnection(server.dataSource(), "sa", "a;b}"));
     msdb->deleteAgentJob("ORVO_Schedule_Archive");
     EXPECT_EQ(msdb->queryEdition(), edition);
     const auto calls = server.events("rpc");
@@ -88,21 +88,21 @@ TEST_F(OdbcSqlServer, FailuresBySqlConnectCarryTheMessagesAndLeaveNothingBehind)
     PrivateDataSourceWatch watch;
     SqlDouble server(SqlDoubleOptions().account("sa", "a;b}"));
     std::string message =
-        failureOf([&] { client->connect(masterConnection(server.dataSource(), "sa", "a;b};")); });
+        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "a;b};")); });
     EXPECT_THAT(message, HasSubstr("[FreeTDS][SQL Server]Login failed for user 'sa'."));
     EXPECT_THAT(message, Not(HasSubstr("a;b}")));
     message = failureOf(
-        [&] { client->connect(dialogConnection(server.dataSource(), "Nowhere", "sa", "a;b}")); });
+        [&] { client->connect(setupdata::dialogConnection(server.dataSource(), "Nowhere", "sa", "a;b}")); });
     EXPECT_THAT(message, HasSubstr("Cannot open database \"Nowhere\" requested by the login."));
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), 2u);
     EXPECT_EQ(logins[1]["database"].string(), "Nowhere");
 
     SqlDouble absent(SqlDoubleOptions().account("sa", "a;b}").fault("refuse"));
-    EXPECT_THAT(failureOf([&] { client->connect(masterConnection(absent.dataSource(), "sa", "a;b}")); }),
+    EXPECT_THAT(failureOf([&] { client->connect(setupdata::masterConnection(absent.dataSource(), "sa", "a;b}")); }),
                 HasSubstr("[FreeTDS][SQL Server]Unable to connect"));
 
-    ConnectionSettings unquotableServer = masterConnection(server.dataSource(), "sa", "a;b}");
+    setupdata::ConnectionSettings unquotableServer = setupdata::masterConnection(server.dataSource(), "sa", "a;b}");
     unquotableServer.dataSource = " 127.0.0.1," + std::to_string(server.port());
     EXPECT_THAT(failureOf([&] { client->connect(unquotableServer); }),
                 HasSubstr("The server address cannot be passed to this ODBC driver"));
@@ -115,7 +115,7 @@ TEST_F(OdbcSqlServer, TheConnectTimeoutHoldsBySqlConnectToo)
 {
     PrivateDataSourceWatch watch;
     SqlDouble server(SqlDoubleOptions().account("sa", "a;b}").fault("slow=8"));
-    ConnectionSettings settings = masterConnection(server.dataSource(), "sa", "a;b}");
+    setupdata::ConnectionSettings settings = setupdata::masterConnection(server.dataSource(), "sa", "a;b}");
     settings.connectTimeoutSeconds = 1;
     EXPECT_THAT(failureOf([&] { client->connect(settings); }), HasSubstr("Timeout expired"));
     EXPECT_TRUE(server.events("login").empty());
@@ -123,4 +123,4 @@ TEST_F(OdbcSqlServer, TheConnectTimeoutHoldsBySqlConnectToo)
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 std::string roundTrip(const std::string& text)
@@ -37,4 +37,4 @@ TEST(OdbcText, UnpairedSurrogatesBecomeReplacementCharacters)
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -8,7 +8,7 @@
 #include "odbc/odbc_connect_fixture.h"
 #include "support/sql_double.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 using testing::OdbcConnect;
@@ -18,12 +18,12 @@ using talvorin::testing::SqlDoubleOptions;
 TEST_F(OdbcConnect, AttributesAndCatalogHoldOverTheConnectionString)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
-    const OdbcSession dialog = openOdbcSession(env, dialogConnection(server.dataSource(), "model", "sa", "pw"), "FreeTDS");
+    const OdbcSession dialog = openOdbcSession(env, setupdata::dialogConnection(server.dataSource(), "model", "sa", "pw"), "FreeTDS");
     EXPECT_EQ(integerAttribute(dialog, SQL_ATTR_ACCESS_MODE), static_cast<SQLULEN>(SQL_MODE_READ_ONLY));
     EXPECT_EQ(integerAttribute(dialog, SQL_ATTR_LOGIN_TIMEOUT), 60u);
     EXPECT_EQ(catalog(dialog), "model");
 
-    const OdbcSession msdb = openOdbcSession(env, msdbConnection(server.dataSource(), "sa", "pw"), "FreeTDS");
+    const OdbcSession msdb = openOdbcSession(env, setupdata::msdbConnection(server.dataSource(), "sa", "pw"), "FreeTDS");
     EXPECT_EQ(integerAttribute(msdb, SQL_ATTR_ACCESS_MODE), static_cast<SQLULEN>(SQL_MODE_READ_WRITE));
     EXPECT_EQ(integerAttribute(msdb, SQL_ATTR_LOGIN_TIMEOUT), 15u);
     EXPECT_EQ(catalog(msdb), "msdb");
@@ -31,4 +31,4 @@ TEST_F(OdbcConnect, AttributesAndCatalogHoldOverTheConnectionString)
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

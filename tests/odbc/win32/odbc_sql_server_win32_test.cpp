@@ -16,7 +16,7 @@
 #include "odbc/odbc_sql_server_fixture.h"
 #include "support/sql_double.h"
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 using testing::OdbcSqlServer;
@@ -40,8 +40,8 @@ TEST_F(OdbcSqlServer, ValuesNoConnectionStringCarriesGoBySqlConnectAndLeaveNoDat
         const std::size_t before = server.events("login").size();
         std::string failure;
         try {
-            client->connect(masterConnection(server.dataSource(), user, password));
-        } catch (const SqlError& error) {
+            client->connect(setupdata::masterConnection(server.dataSource(), user, password));
+        } catch (const setupdata::SqlError& error) {
             failure = error.what();
         }
         const auto logins = server.events("login");
@@ -54,8 +54,8 @@ TEST_F(OdbcSqlServer, ValuesNoConnectionStringCarriesGoBySqlConnectAndLeaveNoDat
         EXPECT_EQ(userDataSources().find(L"Talvorin"), std::wstring::npos) << failure;
     }
     // The same client still connects with values that fit.
-    EXPECT_NO_THROW(client->connect(masterConnection(server.dataSource(), "sa2", "a;b")));
+    EXPECT_NO_THROW(client->connect(setupdata::masterConnection(server.dataSource(), "sa2", "a;b")));
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

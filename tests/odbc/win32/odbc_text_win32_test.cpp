@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace talvorin::setupdata {
+namespace talvorin::odbc {
 namespace {
 
 std::string roundTrip(const std::string& text)
@@ -50,4 +50,4 @@ TEST(OdbcText, CharactersWhoseLowByteIsABraceFitTheConnectionString)
 }
 
 }  // namespace
-}  // namespace talvorin::setupdata
+}  // namespace talvorin::odbc

@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace talvorin::platform::posix {
+namespace talvorin::platform {
 namespace {
 
 TEST(CoreDumps, TheProcessBecomesUndumpableWithASoftLimitOfZero)
@@ -25,4 +25,4 @@ TEST(CoreDumps, TheProcessBecomesUndumpableWithASoftLimitOfZero)
 }
 
 }  // namespace
-}  // namespace talvorin::platform::posix
+}  // namespace talvorin::platform

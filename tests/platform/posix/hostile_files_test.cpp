@@ -161,11 +161,11 @@ TEST(HostileFiles, ReadingALargeFileOfEmptyLinesCostsLittleMoreThanItsBytes)
     const pid_t child = ::fork();
     if (child == 0) {
         const std::string text = "[SCRIPT_2005]\r\n" + std::string(size, '\n') + "[CODE_TABLE]\r\n1=x\r\n";
-        const bool read = ini::readSectionValues(text, "SCRIPT_2005").empty() &&
-                          ini::readKeyNames(text, "CODE_TABLE").size() == 1 &&
-                          ini::readValue(text, "CODE_TABLE", "1", "") == "x" &&
+        const bool read = formats::ini::readSectionValues(text, "SCRIPT_2005").empty() &&
+                          formats::ini::readKeyNames(text, "CODE_TABLE").size() == 1 &&
+                          formats::ini::readValue(text, "CODE_TABLE", "1", "") == "x" &&
                           talvorin::testing::iniSectionNames(text).size() == 2 &&
-                          ini::writeValue(text, "SCRIPT_2005", "1", "a.sql").size() > size;
+                          formats::ini::writeValue(text, "SCRIPT_2005", "1", "a.sql").size() > size;
         ::_exit(read ? 0 : 1);
     }
     int status = 0;

@@ -81,7 +81,7 @@ protected:
 
     ProcessLauncher& launcher()
     {
-        return GetParam() ? systemProcessLauncher() : posix::sigchldProcessLauncher();
+        return GetParam() ? systemProcessLauncher() : sigchldProcessLauncher();
     }
 
     std::string tool(const char* name) const { return (kitDir_ / name).string(); }

@@ -56,7 +56,7 @@ TEST(Win32FileSystem, AppendsBeyondFourGibibytes)
         const std::string path = folder.make("big" + std::to_string(size) + ".log");
         {
             // Sparse: the file system keeps no data for the zeros before the end.
-            const win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+            const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                          FILE_ATTRIBUTE_NORMAL, nullptr));
             ASSERT_TRUE(file);
             LARGE_INTEGER end{};
@@ -66,7 +66,7 @@ TEST(Win32FileSystem, AppendsBeyondFourGibibytes)
             ASSERT_TRUE(::WriteFile(file.get(), "\r\n", 2, &written, nullptr));
         }
         appendLines(path, "line\r\n");
-        const win32::UniqueHandle file(
+        const UniqueHandle file(
             ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER total{}, from{};
         ASSERT_TRUE(::GetFileSizeEx(file.get(), &total));
@@ -103,13 +103,13 @@ TEST(Win32FileSystem, TwoRunsAppendingAtOnceLoseNothingAndAProgramHoldingTheLogI
     EXPECT_EQ(lines.size(), 2u * kLines) << "every line once, whole, with its CR";
     EXPECT_EQ(lines.count("a0\r") + lines.count("b299\r"), 2u);
 
-    const win32::UniqueHandle holder(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    const UniqueHandle holder(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     try {
         appendLines(path, "x\r\n");
         ADD_FAILURE() << "appended to a log another program holds";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot append to " + path + ": " + win32::errorText(ERROR_SHARING_VIOLATION));
+        EXPECT_EQ(std::string(e.what()), "Cannot append to " + path + ": " + errorText(ERROR_SHARING_VIOLATION));
     }
 }
 
@@ -131,7 +131,7 @@ TEST(Win32FileSystem, TheLogIsNeverALinkAFolderOrOtherThanADiskFile)
     // What must stay there or open while the log is appended to.
     struct Kept {
         std::optional<testing::ScopedSymbolicLink> link;
-        win32::UniqueHandle pipe;
+        UniqueHandle pipe;
     };
     struct Case {
         const char* what;

@@ -28,7 +28,7 @@
 #include "platform/win32/windows_api.h"
 #include "support/temp_dir.h"
 
-namespace talvorin::platform::ini {
+namespace talvorin::formats::ini {
 namespace {
 
 struct CorpusFile {
@@ -243,4 +243,4 @@ TEST(IniCorpus, EngineReadsGeneratedFilesAsTheSystemDoes)
 }
 
 }  // namespace
-}  // namespace talvorin::platform::ini
+}  // namespace talvorin::formats::ini

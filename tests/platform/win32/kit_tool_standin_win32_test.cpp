@@ -33,9 +33,9 @@ DWORD runTool(const std::string& program, std::string commandLine, const std::st
     PROCESS_INFORMATION started{};
     if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           folder.c_str(), &startup, &started))
-        throw std::runtime_error("cannot start " + program + ": " + platform::win32::errorText(::GetLastError()));
-    const platform::win32::UniqueHandle process(started.hProcess);
-    const platform::win32::UniqueHandle thread(started.hThread);
+        throw std::runtime_error("cannot start " + program + ": " + platform::errorText(::GetLastError()));
+    const platform::UniqueHandle process(started.hProcess);
+    const platform::UniqueHandle thread(started.hThread);
     ::WaitForSingleObject(process.get(), INFINITE);
     DWORD code = 0;
     ::GetExitCodeProcess(process.get(), &code);

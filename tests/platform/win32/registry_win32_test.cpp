@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "formats/reg_file.h"
+#include "platform/reg_file_registry.h"
 #include "platform/win32/windows_api.h"
 #include "support/temp_dir.h"
 
@@ -47,15 +48,6 @@ Answer lookUp(const Registry& registry, const std::string& key, const std::strin
     return a;
 }
 
-class RegFileRegistry final : public Registry {
-public:
-    explicit RegFileRegistry(const std::string& bytes) : file_(reg::RegFile::parse(bytes)) {}
-    std::unique_ptr<RegistryKey> openKey(const std::string& path) const override { return file_.openKey(path); }
-
-private:
-    reg::RegFile file_;
-};
-
 bool runRegedit(const std::string& arguments)
 {
     std::string commandLine = "regedit.exe /S " + arguments;
@@ -82,7 +74,7 @@ protected:
         const std::string path = folder.make("import.reg");
         std::ofstream(path, std::ios::binary) << bytes;
         ASSERT_TRUE(runRegedit("\"" + path + "\""));
-        const RegFileRegistry fromFile(bytes);
+        const RegFileRegistry fromFile(formats::reg::RegFile::parse(bytes));
         for (const auto& [key, value] : lookups) {
             const Answer system = lookUp(systemRegistry(), key, value);
             const Answer file = lookUp(fromFile, key, value);

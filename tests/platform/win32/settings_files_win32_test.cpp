@@ -29,7 +29,7 @@ std::string sidText(PSID sid)
 {
     char* text = nullptr;
     if (!::ConvertSidToStringSidA(sid, &text)) throw std::runtime_error("unreadable SID");
-    const win32::UniqueLocalMemory owned(text);
+    const UniqueLocalMemory owned(text);
     return text;
 }
 
@@ -37,7 +37,7 @@ std::string currentUser()
 {
     HANDLE raw = nullptr;
     ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw);
-    const win32::UniqueHandle token(raw);
+    const UniqueHandle token(raw);
     std::vector<unsigned char> buffer(512);
     DWORD size = 0;
     if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size))
@@ -65,7 +65,7 @@ AccessList accessListOf(const std::string& path)
     if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
                                 nullptr, &raw) != ERROR_SUCCESS)
         throw std::runtime_error("no security information for " + path);
-    const win32::UniqueLocalMemory descriptor(raw);
+    const UniqueLocalMemory descriptor(raw);
     AccessList list;
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
@@ -74,7 +74,7 @@ AccessList accessListOf(const std::string& path)
     char* text = nullptr;
     if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(raw, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
                                                                &text, nullptr)) {
-        const win32::UniqueLocalMemory owned(text);
+        const UniqueLocalMemory owned(text);
         list.text = text;
     }
     for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
@@ -187,7 +187,7 @@ TEST_F(Win32SettingsFiles, ABareFileNameMeansTheWindowsDirectory)
     const auto removed = scopeExit([&] { ::DeleteFileA(inWindows.c_str()); });
     settings.writeString(name, "S", "k", "v");
     EXPECT_EQ(settings.readString(inWindows, "S", "k", ""), "v");
-    EXPECT_EQ(settings.readString(upperAsciiText(name), "S", "k", ""), "v");
+    EXPECT_EQ(settings.readString(formats::upperAsciiText(name), "S", "k", ""), "v");
 
     // Marked read-only there, it is refused like any other.
     ::SetFileAttributesA(inWindows.c_str(), FILE_ATTRIBUTE_READONLY);

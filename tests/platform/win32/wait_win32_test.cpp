@@ -9,8 +9,8 @@ namespace {
 
 TEST(Win32Wait, EndsOnASignalledHandleATimeOutOrAWindowMessage)
 {
-    const win32::UniqueHandle unset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    const win32::UniqueHandle set(::CreateEventA(nullptr, TRUE, TRUE, nullptr));
+    const UniqueHandle unset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    const UniqueHandle set(::CreateEventA(nullptr, TRUE, TRUE, nullptr));
     EXPECT_EQ(waitForAny({unset.get(), kNoWaitHandle, set.get()}, 5000), 2);
     EXPECT_EQ(waitForAny({unset.get()}, 1), kWaitTimedOut);
     // A handle already closed: the wait fails at once, which is no time-out.

@@ -38,9 +38,9 @@ std::string currentDirectory()
 }
 
 // CreateFile's "no handle" as the owner's.
-platform::win32::UniqueHandle ownFile(HANDLE file)
+platform::UniqueHandle ownFile(HANDLE file)
 {
-    return platform::win32::UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+    return platform::UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
 }
 
 }  // namespace
@@ -61,10 +61,10 @@ std::string appendInOneWrite(const std::string& path, const std::string& bytes)
     // FILE_APPEND_DATA alone: every write goes to the end, also when other runs append at once.
     const auto file = ownFile(::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return platform::win32::errorText(::GetLastError());
+    if (!file) return platform::errorText(::GetLastError());
     DWORD written = 0;
     if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-        return platform::win32::errorText(::GetLastError());
+        return platform::errorText(::GetLastError());
     return written == bytes.size() ? "" : "short write";
 }
 
@@ -72,5 +72,5 @@ std::string createEmptyFile(const std::string& path)
 {
     const auto file = ownFile(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file ? "" : platform::win32::errorText(::GetLastError());
+    return file ? "" : platform::errorText(::GetLastError());
 }

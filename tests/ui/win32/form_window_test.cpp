@@ -73,7 +73,7 @@ TEST(FormWindow, AControlThatCannotBeCreatedFailsTheWindowAndTakesTheOthersDownS
     ASSERT_TRUE(refused);
     scribbleFreedMemory = true;
     try {
-        win32::FormWindow window(form, nullptr, cursor);
+        FormWindow window(form, nullptr, cursor);
         ADD_FAILURE() << "the window was made without its edit";
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()).rfind("The control edtRefused cannot be created: ", 0), 0u) << e.what();
