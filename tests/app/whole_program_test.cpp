@@ -119,7 +119,7 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
                                           dir / "Srv/Scripts/create.sql"));
     // The dialog's test (empty catalog, edition, master), then the run's master and msdb.
     std::vector<std::string> catalogs;
-    for (const auto& login : server.events("login")) catalogs.push_back(login["database"].string());
+    for (const auto& login : server.events("login")) catalogs.push_back(login.at("database").get<std::string>());
     EXPECT_THAT(catalogs, ElementsAre("", "", "master", "master", "msdb"));
 }
 

@@ -86,9 +86,9 @@ std::vector<std::string> deletions(const SqlDouble& server)
 {
     std::vector<std::string> out;
     for (const auto& rpc : server.events("rpc")) {
-        std::string call = rpc["procedure"].string() + "(";
-        for (const auto& p : rpc["params"].items())
-            call += (p["null"].boolean() ? std::string("NULL") : p["value"].string()) + ",";
+        std::string call = rpc.at("procedure").get<std::string>() + "(";
+        for (const auto& p : rpc.at("params"))
+            call += (p.at("null").get<bool>() ? std::string("NULL") : p.at("value").get<std::string>()) + ",";
         out.push_back(call + ")");
     }
     return out;
@@ -114,21 +114,21 @@ TEST_F(ServerRun, FirstInstallationWithAllJobsPresent)
 
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), 2u);
-    EXPECT_EQ(logins[0]["database"].string(), "master");
-    EXPECT_EQ(logins[1]["database"].string(), "msdb");
+    EXPECT_EQ(logins[0].at("database").get<std::string>(), "master");
+    EXPECT_EQ(logins[1].at("database").get<std::string>(), "msdb");
     for (const auto& l : logins) {
-        EXPECT_EQ(l["user"].string(), "sa");
-        EXPECT_EQ(l["password"].string(), "Secret1");
-        EXPECT_TRUE(l["ok"].boolean());
+        EXPECT_EQ(l.at("user").get<std::string>(), "sa");
+        EXPECT_EQ(l.at("password").get<std::string>(), "Secret1");
+        EXPECT_TRUE(l.at("ok").get<bool>());
         EXPECT_EQ(loginChannel(l), "TLSv1.2 for the login, app Talvorin");
     }
     EXPECT_THAT(deletions(server), ElementsAre(deletion(kJobs[0]), deletion(kJobs[1]), deletion(kJobs[2])));
     for (const auto& rpc : server.events("rpc")) {
-        const auto& params = rpc["params"].items();
+        const auto& params = rpc.at("params");
         ASSERT_EQ(params.size(), 5u);
-        EXPECT_EQ(params[0]["type"].string(), "uniqueidentifier");
-        EXPECT_EQ(params[1]["type"].string(), "nvarchar");
-        EXPECT_EQ(params[3]["type"].string(), "bit");
+        EXPECT_EQ(params[0].at("type").get<std::string>(), "uniqueidentifier");
+        EXPECT_EQ(params[1].at("type").get<std::string>(), "nvarchar");
+        EXPECT_EQ(params[3].at("type").get<std::string>(), "bit");
     }
     EXPECT_TRUE(server.events("batch").empty()) << "the job deletions are procedure calls, not text";
 
@@ -220,7 +220,7 @@ TEST_F(ServerRun, LoginRefused)
     EXPECT_THAT(result.standardError, ::testing::HasSubstr("Login failed for user 'sa'."));
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), 1u) << "msdb is not tried after master failed";
-    EXPECT_FALSE(logins[0]["ok"].boolean());
+    EXPECT_FALSE(logins[0].at("ok").get<bool>());
 }
 
 // A server that would hold the run for good (the driver stack loops on a long refusal,
@@ -281,9 +281,9 @@ TEST_F(ServerRun, PasswordWithConnectionStringCharactersReachesTheServerUnchange
         run("2");
         const auto logins = server.events("login");
         ASSERT_EQ(logins.size(), 2u) << password;
-        EXPECT_EQ(logins[0]["password"].string(), password);
-        EXPECT_EQ(logins[0]["user"].string(), "sa");
-        EXPECT_TRUE(logins[1]["ok"].boolean());
+        EXPECT_EQ(logins[0].at("password").get<std::string>(), password);
+        EXPECT_EQ(logins[0].at("user").get<std::string>(), "sa");
+        EXPECT_TRUE(logins[1].at("ok").get<bool>());
         EXPECT_EQ(runLines().back(), "Process completed successfully, application will be closed") << password;
     }
 }

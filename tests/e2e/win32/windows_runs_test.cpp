@@ -176,9 +176,9 @@ TEST_F(WindowsRun, FirstInstallationAgainstTheServer)
 
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), 2u);
-    EXPECT_EQ(logins[0]["database"].string(), "master");
-    EXPECT_EQ(logins[1]["database"].string(), "msdb");
-    EXPECT_EQ(logins[0]["password"].string(), "Secret;1=x");
+    EXPECT_EQ(logins[0].at("database").get<std::string>(), "master");
+    EXPECT_EQ(logins[1].at("database").get<std::string>(), "msdb");
+    EXPECT_EQ(logins[0].at("password").get<std::string>(), "Secret;1=x");
     for (const auto& l : logins)
         EXPECT_EQ(loginChannel(l), "TLSv1.2 for the login, app Talvorin");
     EXPECT_EQ(server.events("rpc").size(), 3u);
