@@ -46,11 +46,7 @@ protected:
             columns, rows);
     }
 
-    std::vector<std::string> runLines() const
-    {
-        const auto all = unstampedLogLines(readFile(kitDir + "system.log"));
-        return all.size() < 12 ? all : std::vector<std::string>(all.begin() + 9, all.end() - 3);
-    }
+    std::vector<std::string> runLines() const { return runLinesOf(logPath()); }
 };
 
 }  // namespace talvorin::testing

@@ -107,13 +107,7 @@ public:
     std::string logPath() const { return kitDir + "system.log"; }
     std::vector<std::string> log() const { return unstampedLogLines(readFile(logPath())); }
 
-    // The run's own lines: after the start banner and the six start lines, before the end banner.
-    std::vector<std::string> runLines() const
-    {
-        const auto all = log();
-        if (all.size() < 12) return all;
-        return {all.begin() + 9, all.end() - 3};
-    }
+    std::vector<std::string> runLines() const { return runLinesOf(logPath()); }
 };
 
 }  // namespace talvorin::testing
