@@ -8,56 +8,35 @@
 
 #include "app/create_db_info.h"
 #include "platform/settings_files.h"
-#include "setupdata/scramble.h"
 #include "support/fakes.h"
+#include "support/kit_sandbox.h"
 #include "ui/memory_backend.h"
 
 namespace talvorin::testing {
 
-// One setup run of the main window in a sandbox: memory backend, fake server and tools,
-// real settings files and log in a temporary Windows directory.
-class RunFixture : public ::testing::Test {
+// One setup run of the main window in a kit sandbox: memory backend, fake server and tools,
+// real settings files and log in the sandbox's Windows directory.
+class RunFixture : public ::testing::Test, protected KitSandbox {
 protected:
     static constexpr const char* kStamp = "SRV01 2026-12-07 01:55:53 ";
 
-    TempDir dir;
     FakeSystemInfo system;
     FakeClock clock;
     FakeRegistry registry;
     FakeSqlServer sql;
     FakeLauncher tools;
     ui::MemoryBackend ui;
-    std::string winDir, kitDir, serverBase, supportDir;
 
-    void SetUp() override
-    {
-        winDir = dir / "WINDOWS";
-        kitDir = dir / "WINDOWS/MigKit4/";
-        serverBase = dir / "Srv";
-        supportDir = dir / "Support";
-        std::filesystem::create_directories(kitDir);
-        std::filesystem::create_directories(serverBase + nativePath("/BIN"));
-        std::filesystem::create_directories(supportDir);
-        system.windowsDir = winDir;
-    }
-
-    void writeKitData(const std::string& user, const std::string& password, const std::string& address,
-                      const std::string& port)
-    {
-        using setupdata::ScrambleText;
-        writeFile(kitDir + "Orvo4.DAT", "[DB]\r\nUser=" + ScrambleText(user) + "\r\nPassword=" +
-                                            ScrambleText(password) + "\r\nIP address=" + ScrambleText(address) +
-                                            "\r\nPort=" + ScrambleText(port) + "\r\n");
-    }
+    void SetUp() override { system.windowsDir = winDir; }
 
     // The kit's osql.exe and the named scripts, so the existence checks pass.
     void placeScripts(const std::vector<std::string>& scripts, bool withOsql = true)
     {
         if (withOsql) writeFile(kitDir + "osql.exe", "");
-        for (const auto& s : scripts) writeFile(serverBase + nativePath("/Scripts/" + s), "-- script\n");
+        KitSandbox::placeScripts(scripts);
     }
 
-    void writeSetupFile(const std::string& text) { writeFile(supportDir + nativePath("/setup.ini"), text); }
+    void writeSetupFile(const std::string& text) { setupFile(text, "setup.ini"); }
 
     std::vector<std::string> params(const std::string& mode, const std::string& installType)
     {
@@ -77,7 +56,7 @@ protected:
         return logLines();
     }
 
-    std::vector<std::string> logLines() { return crlfLines(readFile(kitDir + "system.log")); }
+    std::vector<std::string> logLines() { return crlfLines(readFile(logPath())); }
 
     // The expected log: banners around the stamped lines.
     static std::vector<std::string> framed(const std::vector<std::string>& lines)

@@ -47,7 +47,7 @@ TEST_F(SetupRun, WorkstationSetupEndsWithoutReadingTheKitOrAsking)
 
 TEST_F(SetupRun, FirstInstallationCreatesAndLoads)
 {
-    writeKitData("sa", "secret", "192.168.1.20", "1433");
+    kitData("sa", "secret", "192.168.1.20", "1433");
     placeScripts({"a.sql", "b.sql", "c.sql"});
     writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n2=b.sql\r\n[SCRIPT_2008_ADDITIONAL]\r\n1=c.sql\r\n"
                    "[CODE_TABLE]\r\n1=DB..T1 in T1.txt\r\n[CODE_TABLE_UPGRADE_REPAIR]\r\n1=wrong\r\n");
@@ -86,7 +86,7 @@ TEST_F(SetupRun, FirstInstallationCreatesAndLoads)
 
 TEST_F(SetupRun, FailedCreationSkipsCodeTablesAndSaysSoAtTheEnd)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     placeScripts({"a.sql"});
     writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n[CODE_TABLE]\r\n1=T1\r\n");
     tools.exitCodes = {{"a.sql", 1}};
@@ -100,7 +100,7 @@ TEST_F(SetupRun, FailedCreationSkipsCodeTablesAndSaysSoAtTheEnd)
 
 TEST_F(SetupRun, FailedCodeTableOnFirstInstallation)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     writeSetupFile("[CODE_TABLE]\r\n1=T1\r\n2=T2\r\n");
     tools.exitCodes = {{" T1 ", 3}};
     const auto lines = run(params("301", "1"));
@@ -114,7 +114,7 @@ TEST_F(SetupRun, FailedCodeTableOnFirstInstallation)
 
 TEST_F(SetupRun, UpgradeBelowThreeRunsLikeAFirstInstallation)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     writeSetupFile("[CODE_TABLE]\r\n1=first\r\n[CODE_TABLE_UPGRADE_REPAIR]\r\n1=T9\r\n");
     // 10.0 sorts below 3.0 by character code, and so counts as older.
     registry.keys["\\SOFTWARE\\QUORVANTA\\ORVO3"] = {{"Version", "10.0"}, {"ServerPath", "C:\\Srv"}};
@@ -127,7 +127,7 @@ TEST_F(SetupRun, UpgradeBelowThreeRunsLikeAFirstInstallation)
 
 TEST_F(SetupRun, UpgradeRepairModifiesStructuresThenReloads)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     placeScripts({"u1.sql"});
     writeSetupFile("[UPD_2005]\r\n1=u1.sql\r\n[CODE_TABLE_UPGRADE_REPAIR]\r\n1=T9\r\n");
     registry.keys["\\SOFTWARE\\QUORVANTA\\ORVO3"] = {{"Version", "3.0.1"}};
@@ -142,7 +142,7 @@ TEST_F(SetupRun, UpgradeRepairModifiesStructuresThenReloads)
 
 TEST_F(SetupRun, FailedStructureUpgradeLoadsNoCodeTables)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     placeScripts({"u1.sql", "u2.sql", "x.sql"});
     writeSetupFile("[UPD_2005]\r\n1=u1.sql\r\n2=u2.sql\r\n[UPD_2008_ADDITIONAL]\r\n1=x.sql\r\n"
                    "[CODE_TABLE_UPGRADE_REPAIR]\r\n1=T9\r\n");
@@ -169,7 +169,7 @@ TEST_F(SetupRun, EveryUpgradeFailureHasItsOwnSummaryLine)
         {"2.5", " T9 ", "Upgrade from 1.6. Error loading code tables"},
         {"3.1", " T9 ", "Error occurs during upgrade/repair code tables. Please refer to the above log for details"},
     };
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     placeScripts({"a.sql", "u1.sql"});
     writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n[UPD_2005]\r\n1=u1.sql\r\n[CODE_TABLE_UPGRADE_REPAIR]\r\n1=T9\r\n");
     for (const Case& c : cases) {
@@ -198,7 +198,7 @@ class QuitDuringRun : public RunFixture, public ::testing::WithParamInterface<Qu
 TEST_P(QuitDuringRun, IsLoggedAsAnInterruptionAndStartsNothingMore)
 {
     const QuitCase& c = GetParam();
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     placeScripts({"a.sql", "b.sql", "u1.sql"});
     writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n2=b.sql\r\n[SCRIPT_2008_ADDITIONAL]\r\n1=a.sql\r\n"
                    "[UPD_2005]\r\n1=u1.sql\r\n[CODE_TABLE]\r\n1=T1\r\n"
@@ -239,7 +239,7 @@ TEST_F(SetupRun, QuitWhileTheDialogIsOpenEndsTheRunAsInterrupted)
 
 TEST_F(SetupRun, ConnectionFailureIsLoggedShownAndEndsTheRun)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     sql.connectError = "[FreeTDS][SQL Server]Login failed for user 'sa'.";
     const auto p = params("301", "1");
     EXPECT_THAT(run(p), ElementsAreArray(framed(
@@ -253,7 +253,7 @@ TEST_F(SetupRun, ConnectionFailureIsLoggedShownAndEndsTheRun)
 
 TEST_F(SetupRun, FailedSecondConnectionClosesTheFirst)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     sql.connectErrorByCatalog["msdb"] = "Cannot open database \"msdb\" requested by the login.";
     run(params("301", "1"));  // the fixture checks that nothing stays open
     EXPECT_EQ(sql.connects.size(), 2u);
@@ -271,7 +271,7 @@ TEST_F(SetupRun, AddressWithoutPortConnectsWithTheCommaAlone)
 
 TEST_F(SetupRun, DialogDeclinedTwiceThenNoEndsWithoutConnecting)
 {
-    writeKitData("sa", "pw", "", "1433");  // an empty address asks again, whatever else is there
+    kitData("sa", "pw", "", "1433");  // an empty address asks again, whatever else is there
     ui.answers = {ui::Answer::Yes, ui::Answer::No};
     const auto p = params("301", "1");
     EXPECT_THAT(run(p), ElementsAreArray(framed(concat(startLines(p), {"Get SQL Server Info"}))));
@@ -289,7 +289,7 @@ TEST_F(SetupRun, DialogDeclinedTwiceThenNoEndsWithoutConnecting)
 TEST_F(SetupRun, DialogThatSavesLetsTheRunGoOnWithItsValues)
 {
     ui.dialogScripts.push_back([&](ui::Form& dialog) {
-        writeKitData("admin", "pw2", "10.9.8.7", "1500");
+        kitData("admin", "pw2", "10.9.8.7", "1500");
         dialog.setModalResult(ui::ModalResult::Ok);
     });
     run(params("301", "1"));
@@ -300,7 +300,7 @@ TEST_F(SetupRun, DialogThatSavesLetsTheRunGoOnWithItsValues)
 
 TEST_F(SetupRun, UpgradeSetupInitialisesTheMigrationStatusOnce)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     const std::string ini = serverBase + nativePath("/BIN/dbsvr.ini");
     const auto p = params("306", "1");
     const auto lines = run(p);
@@ -323,10 +323,7 @@ TEST_F(SetupRun, SettingsFilesSavedAsUnicodeAreReadAndKeptInUnicode)
         for (char c : ascii) out += std::string{c, '\0'};
         return out;
     };
-    using setupdata::ScrambleText;
-    writeFile(kitDir + "Orvo4.DAT", unicode("[DB]\r\nUser=" + ScrambleText("sa") + "\r\nPassword=" +
-                                            ScrambleText("pw") + "\r\nIP address=" + ScrambleText("10.0.0.1") +
-                                            "\r\nPort=" + ScrambleText("1433") + "\r\n"));
+    writeFile(kitDir + "Orvo4.DAT", unicode(kitDataText("sa", "pw", "10.0.0.1", "1433")));
     placeScripts({"a.sql"});
     writeSetupFile(unicode("[SCRIPT_2005]\r\n1=a.sql\r\n[CODE_TABLE]\r\n1=T1\r\n"));
     const std::string ini = serverBase + "/BIN/dbsvr.ini";
@@ -359,7 +356,7 @@ TEST_F(SetupRun, SetupModeThatIsNoNumberEndsCleanly)
 
 TEST_F(SetupRun, InstallTypeThatIsNoNumberEndsCleanly)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     const auto lines = run(params("301", "first"));
     EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Unexpected error: 'first' is not a valid integer "
                                                              "value. Application will be closed");
@@ -368,7 +365,7 @@ TEST_F(SetupRun, InstallTypeThatIsNoNumberEndsCleanly)
 
 TEST_F(SetupRun, ServerBasePathWithOrWithoutItsSeparatorGivesTheSamePaths)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     placeScripts({"a.sql"});
     writeSetupFile("[SCRIPT_2005]\r\n1=a.sql\r\n");
     auto withSeparator = params("306", "1");
@@ -383,7 +380,7 @@ TEST_F(SetupRun, ServerBasePathWithOrWithoutItsSeparatorGivesTheSamePaths)
 
 TEST_F(SetupRun, UnwritableMigrationStatusEndsCleanly)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     std::filesystem::remove_all(serverBase + nativePath("/BIN"));  // nowhere to write dbsvr.ini
     const auto lines = run(params("306", "1"));
     ASSERT_GE(lines.size(), 5u);
@@ -400,7 +397,7 @@ TEST_F(SetupRun, UnwritableMigrationStatusEndsCleanly)
 
 TEST_F(SetupRun, RegistryValueOfTheWrongTypeEndsCleanly)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     registry.keys["\\SOFTWARE\\QUORVANTA\\ORVO3"] = {{"Version", std::nullopt}};
     const auto lines = run(params("301", "2"));
     EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Unexpected error: Invalid data type for 'Version'. "
@@ -419,7 +416,7 @@ TEST_F(SetupRun, LogThatCannotBeWrittenIsShownAndTheProgramEnds)
 
 TEST_F(SetupRun, ProgressBarMovesWhileTheRunWaits)
 {
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     ui.timePerProcessMessages = std::chrono::milliseconds(100);
     run(params("301", "1"));
     // Timer1 ticks advance the bar, and it is set to its maximum after connecting.

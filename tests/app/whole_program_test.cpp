@@ -13,8 +13,8 @@
 #include "setupdata/scramble.h"
 #include "sqlinfo/sql_info.h"
 #include "support/fakes.h"
+#include "support/kit_sandbox.h"
 #include "support/scoped_env.h"
-#include "support/kit_tool_install.h"
 #include "support/kit_tool_journal.h"
 #include "support/sql_double.h"
 #include "ui/memory_backend.h"
@@ -31,17 +31,16 @@ public:
 
 TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
 {
-    TempDir dir;
-    const std::string kitDir = dir / "WINDOWS/MigKit4/";
-    const std::string base = dir / "Srv";
-    std::filesystem::create_directories(kitDir);
-    installKitToolStandin(kitDir + "osql.exe");
-    installKitToolStandin(kitDir + "bcp.exe");
-    writeFile(dir / "Srv/Scripts/create.sql", "--\n");
-    writeFile(dir / "Support/Setup.ini", "[SCRIPT_2005]\r\n1=create.sql\r\n[CODE_TABLE]\r\n1=T1 in t1.dat\r\n");
+    const KitSandbox box;
+    const TempDir& dir = box.dir;
+    const std::string& kitDir = box.kitDir;
+    const std::string& base = box.serverBase;
+    box.installTools();
+    box.placeScripts({"create.sql"});
+    box.setupFile("[SCRIPT_2005]\r\n1=create.sql\r\n[CODE_TABLE]\r\n1=T1 in t1.dat\r\n");
     // The installer left the kit data file without a server address.
     writeFile(kitDir + "Orvo4.DAT", "[OPTIONS]\r\nInstallMode=1\r\n");
-    const std::string journal = dir / "tools.journal";
+    const std::string& journal = box.toolJournal;
     const ScopedEnv journalVariable("KIT_TOOL_JOURNAL", journal);
     const ScopedEnv driverVariable("TALVORIN_ODBC_DRIVER", "FreeTDS");
 
@@ -119,7 +118,7 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
                                           dir / "Srv/Scripts/create.sql"));
     // The dialog's test (empty catalog, edition, master), then the run's master and msdb.
     std::vector<std::string> catalogs;
-    for (const auto& login : server.events("login")) catalogs.push_back(login["database"].string());
+    for (const auto& login : server.events("login")) catalogs.push_back(login.at("database").get<std::string>());
     EXPECT_THAT(catalogs, ElementsAre("", "", "master", "master", "msdb"));
 }
 

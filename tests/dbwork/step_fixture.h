@@ -12,6 +12,7 @@
 #include "platform/settings_files.h"
 #include "support/backend_step_window.h"
 #include "support/fakes.h"
+#include "support/kit_sandbox.h"
 #include "support/kit_tool_install.h"
 #include "support/kit_tool_journal.h"
 #include "support/scoped_env.h"
@@ -28,10 +29,9 @@ public:
 };
 
 // A database step with the real process launcher and the kit-tool stand-in installed as
-// osql.exe and bcp.exe in a sandbox kit folder.
-class StepFixture : public ::testing::Test {
+// osql.exe and bcp.exe in a kit sandbox.
+class StepFixture : public ::testing::Test, protected KitSandbox {
 protected:
-    TempDir dir;
     ui::MemoryBackend ui;
     ui::Form window{ui, "frmCreateDBInfo", "Velmora Deluxe Setup"};
     ui::Label label{window, "Label1"};
@@ -41,7 +41,7 @@ protected:
     FakeRegistry registry;
     FakeSqlServer sql;
     std::unique_ptr<setupdata::SqlConnection> msdb = sql.connect({});
-    std::string kitDir, scriptsPath, journal;
+    std::string scriptsPath, journal;
     dbwork::StepInputs in;
     // What the kit-tool stand-in reads, back as they were after the test.
     ScopedEnv toolJournal{"KIT_TOOL_JOURNAL", nullptr};
@@ -50,20 +50,14 @@ protected:
 
     void SetUp() override
     {
-        kitDir = dir / "WINDOWS/MigKit4/";
         scriptsPath = dir / "Srv/Scripts/";
         journal = dir / "journal";
-        std::filesystem::create_directories(kitDir);
         std::filesystem::create_directories(scriptsPath);
         in = {"10.0.0.1", "1433", "sa", "p w", dir / "Support/", "setup.ini"};
         toolJournal.set(journal);
     }
 
     void installTool(const std::string& name) { installKitToolStandin(kitDir + name); }
-    void placeScripts(const std::vector<std::string>& names)
-    {
-        for (const auto& n : names) writeFile(scriptsPath + n, "-- script\n");
-    }
     void setupFile(const std::string& text) { writeFile(in.setupFilePath(), text); }
     void exitCodes(const std::string& rules) { toolExitCodes.set(rules); }
 

@@ -28,6 +28,10 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
 // lines stay as they are. The stamps must all be well-formed (else the line is kept whole).
 std::vector<std::string> unstampedLogLines(const std::string& logText, std::string* computerName = nullptr);
 
+// A run's own lines, unstamped, in the log at logPath: after the start banner and the six
+// start lines, before the end banner (the whole log when it is shorter).
+std::vector<std::string> runLinesOf(const std::string& logPath);
+
 // Removes the kit folder that every run of a Windows prefix shares, once the processes of the
 // run before (the program and its tools, which may have had it as their folder) have let go of
 // it: under Wine a process that has ended holds its folder a moment longer.

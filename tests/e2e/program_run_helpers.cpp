@@ -43,6 +43,12 @@ std::vector<std::string> unstampedLogLines(const std::string& logText, std::stri
     return out;
 }
 
+std::vector<std::string> runLinesOf(const std::string& logPath)
+{
+    const auto all = unstampedLogLines(readFile(logPath));
+    return all.size() < 12 ? all : std::vector<std::string>(all.begin() + 9, all.end() - 3);
+}
+
 bool onlyWholeLogLines(const std::string& logText, std::string* firstBad)
 {
     const std::string rule(80, '-');

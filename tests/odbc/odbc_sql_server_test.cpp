@@ -38,11 +38,11 @@ TEST_F(OdbcSqlServer, OpensTheRunsAndTheDialogsConnections)
     ASSERT_EQ(logins.size(), 3u);
     const char* databases[] = {"master", "msdb", ""};
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(logins[i]["user"].string(), "sa");
-        EXPECT_EQ(logins[i]["password"].string(), "Secret1");
-        EXPECT_EQ(logins[i]["database"].string(), databases[i]);
-        EXPECT_TRUE(logins[i]["ok"].boolean());
-        EXPECT_EQ(logins[i]["tds_version"].string(), "7.4");
+        EXPECT_EQ(logins[i].at("user").get<std::string>(), "sa");
+        EXPECT_EQ(logins[i].at("password").get<std::string>(), "Secret1");
+        EXPECT_EQ(logins[i].at("database").get<std::string>(), databases[i]);
+        EXPECT_TRUE(logins[i].at("ok").get<bool>());
+        EXPECT_EQ(logins[i].at("tds_version").get<std::string>(), "7.4");
         EXPECT_EQ(loginChannel(logins[i]), "TLSv1.2 for the login, app Talvorin");
     }
 }
@@ -62,7 +62,7 @@ TEST_F(OdbcSqlServer, EveryServerEncryptionModeCarriesTheWholeSession)
         EXPECT_NO_THROW(msdb->queryEdition());
         ASSERT_EQ(server.events("login").size(), 1u);
         EXPECT_EQ(loginChannel(server.events("login")[0]), channel);
-        EXPECT_TRUE(server.events("rpc").at(0)["ok"].boolean());
+        EXPECT_TRUE(server.events("rpc").at(0).at("ok").get<bool>());
     }
 }
 
@@ -84,7 +84,7 @@ TEST_F(OdbcSqlServer, ARefusedLoginCarriesTheServersMessage)
     EXPECT_THAT(message, Not(HasSubstr("wrong")));
     EXPECT_THAT(message, Not(HasSubstr("right")));
     ASSERT_EQ(server.events("login").size(), 1u);
-    EXPECT_FALSE(server.events("login")[0]["ok"].boolean());
+    EXPECT_FALSE(server.events("login")[0].at("ok").get<bool>());
 }
 
 TEST_F(OdbcSqlServer, AnUnknownDatabaseIsNamedInTheMessage)
@@ -137,7 +137,7 @@ TEST_F(OdbcSqlServer, ASlowAnswerRunsIntoTheCommandTimeoutAndIsCancelled)
                 HasSubstr("Timeout expired"));
     const auto calls = server.waitForEvents("rpc", 1);
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_TRUE(calls[0]["cancelled"].boolean());
+    EXPECT_TRUE(calls[0].at("cancelled").get<bool>());
 }
 
 TEST_F(OdbcSqlServer, DeletesAnAgentJobWithOnlyItsNameSet)
@@ -149,19 +149,19 @@ TEST_F(OdbcSqlServer, DeletesAnAgentJobWithOnlyItsNameSet)
     const auto calls = server.events("rpc");
     ASSERT_EQ(calls.size(), 1u);
     const JsonValue& call = calls[0];
-    EXPECT_EQ(call["procedure"].string(), "sp_delete_job");
-    EXPECT_EQ(call["database"].string(), "msdb");
-    EXPECT_TRUE(call["ok"].boolean());
-    const auto& params = call["params"].items();
+    EXPECT_EQ(call.at("procedure").get<std::string>(), "sp_delete_job");
+    EXPECT_EQ(call.at("database").get<std::string>(), "msdb");
+    EXPECT_TRUE(call.at("ok").get<bool>());
+    const auto& params = call.at("params");
     ASSERT_EQ(params.size(), 5u);
     const char* types[] = {"uniqueidentifier", "nvarchar", "nvarchar", "bit", "bit"};
     for (std::size_t i = 0; i < params.size(); ++i) {
         SCOPED_TRACE("parameter " + std::to_string(i + 1));
-        EXPECT_EQ(params[i]["type"].string(), types[i]);
-        EXPECT_EQ(params[i]["null"].boolean(), i != 1);
-        EXPECT_FALSE(params[i]["output"].boolean());
+        EXPECT_EQ(params[i].at("type").get<std::string>(), types[i]);
+        EXPECT_EQ(params[i].at("null").get<bool>(), i != 1);
+        EXPECT_FALSE(params[i].at("output").get<bool>());
     }
-    EXPECT_EQ(params[1]["value"].string(), "ORVO_Schedule_Archive");
+    EXPECT_EQ(params[1].at("value").get<std::string>(), "ORVO_Schedule_Archive");
 }
 
 TEST_F(OdbcSqlServer, AMissingJobFailsWithTheServersMessage)
@@ -176,9 +176,9 @@ TEST_F(OdbcSqlServer, AMissingJobFailsWithTheServersMessage)
                 HasSubstr("The specified @job_name ('ORVO_Daily_Tx_Log_Backup') does not exist."));
     const auto calls = server.events("rpc");
     ASSERT_EQ(calls.size(), 3u);
-    EXPECT_TRUE(calls[0]["error"].isNull());
-    EXPECT_EQ(calls[1]["error"].number(), 14262);
-    EXPECT_EQ(calls[2]["error"].number(), 14262);
+    EXPECT_TRUE(calls[0].at("error").is_null());
+    EXPECT_EQ(calls[1].at("error").get<double>(), 14262);
+    EXPECT_EQ(calls[2].at("error").get<double>(), 14262);
 }
 
 TEST_F(OdbcSqlServer, JobNamesGoOutWholeUpTo128CharactersAndAreNeverCut)
@@ -195,7 +195,7 @@ TEST_F(OdbcSqlServer, JobNamesGoOutWholeUpTo128CharactersAndAreNeverCut)
         SCOPED_TRACE(longest);
         failureOf([&] { msdb->deleteAgentJob(*text); });
         ASSERT_EQ(server.events("rpc").size(), ++sent);
-        EXPECT_EQ(server.events("rpc").back()["params"][1]["value"].string(), longest);
+        EXPECT_EQ(server.events("rpc").back().at("params").at(1).at("value").get<std::string>(), longest);
 
         const std::string message = failureOf([&] { msdb->deleteAgentJob(*text + "y"); });
         EXPECT_THAT(message, HasSubstr("longer than 128 characters"));
@@ -212,7 +212,7 @@ TEST_F(OdbcSqlServer, ReadsTheEditionWhateverItsLength)
     EXPECT_EQ(connection->queryEdition(), edition);
     const auto batches = server.events("batch");
     ASSERT_EQ(batches.size(), 1u);
-    EXPECT_EQ(batches[0]["text"].string(), "SELECT SERVERPROPERTY('EDITION') AS SERVER");
+    EXPECT_EQ(batches[0].at("text").get<std::string>(), "SELECT SERVERPROPERTY('EDITION') AS SERVER");
     // The answer was read to its end, so nothing had to be cancelled.
     EXPECT_TRUE(server.events("attention").empty());
 
@@ -247,9 +247,9 @@ TEST_F(OdbcSqlServer, AwkwardCredentialsReachTheServerUnchanged)
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), accounts.size());
     for (std::size_t i = 0; i < accounts.size(); ++i) {
-        EXPECT_EQ(logins[i]["user"].string(), accounts[i].first);
-        EXPECT_EQ(logins[i]["password"].string(), accounts[i].second);
-        EXPECT_EQ(logins[i]["database"].string(), "master");
+        EXPECT_EQ(logins[i].at("user").get<std::string>(), accounts[i].first);
+        EXPECT_EQ(logins[i].at("password").get<std::string>(), accounts[i].second);
+        EXPECT_EQ(logins[i].at("database").get<std::string>(), "master");
     }
     EXPECT_FALSE(std::filesystem::exists("/tmp/talvorin-leak"));
 }

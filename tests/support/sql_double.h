@@ -2,6 +2,8 @@
 // The SQL Server test double (tds_double.py) as a running process for one test: started on
 // a free loopback port, stopped when the object goes away, its journal read back as JSON.
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -12,36 +14,8 @@
 
 namespace talvorin::testing {
 
-// A JSON value, as far as the double's journal needs one.
-class JsonValue {
-public:
-    enum class Kind { Null, Boolean, Number, String, Array, Object };
-
-    // Throws std::runtime_error (with the offset) for text that is not one JSON value.
-    static JsonValue parse(const std::string& text);
-
-    Kind kind() const { return kind_; }
-    bool isNull() const { return kind_ == Kind::Null; }
-    // Each accessor throws std::runtime_error when the value is of another kind.
-    bool boolean() const;
-    double number() const;
-    const std::string& string() const;  // UTF-8
-    const std::vector<JsonValue>& items() const;
-
-    bool has(const std::string& key) const;
-    // Member of an object; throws std::runtime_error naming a missing key.
-    const JsonValue& operator[](const std::string& key) const;
-    const JsonValue& operator[](std::size_t index) const;
-
-private:
-    friend class JsonReader;
-    Kind kind_ = Kind::Null;
-    bool boolean_ = false;
-    double number_ = 0;
-    std::string string_;
-    std::vector<JsonValue> items_;
-    std::vector<std::pair<std::string, JsonValue>> members_;
-};
+// One journal entry; members are read with at(), which throws for a missing one.
+using JsonValue = nlohmann::json;
 
 // What the double knows and how it misbehaves, set up in a chain:
 //   SqlDoubleOptions().account("sa", "pw").job("ORVO_Schedule_Archive").fault("slow=2")

@@ -41,10 +41,10 @@ std::vector<std::string> doubleOptions(const SqlDoubleOptions& options)
 
 std::string loginChannel(const JsonValue& login)
 {
-    const std::string tls = login["tls"].isNull() ? "no TLS"
-                            : login["tls"].string() +
-                                  (login["session_tls"].boolean() ? " for the session" : " for the login");
-    return tls + ", app " + login["app"].string();
+    const std::string tls = login.at("tls").is_null() ? "no TLS"
+                            : login.at("tls").get<std::string>() +
+                                  (login.at("session_tls").get<bool>() ? " for the session" : " for the login");
+    return tls + ", app " + login.at("app").get<std::string>();
 }
 
 std::vector<JsonValue> SqlDouble::journal() const
@@ -54,7 +54,7 @@ std::vector<JsonValue> SqlDouble::journal() const
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
         if (end > start)
-            entries.push_back(JsonValue::parse(text.substr(start, end - start)));
+            entries.push_back(nlohmann::json::parse(text.substr(start, end - start)));
     return entries;
 }
 
@@ -62,7 +62,7 @@ std::vector<JsonValue> SqlDouble::events(const std::string& name) const
 {
     std::vector<JsonValue> found;
     for (auto& entry : journal())
-        if (entry["event"].string() == name)
+        if (entry.at("event").get<std::string>() == name)
             found.push_back(std::move(entry));
     return found;
 }

@@ -11,7 +11,7 @@ using SetupRunPosix = RunFixture;
 TEST_F(SetupRunPosix, AnEmptyServerBasePathNeverReachesTheSystemsFolders)
 {
     // "" + "BIN/" is /BIN/, which is not /bin: the migration status cannot be written.
-    writeKitData("sa", "pw", "10.0.0.1", "1433");
+    kitData("sa", "pw", "10.0.0.1", "1433");
     auto p = params("306", "1");
     p[1] = "";
     const auto lines = run(p);

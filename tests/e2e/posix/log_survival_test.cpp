@@ -158,8 +158,7 @@ TEST(LogSurvival, ADiskThatFillsDuringTheRunLeavesOnlyWholeLines)
     box.winDir = windows;
     box.kitDir = windows + "/MigKit4/";
     std::filesystem::create_directories(box.kitDir);
-    std::filesystem::create_symlink(KIT_TOOL_STANDIN, box.kitDir + "osql.exe");
-    std::filesystem::create_symlink(KIT_TOOL_STANDIN, box.kitDir + "bcp.exe");
+    box.installTools();
     box.kitData("sa", "Secret1", SqlDouble::address(), std::to_string(server.port()));
     // Whole lines filling most of a page, and no page free after it: the run fills the rest.
     std::string earlier;

@@ -3,29 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "e2e/posix/program_run_posix.h"
-#include "support/fakes.h"
+#include "support/kit_sandbox.h"
 
 namespace talvorin::testing {
 namespace {
 
 using ::testing::ElementsAre;
 
-class Program : public ::testing::Test {
+class Program : public ::testing::Test, protected KitSandbox {
 protected:
-    TempDir dir;
-    std::string winDir, kitDir;
-
-    void SetUp() override
-    {
-        winDir = dir.str() + "/WINDOWS";
-        kitDir = winDir + "/MigKit4/";
-        std::filesystem::create_directories(kitDir);
-    }
     std::map<std::string, std::string> env() const
     {
         return {{"WINDIR", winDir}, {"TALVORIN_REGISTRY", dir.str() + "/none.reg"}};
     }
-    std::vector<std::string> log() const { return unstampedLogLines(readFile(kitDir + "system.log")); }
+    std::vector<std::string> log() const { return unstampedLogLines(readFile(logPath())); }
 };
 
 const std::string kRule(80, '-');

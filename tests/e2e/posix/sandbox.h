@@ -9,48 +9,21 @@
 #include <vector>
 
 #include "e2e/posix/program_run_posix.h"
-#include "setupdata/scramble.h"
-#include "support/fakes.h"
+#include "support/kit_sandbox.h"
 
 namespace talvorin::testing {
 
-struct Sandbox {
-    TempDir dir;
-    std::string winDir = dir.str() + "/WINDOWS";
-    std::string kitDir = winDir + "/MigKit4/";
-    std::string serverBase = dir.str() + "/Srv";
-    std::string supportDir = dir.str() + "/Support";
+struct Sandbox : KitSandbox {
     std::string tmpDir = dir.str() + "/tmp";
-    std::string toolJournal = dir.str() + "/tools.journal";
     std::map<std::string, std::string> extraEnv;
 
     Sandbox()
     {
-        std::filesystem::create_directories(kitDir);
-        std::filesystem::create_directories(serverBase + "/BIN");
         std::filesystem::create_directories(tmpDir);
-        std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + "osql.exe");
-        std::filesystem::create_symlink(KIT_TOOL_STANDIN, kitDir + "bcp.exe");
-        for (const char* s : {"create_db.sql", "create_tables.sql", "extra.sql"})
-            writeFile(serverBase + "/Scripts/" + s, "-- " + std::string(s) + "\n");
-        setupFile("[SCRIPT_2005]\r\n1=create_db.sql\r\n2=create_tables.sql\r\n[SCRIPT_2008_ADDITIONAL]\r\n"
-                  "1=extra.sql\r\n[CODE_TABLE]\r\n1=VELMORA..COUNTRY in Country.dat\r\n"
-                  "2=VELMORA..PORT in Port.dat\r\n");
-        writeFile(registryFile(), "Windows Registry Editor Version 5.00\r\n\r\n");
-    }
-
-    std::string setupFilePath() const { return supportDir + "/Setup.ini"; }
-    std::string registryFile() const { return dir.str() + "/machine.reg"; }
-    std::string logPath() const { return kitDir + "system.log"; }
-    void setupFile(const std::string& text) const { writeFile(setupFilePath(), text); }
-
-    void kitData(const std::string& user, const std::string& password, const std::string& address,
-                 const std::string& port) const
-    {
-        using setupdata::ScrambleText;
-        writeFile(kitDir + "Orvo4.DAT", "[DB]\r\nUser=" + ScrambleText(user) + "\r\nPassword=" +
-                                            ScrambleText(password) + "\r\nIP address=" + ScrambleText(address) +
-                                            "\r\nPort=" + ScrambleText(port) + "\r\n");
+        installTools();
+        placeScripts({"create_db.sql", "create_tables.sql", "extra.sql"});
+        setupFile(kRunSetupText);
+        registry();
     }
 
     std::map<std::string, std::string> env() const

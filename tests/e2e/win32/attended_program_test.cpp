@@ -184,7 +184,7 @@ TEST_F(AttendedRun, TheDialogFilledInAndConfirmedSavesTheSettingsAndTheFirstInst
                                           base + "\\Scripts\\create.sql"));
     // The dialog's test (no catalog, the edition, master), then the run's master and msdb.
     std::vector<std::string> catalogs;
-    for (const auto& login : server.events("login")) catalogs.push_back(login["database"].string());
+    for (const auto& login : server.events("login")) catalogs.push_back(login.at("database").get<std::string>());
     EXPECT_THAT(catalogs, ElementsAre("", "", "master", "master", "msdb"));
 }
 

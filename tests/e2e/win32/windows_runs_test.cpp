@@ -5,10 +5,7 @@
 
 #include <filesystem>
 
-#include "e2e/program_run.h"
-#include "platform/win32/windows_api.h"
-#include "setupdata/scramble.h"
-#include "support/fakes.h"
+#include "e2e/win32/server_run_kit.h"
 #include "support/kit_tool_journal.h"
 #include "support/sql_double.h"
 
@@ -17,19 +14,10 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 const std::string kRule(80, '-');
 const char* const kJobs[] = {"ORVO_Schedule_Archive", "ORVO_Schedule_Full_Backup", "ORVO_Daily_Tx_Log_Backup"};
-constexpr const char* kReleaseKey = "SOFTWARE\\QUORVANTA\\ORVO3";
-
-std::string windowsDirectory()
-{
-    char buffer[MAX_PATH] = {};
-    const UINT n = ::GetWindowsDirectoryA(buffer, sizeof buffer);
-    return std::string(buffer, n);
-}
 
 // The system names the program with backslashes.
 std::string windowsPath(std::string path)
@@ -39,86 +27,8 @@ std::string windowsPath(std::string path)
     return path;
 }
 
-class WindowsRun : public ::testing::Test {
+class WindowsRun : public ::testing::Test, protected ServerRunKit {
 protected:
-    TempDir dir;
-    // Every program of the prefix shares this kit folder: the runs take turns (ctest lock).
-    const std::string kitDir = windowsDirectory() + "\\MigKit4\\";
-    const std::string serverBase = dir.str() + "\\Velmora Server";
-    const std::string supportDir = dir.str() + "\\Support";
-    const std::string toolJournal = dir.str() + "\\tools.journal";
-
-    void SetUp() override
-    {
-        removeSharedKitFolder(kitDir);
-        std::filesystem::create_directories(kitDir);
-        std::filesystem::create_directories(serverBase + "\\BIN");
-        std::filesystem::copy_file(KIT_TOOL_STANDIN, kitDir + "osql.exe");
-        std::filesystem::copy_file(KIT_TOOL_STANDIN, kitDir + "bcp.exe");
-        for (const char* s : {"create_db.sql", "create_tables.sql", "upd_1.sql"})
-            writeFile(make(serverBase + "\\Scripts\\" + s), "-- " + std::string(s) + "\r\n");
-        writeFile(make(supportDir + "\\Setup.ini"),
-                  "[SCRIPT_2005]\r\n1=create_db.sql\r\n2=create_tables.sql\r\n[UPD_2005]\r\n1=upd_1.sql\r\n"
-                  "[CODE_TABLE]\r\n1=VELMORA..COUNTRY in Country.dat\r\n"
-                  "[CODE_TABLE_UPGRADE_REPAIR]\r\n1=VELMORA..PORT in Port.dat\r\n");
-        forgetRelease();
-    }
-    void TearDown() override
-    {
-        forgetRelease();
-        std::error_code ignored;
-        std::filesystem::remove_all(kitDir, ignored);
-    }
-
-    static void forgetRelease()
-    {
-        for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-            ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kReleaseKey, view, 0);
-    }
-
-    static std::string make(const std::string& path)
-    {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        return path;
-    }
-
-    // The application's 32-bit installer writes the 32-bit view (Wow6432Node on 64-bit Windows).
-    void installedRelease(const std::string& version, REGSAM view = KEY_WOW64_32KEY)
-    {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kReleaseKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                                    &key, nullptr),
-                  ERROR_SUCCESS);
-        ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                         static_cast<DWORD>(version.size() + 1));
-        ::RegCloseKey(key);
-    }
-
-    void kitData(const std::string& user, const std::string& password, const std::string& address,
-                 const std::string& port)
-    {
-        using setupdata::ScrambleText;
-        writeFile(kitDir + "Orvo4.DAT", "[DB]\r\nUser=" + ScrambleText(user) + "\r\nPassword=" +
-                                            ScrambleText(password) + "\r\nIP address=" + ScrambleText(address) +
-                                            "\r\nPort=" + ScrambleText(port) + "\r\n");
-    }
-
-    ProgramResult run(const std::string& mode, const std::string& installType)
-    {
-        return runTalvorin({mode, serverBase, installType, supportDir, "Setup.ini"},
-                           {{"KIT_TOOL_JOURNAL", toolJournal}, {"TALVORIN_ODBC_DRIVER", "FreeTDS"}});
-    }
-
-    std::vector<std::string> log() const { return unstampedLogLines(readFile(kitDir + "system.log")); }
-
-    // The run's own lines: after the start banner and the six start lines, before the end banner.
-    std::vector<std::string> runLines() const
-    {
-        const auto all = log();
-        if (all.size() < 12) return all;
-        return {all.begin() + 9, all.end() - 3};
-    }
-
     // The argument string each tool received, as the command line ends with it.
     std::vector<std::string> toolCommandLines() const
     {
@@ -176,9 +86,9 @@ TEST_F(WindowsRun, FirstInstallationAgainstTheServer)
 
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), 2u);
-    EXPECT_EQ(logins[0]["database"].string(), "master");
-    EXPECT_EQ(logins[1]["database"].string(), "msdb");
-    EXPECT_EQ(logins[0]["password"].string(), "Secret;1=x");
+    EXPECT_EQ(logins[0].at("database").get<std::string>(), "master");
+    EXPECT_EQ(logins[1].at("database").get<std::string>(), "msdb");
+    EXPECT_EQ(logins[0].at("password").get<std::string>(), "Secret;1=x");
     for (const auto& l : logins)
         EXPECT_EQ(loginChannel(l), "TLSv1.2 for the login, app Talvorin");
     EXPECT_EQ(server.events("rpc").size(), 3u);
@@ -196,21 +106,6 @@ TEST_F(WindowsRun, FirstInstallationAgainstTheServer)
                                                               << readKitToolJournal(toolJournal)[2].workingDirectory;
 }
 
-TEST_F(WindowsRun, UpgradeRepairReadsTheReleaseFromTheRegistryFromAServerThatForcesEncryption)
-{
-    SqlDouble server(SqlDoubleOptions().account("sa", "pw").encryption("required"));
-    kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
-    installedRelease("3.0.1");
-    run("301", "2");
-    EXPECT_THAT(runLines(), ElementsAre("Upgrade repair from 3.0.1", "Start modify table structures.",
-                                        "Execute upd_1.sql successfully", "Table structures modified successfully.",
-                                        "Loading code table VELMORA..PORT in Port.dat completed successfully",
-                                        "Process completed successfully, application will be closed"));
-    EXPECT_TRUE(server.events("rpc").empty()) << "a repair leaves the agent jobs alone";
-    for (const auto& l : server.events("login"))
-        EXPECT_EQ(loginChannel(l), "TLSv1.2 for the session, app Talvorin");
-}
-
 // The shipped program is 32-bit: on 64-bit Windows it opens HKEY_LOCAL_MACHINE with KEY_READ
 // and so sees the 32-bit view alone, as the installer that wrote the release did.
 TEST_F(WindowsRun, TheReleaseIsReadFromThe32BitViewOnly)
@@ -225,61 +120,6 @@ TEST_F(WindowsRun, TheReleaseIsReadFromThe32BitViewOnly)
     installedRelease("2.0", KEY_WOW64_64KEY);
     run("301", "2");
     EXPECT_THAT(runLines(), Contains("Upgrade repair from 3.2"));
-}
-
-TEST_F(WindowsRun, RefusedConnectionIsLoggedAndShown)
-{
-    SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault("refuse"));
-    kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
-    const auto result = run("301", "1");
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(runLines(), ElementsAre("SQL Server connection error. Application will be closed",
-                                        HasSubstr("Unable to connect")));
-    EXPECT_THAT(result.standardError, StartsWith("[Error] "));
-    EXPECT_THAT(result.standardError, HasSubstr("Unable to connect"));
-    EXPECT_EQ(log().back(), kRule) << "the run still ends with its banner";
-    EXPECT_TRUE(readKitToolJournal(toolJournal).empty());
-}
-
-// The driver stack under Wine is the host's unixODBC and FreeTDS, which loop for good on a
-// long refusal: the run still ends, each call given up after its time-out (capped at 2 s
-// here) and a margin.
-TEST_F(WindowsRun, WhatTheServerSendsNeverHoldsTheRun)
-{
-    const std::string connectionError = "SQL Server connection error. Application will be closed";
-    const std::string jobFailed = "Delete previous archive schedule: Fail, error: ";
-    const struct {
-        const char* fault;
-        std::string line;
-        const char* errorText;  // in that line, or on standard error after a failed connection
-    } cases[] = {
-        {"login-errors=1:600", connectionError, "did not answer within 4 seconds"},
-        {"call-errors=1000:600", jobFailed, "[FreeTDS][SQL Server]The call failed. (1 of 1000)"},
-        {"call-errors=40000:40", jobFailed, "did not answer within 4 seconds"},
-        {"dead=rpc", jobFailed, "did not answer within 4 seconds"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.fault);
-        SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault(c.fault));
-        kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
-        std::filesystem::remove(kitDir + "system.log");
-        const auto result = runTalvorin({"301", serverBase, "1", supportDir, "Setup.ini"},
-                                        {{"KIT_TOOL_JOURNAL", toolJournal}, {"TALVORIN_ODBC_DRIVER", "FreeTDS"},
-                                         {"TALVORIN_SQL_TIMEOUT_CAP", "2"}});
-        EXPECT_EQ(result.exitCode, 0);
-        const auto lines = runLines();
-        const bool connectFailed = c.line == connectionError;
-        ASSERT_GE(lines.size(), connectFailed ? 1u : 2u);
-        EXPECT_THAT(connectFailed ? lines[0] : lines[1], StartsWith(c.line));
-        EXPECT_THAT(connectFailed ? result.standardError : lines[1], HasSubstr(c.errorText));
-        if (connectFailed) {  // the fixed line, then the failure's own text
-            ASSERT_EQ(lines.size(), 2u);
-            EXPECT_THAT(lines[1], HasSubstr(c.errorText));
-        } else {
-            EXPECT_EQ(lines.back(), "Process completed successfully, application will be closed");
-        }
-        EXPECT_EQ(log().back(), kRule) << "the run still ends with its banner";
-    }
 }
 
 TEST_F(WindowsRun, AQuitMessageDuringAToolStopsTheRunWithItsBanner)

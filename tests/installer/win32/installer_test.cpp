@@ -10,7 +10,7 @@
 
 #include "e2e/program_run.h"
 #include "platform/win32/handles.h"
-#include "setupdata/scramble.h"
+#include "support/kit_sandbox.h"
 #include "support/fakes.h"
 #include "support/kit_tool_journal.h"
 #include "support/scoped_env.h"
@@ -162,10 +162,7 @@ protected:
 
     void kitData(const std::string& port)
     {
-        using setupdata::ScrambleText;
-        writeFile(kitDir + "Orvo4.DAT", "[DB]\r\nUser=" + ScrambleText("sa") + "\r\nPassword=" + ScrambleText("pw") +
-                                            "\r\nIP address=" + ScrambleText("127.0.0.1") +
-                                            "\r\nPort=" + ScrambleText(port) + "\r\n");
+        writeKitData(kitDir, "sa", "pw", "127.0.0.1", port);
     }
 
     int install(const InstallCase& c)

@@ -136,9 +136,9 @@ TEST_F(OdbcConnect, EveryLoginAndPasswordReachesTheServerAsTyped)
             EXPECT_NO_THROW(openOdbcSession(env, settings, driver));
             const auto logins = server.events("login");
             ASSERT_EQ(logins.size(), before + 1);
-            EXPECT_EQ(logins.back()["user"].string(), c.login);
-            EXPECT_EQ(logins.back()["password"].string(), c.password);
-            EXPECT_TRUE(logins.back()["ok"].boolean());
+            EXPECT_EQ(logins.back().at("user").get<std::string>(), c.login);
+            EXPECT_EQ(logins.back().at("password").get<std::string>(), c.password);
+            EXPECT_TRUE(logins.back().at("ok").get<bool>());
         }
     }
     EXPECT_THAT(watch.leftOver(), IsEmpty());

@@ -49,11 +49,11 @@ TEST_F(OdbcSqlServer, CredentialsNoConnectionStringCanCarryReachTheServerUnchang
     const char* databases[] = {"master", "msdb", ""};
     for (std::size_t i = 0; i < logins.size(); ++i) {
         SCOPED_TRACE("login " + std::to_string(i + 1));
-        EXPECT_EQ(logins[i]["user"].string(), accounts[i / 3].first);
-        EXPECT_EQ(logins[i]["password"].string(), accounts[i / 3].second);
-        EXPECT_EQ(logins[i]["database"].string(), databases[i % 3]);
-        EXPECT_TRUE(logins[i]["ok"].boolean());
-        EXPECT_EQ(logins[i]["tds_version"].string(), "7.4");
+        EXPECT_EQ(logins[i].at("user").get<std::string>(), accounts[i / 3].first);
+        EXPECT_EQ(logins[i].at("password").get<std::string>(), accounts[i / 3].second);
+        EXPECT_EQ(logins[i].at("database").get<std::string>(), databases[i % 3]);
+        EXPECT_TRUE(logins[i].at("ok").get<bool>());
+        EXPECT_EQ(logins[i].at("tds_version").get<std::string>(), "7.4");
         // FreeTDS reads APP from a connection string only, never from a data source.
         const auto& [user, password] = accounts[i / 3];
         const bool bySqlConnect = odbcConnectWay(setupdata::masterConnection(server.dataSource(), user, password),
@@ -75,8 +75,8 @@ TEST_F(OdbcSqlServer, AConnectionOpenedBySqlConnectWorksLikeAnyOther)
     EXPECT_EQ(msdb->queryEdition(), edition);
     const auto calls = server.events("rpc");
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0]["database"].string(), "msdb");
-    EXPECT_TRUE(calls[0]["ok"].boolean());
+    EXPECT_EQ(calls[0].at("database").get<std::string>(), "msdb");
+    EXPECT_TRUE(calls[0].at("ok").get<bool>());
     // Nothing of it is on disk while the connection is open.
     EXPECT_THAT(watch.leftOver(), ::testing::IsEmpty());
     msdb.reset();
@@ -96,7 +96,7 @@ TEST_F(OdbcSqlServer, FailuresBySqlConnectCarryTheMessagesAndLeaveNothingBehind)
     EXPECT_THAT(message, HasSubstr("Cannot open database \"Nowhere\" requested by the login."));
     const auto logins = server.events("login");
     ASSERT_EQ(logins.size(), 2u);
-    EXPECT_EQ(logins[1]["database"].string(), "Nowhere");
+    EXPECT_EQ(logins[1].at("database").get<std::string>(), "Nowhere");
 
     SqlDouble absent(SqlDoubleOptions().account("sa", "a;b}").fault("refuse"));
     EXPECT_THAT(failureOf([&] { client->connect(setupdata::masterConnection(absent.dataSource(), "sa", "a;b}")); }),

@@ -47,7 +47,7 @@ TEST_F(OdbcSqlServer, ValuesNoConnectionStringCarriesGoBySqlConnectAndLeaveNoDat
         const auto logins = server.events("login");
         if (failure.empty()) {
             ASSERT_EQ(logins.size(), before + 1);
-            EXPECT_EQ(logins.back()["password"].string(), password);
+            EXPECT_EQ(logins.back().at("password").get<std::string>(), password);
         } else {
             EXPECT_EQ(logins.size(), before) << failure;
         }

@@ -25,25 +25,6 @@ public:
     ~Winsock() { ::WSACleanup(); }
 };
 
-std::string jsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 }  // namespace
 
 class SqlDouble::Files {};
@@ -69,21 +50,16 @@ public:
             ::connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
             throw std::runtime_error("cannot reach the SQL Server double broker at " + where);
 
-        std::string request = "[";
-        for (std::size_t i = 0; i < options.size(); ++i) {
-            if (i) request += ',';
-            request += jsonString(options[i]);
-        }
-        request += "]\n";
+        const std::string request = JsonValue(options).dump() + "\n";
         if (::send(socket_, request.data(), static_cast<int>(request.size()), 0) != static_cast<int>(request.size()))
             throw std::runtime_error("the SQL Server double broker took no request");
         std::string reply;
         char c = 0;
         while (::recv(socket_, &c, 1, 0) == 1 && c != '\n') reply += c;
-        const JsonValue answer = JsonValue::parse(reply);
-        if (answer.has("error")) throw std::runtime_error("the SQL Server double broker: " + answer["error"].string());
-        port = static_cast<int>(answer["port"].number());
-        journal = answer["journal"].string();
+        const JsonValue answer = nlohmann::json::parse(reply);
+        if (answer.contains("error")) throw std::runtime_error("the SQL Server double broker: " + answer.at("error").get<std::string>());
+        port = static_cast<int>(answer.at("port").get<double>());
+        journal = answer.at("journal").get<std::string>();
     }
     ~Process()
     {

@@ -1,0 +1,113 @@
+#pragma once
+// The kit for runs of Talvorin.exe against the SQL Server double under Windows (Wine): the kit
+// folder below the real Windows folder, shared by every program of the prefix (the runs take
+// turns: ctest lock), the Windows kit-tool stand-in as osql.exe and bcp.exe, and the release
+// in the real registry.
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "e2e/program_run.h"
+#include "platform/win32/windows_api.h"
+#include "support/fakes.h"
+#include "support/kit_sandbox.h"
+#include "support/kit_tool_journal.h"
+
+namespace talvorin::testing {
+
+inline constexpr const char* kReleaseKey = "SOFTWARE\\QUORVANTA\\ORVO3";
+
+inline std::string windowsDirectory()
+{
+    char buffer[MAX_PATH] = {};
+    const UINT n = ::GetWindowsDirectoryA(buffer, sizeof buffer);
+    return std::string(buffer, n);
+}
+
+class ServerRunKit {
+public:
+    TempDir dir;
+    const std::string kitDir = windowsDirectory() + "\\MigKit4\\";
+    const std::string serverBase = dir.str() + "\\Velmora Server";
+    const std::string supportDir = dir.str() + "\\Support";
+    const std::string toolJournal = dir.str() + "\\tools.journal";
+    // What a repair runs, in the setup file's order.
+    const std::vector<std::string> updateScripts = {"upd_1.sql"};
+    // Under Wine the driver stack is the host's unixODBC and FreeTDS: the faults it meets
+    // there are a few of those the Linux build meets, and a run's time is not bounded.
+    static constexpr bool kWine = true;
+
+    ServerRunKit()
+    {
+        removeSharedKitFolder(kitDir);
+        std::filesystem::create_directories(kitDir);
+        std::filesystem::create_directories(serverBase + "\\BIN");
+        for (const char* tool : {"osql.exe", "bcp.exe"}) installKitToolStandin(kitDir + tool);
+        for (const char* s : {"create_db.sql", "create_tables.sql", "upd_1.sql"})
+            writeFile(serverBase + "\\Scripts\\" + s, "-- " + std::string(s) + "\r\n");
+        writeFile(supportDir + "\\Setup.ini",
+                  "[SCRIPT_2005]\r\n1=create_db.sql\r\n2=create_tables.sql\r\n[UPD_2005]\r\n1=upd_1.sql\r\n"
+                  "[CODE_TABLE]\r\n1=VELMORA..COUNTRY in Country.dat\r\n"
+                  "[CODE_TABLE_UPGRADE_REPAIR]\r\n1=VELMORA..PORT in Port.dat\r\n");
+        forgetRelease();
+    }
+    ~ServerRunKit()
+    {
+        forgetRelease();
+        std::error_code ignored;
+        std::filesystem::remove_all(kitDir, ignored);
+    }
+    ServerRunKit(const ServerRunKit&) = delete;
+    ServerRunKit& operator=(const ServerRunKit&) = delete;
+
+    static void forgetRelease()
+    {
+        for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+            ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kReleaseKey, view, 0);
+    }
+
+    // The application's 32-bit installer writes the 32-bit view (Wow6432Node on 64-bit Windows).
+    static void installedRelease(const std::string& version, REGSAM view = KEY_WOW64_32KEY)
+    {
+        HKEY key = nullptr;
+        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kReleaseKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key,
+                              nullptr) != ERROR_SUCCESS)
+            throw std::runtime_error("cannot create the release's registry key");
+        ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                         static_cast<DWORD>(version.size() + 1));
+        ::RegCloseKey(key);
+    }
+
+    void kitData(const std::string& user, const std::string& password, const std::string& address,
+                 const std::string& port) const
+    {
+        writeKitData(kitDir, user, password, address, port);
+    }
+
+    // What the program is told besides its arguments.
+    std::map<std::string, std::string> env() const
+    {
+        return {{"KIT_TOOL_JOURNAL", toolJournal}, {"TALVORIN_ODBC_DRIVER", "FreeTDS"}};
+    }
+
+    ProgramResult run(const std::string& mode, const std::string& installType,
+                      const std::map<std::string, std::string>& extraEnv = {}, int timeoutSeconds = 60,
+                      const std::function<bool()>& terminateWhen = {}) const
+    {
+        auto all = env();
+        for (const auto& [k, v] : extraEnv) all[k] = v;
+        return runTalvorin({mode, serverBase, installType, supportDir, "Setup.ini"}, all, timeoutSeconds,
+                           terminateWhen);
+    }
+
+    std::string logPath() const { return kitDir + "system.log"; }
+    std::vector<std::string> log() const { return unstampedLogLines(readFile(logPath())); }
+
+    std::vector<std::string> runLines() const { return runLinesOf(logPath()); }
+};
+
+}  // namespace talvorin::testing
