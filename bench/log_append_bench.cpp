@@ -69,7 +69,6 @@ int main(int argc, char** argv)
     if (reporter.perLine.size() != 2) return 0;  // a filter ran only one of them
     const double empty = reporter.perLine[0];
     const double big = reporter.perLine[1];
-    if (empty > 0)
-        std::printf("log line on a 50 MB log / on an empty log: %.2f (target: at most 1.5)\n", big / empty);
+    if (empty > 0) std::printf("log line on a 50 MB log / on an empty log: %.2f (target: at most 1.5)\n", big / empty);
     return 0;
 }

@@ -55,8 +55,7 @@ int main()
     const auto directStart = std::chrono::steady_clock::now();
     for (int i = 0; i < kScripts; ++i) {
         pid_t pid = -1;
-        if (::posix_spawn(&pid, osql.c_str(), nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
-            return 1;
+        if (::posix_spawn(&pid, osql.c_str(), nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return 1;
         int status = 0;
         ::waitpid(pid, &status, 0);
     }
@@ -75,8 +74,15 @@ int main()
     app::SetupLog log(system, platform::systemClock(), [&] { backend.processMessages(); });
     testing::FakeRegistry registry;
     testing::BackendStepWindow steps(backend, &label, &bar);
-    dbwork::StepContext ctx{steps, log, platform::systemSettingsFiles(), registry,
-                            platform::systemProcessLauncher(), nullptr, kitDir, scripts, dbwork::kUpgrade};
+    dbwork::StepContext ctx{steps,
+                            log,
+                            platform::systemSettingsFiles(),
+                            registry,
+                            platform::systemProcessLauncher(),
+                            nullptr,
+                            kitDir,
+                            scripts,
+                            dbwork::kUpgrade};
     const dbwork::StepInputs in{"10.0.0.1", "1433", "sa", "pw", dir.str() + "/Support/", "setup.ini"};
     const auto programStart = std::chrono::steady_clock::now();
     const bool ok = dbwork::ModifyTableStructures(ctx, in);

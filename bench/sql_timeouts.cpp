@@ -42,9 +42,9 @@ int main(int argc, char** argv)
     auto odbc = odbc::makeOdbcSqlServerClient();
     const auto client = way == "watched" ? setupdata::watchSqlServerClient(std::move(odbc), waiter) : std::move(odbc);
 
-    const auto settings = what == "master"                          ? setupdata::masterConnection(source, "sa", "x")
+    const auto settings = what == "master"                         ? setupdata::masterConnection(source, "sa", "x")
                           : what == "msdb" || what == "delete-job" ? setupdata::msdbConnection(source, "sa", "x")
-                                                                    : setupdata::dialogConnection(source, "", "sa", "x");
+                                                                   : setupdata::dialogConnection(source, "", "sa", "x");
     std::string outcome = "ended without error";
     Clock::time_point start = Clock::now();
     try {

@@ -59,8 +59,8 @@ int main()
     using namespace talvorin;
     constexpr int kRounds = 15;
     constexpr int kLinesPerBlock = 200;
-    const auto root =
-        std::filesystem::temp_directory_path() / ("talvorin-log-bench-" + std::to_string(::GetCurrentProcessId()));
+    const auto root = std::filesystem::temp_directory_path() /
+                      ("talvorin-log-bench-" + std::to_string(::GetCurrentProcessId()));
     const SandboxSystem emptySystem(makeSandbox(root, "empty", 0).string());
     const SandboxSystem bigSystem(makeSandbox(root, "big", 50u * 1024 * 1024).string());
     app::SetupLog emptyLog(emptySystem, platform::systemClock());

@@ -88,9 +88,8 @@ int main(int argc, char** argv)
     using namespace talvorin;
     const char* server = std::getenv("TALVORIN_BENCH_SERVER");
     if ((argc != 4 && argc != 5) || server == nullptr) {
-        std::fprintf(stderr,
-                     "usage: TALVORIN_BENCH_SERVER=address,port script_list_bench <Talvorin.exe> "
-                     "<shell_launcher.exe> <kit_tool_standin.exe> [rounds]\n");
+        std::fprintf(stderr, "usage: TALVORIN_BENCH_SERVER=address,port script_list_bench <Talvorin.exe> "
+                             "<shell_launcher.exe> <kit_tool_standin.exe> [rounds]\n");
         return 2;
     }
     const std::string program = argv[1], launcher = argv[2], standin = argv[3];
@@ -107,8 +106,8 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(kit);
     std::filesystem::copy_file(standin, kit / "osql.exe");
     std::string data = "[DB]\r\n";
-    for (const auto& [key, value] : {std::pair{"User", "sa"}, {"Password", "bench"}, {"IP address", address.c_str()},
-                                     {"Port", port.c_str()}})
+    for (const auto& [key, value] :
+         {std::pair{"User", "sa"}, {"Password", "bench"}, {"IP address", address.c_str()}, {"Port", port.c_str()}})
         data += std::string(key) + "=" + setupdata::ScrambleText(value) + "\r\n";
     writeFile(kit / "Orvo4.DAT", data);
 
@@ -125,7 +124,8 @@ int main(int argc, char** argv)
         list[1] += entry;
     }
     const std::string support[2] = {(root / "Short").string(), (root / "Long").string()};
-    for (int i = 0; i < 2; ++i) writeFile(std::filesystem::path(support[i]) / "Setup.ini", "[SCRIPT_2005]\r\n" + list[i]);
+    for (int i = 0; i < 2; ++i)
+        writeFile(std::filesystem::path(support[i]) / "Setup.ini", "[SCRIPT_2005]\r\n" + list[i]);
     const int scripts[2] = {kShort, kLong};
 
     // The launcher starts the tool with the parameters the program gives its first script.

@@ -81,8 +81,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: tool_wait_bench <sleep_stamp.exe>\n");
         return 2;
     }
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("talvorin-wait-bench-" + std::to_string(::GetCurrentProcessId()));
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("talvorin-wait-bench-" + std::to_string(::GetCurrentProcessId()));
     std::filesystem::create_directories(dir);
     const std::string stampFile = (dir / "ended").string();
 
@@ -130,7 +130,8 @@ int main(int argc, char** argv)
                 "figure/target %.2f)\n",
                 delay * 1e3, delays.size(), worst * 1e3, delay * 1e3 / 10);
     if (!bareDelays.empty())
-        std::printf("  for comparison, a bare WaitForSingleObject on the same tool notices after %.2f ms (median of %zu ends)\n",
-                    median(bareDelays) * 1e3, bareDelays.size());
+        std::printf(
+            "  for comparison, a bare WaitForSingleObject on the same tool notices after %.2f ms (median of %zu ends)\n",
+            median(bareDelays) * 1e3, bareDelays.size());
     return 0;
 }

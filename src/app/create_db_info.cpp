@@ -138,7 +138,7 @@ void TfrmCreateDBInfo::runSetup()
     }
     SvrBasePath = platform::withTrailingSeparator(params_[1]);
     InstallType = formats::StrToInt(params_[2]) == dbwork::kFirstInstallation ? dbwork::kFirstInstallation
-                                                                                : dbwork::kUpgrade;
+                                                                              : dbwork::kUpgrade;
     const std::string supportDir = platform::withTrailingSeparator(params_[3]);
     const std::string setupFile = params_[4];
     BinPath = SvrBasePath + "BIN" + platform::kDirSeparator;
@@ -188,8 +188,7 @@ bool TfrmCreateDBInfo::obtainServerSettings(const std::string& kitDir, ServerSet
         while ((frmSQLInfo_ ? frmSQLInfo_->showModal() : ui::ModalResult::Cancel) != ui::ModalResult::Ok) {
             backend().processMessages();
             Timer1.setEnabled(false);
-            const auto answer =
-                backend().messageBox(ui::Box::warning(kSettingsNotCompleted, ui::Buttons::YesNo));
+            const auto answer = backend().messageBox(ui::Box::warning(kSettingsNotCompleted, ui::Buttons::YesNo));
             if (answer != ui::Answer::Yes) return false;
             Timer1.setEnabled(true);
         }
@@ -234,7 +233,7 @@ void TfrmCreateDBInfo::initialiseMigrationStatus()
 bool TfrmCreateDBInfo::doDatabaseWork(const ServerSettings& s, const std::string& supportDir,
                                       const std::string& setupFile, const std::string& kitDir)
 {
-    dbwork::StepContext ctx{*this,       log_,        services_.settings, services_.registry, services_.processes,
+    dbwork::StepContext ctx{*this,          log_,   services_.settings, services_.registry, services_.processes,
                             adocMSDB.get(), kitDir, ScriptsPath,        InstallType};
     const dbwork::StepInputs in{s.address, s.port, s.user, s.password, supportDir, setupFile};
     dbwork::LogUnusableKitInputs(ctx, in);
@@ -260,7 +259,8 @@ bool TfrmCreateDBInfo::doDatabaseWork(const ServerSettings& s, const std::string
     setupdata::GetInstalledVersion(services_.registry, serverPath, InstalledVersion);
     if (setupdata::ordinalLess(InstalledVersion, "3.0")) {
         log_.WriteLog("Upgrade from 1.6.");
-        return createThenLoad("Upgrade from 1.6. Database creation error", "Upgrade from 1.6. Error loading code tables");
+        return createThenLoad("Upgrade from 1.6. Database creation error",
+                              "Upgrade from 1.6. Error loading code tables");
     }
 
     log_.WriteLog("Upgrade repair from " + InstalledVersion);

@@ -23,8 +23,7 @@ inline constexpr int UPG_SETUP = 306;
 class TfrmCreateDBInfo : public ui::Form, private dbwork::StepWindow {
 public:
     // Shows itself at the end of its creation, which writes the start banner.
-    TfrmCreateDBInfo(ui::Backend& backend, Services services, std::string programPath,
-                     std::vector<std::string> params);
+    TfrmCreateDBInfo(ui::Backend& backend, Services services, std::string programPath, std::vector<std::string> params);
     ~TfrmCreateDBInfo() override;
 
     // The SQL Server Information dialog, created after this window.

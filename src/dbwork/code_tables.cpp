@@ -26,7 +26,7 @@ bool LoadCodeTables(StepContext& ctx, const StepInputs& in)
 {
     const bool migrate = migrationAllowed(ctx);
     ctx.window.setStatus("Preparing to load code tables ...");
-    const char* section = migrate                                  ? "CODE_TABLE_MIGRATE"
+    const char* section = migrate                                 ? "CODE_TABLE_MIGRATE"
                           : ctx.installType == kFirstInstallation ? "CODE_TABLE"
                                                                   : "CODE_TABLE_UPGRADE_REPAIR";
     bool ok = true;

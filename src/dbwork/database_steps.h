@@ -28,8 +28,8 @@ void LogUnusableKitInputs(StepContext& ctx, const StepInputs& in);
 
 // Runs one section of the setup file through osql.exe, stopping at the first failed run.
 // Returns true when a run failed.
-bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& section,
-                   const std::string& labelText, const std::string& errorText);
+bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& section, const std::string& labelText,
+                   const std::string& errorText);
 
 // The argument strings the kit tools are given, character for character.
 std::string osqlParameters(const StepInputs& in, const std::string& scriptsPath, const std::string& entry);

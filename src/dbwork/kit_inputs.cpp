@@ -23,8 +23,7 @@ void LogUnusableKitInputs(StepContext& ctx, const StepInputs& in)
     const std::string osql = ctx.kitDir + "osql.exe";
     const platform::PathKind osqlKind = platform::pathKind(osql);
     if (osqlKind != platform::PathKind::ReadableFile && osqlKind != platform::PathKind::UnreadableFile)
-        ctx.log.WriteLog("osql.exe " + osql + " " + platform::describeProblem(osqlKind) +
-                         ": no script can be run");
+        ctx.log.WriteLog("osql.exe " + osql + " " + platform::describeProblem(osqlKind) + ": no script can be run");
 }
 
 }  // namespace talvorin::dbwork

@@ -40,8 +40,8 @@ void deleteAgentJobs(StepContext& ctx)
 
 }  // namespace
 
-bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& section,
-                   const std::string& labelText, const std::string& errorText)
+bool RunScriptList(StepContext& ctx, const StepInputs& in, const std::string& section, const std::string& labelText,
+                   const std::string& errorText)
 {
     const std::string osql = ctx.kitDir + "osql.exe";
     for (const std::string& entry : setupdata::readSectionList(ctx.settings, in.setupFilePath(), section)) {

@@ -19,7 +19,6 @@ inline constexpr int kNotStarted = -1;
 // When the tool could not be started and whyNotStarted is given, it receives the system's
 // reason in the system's own words.
 int RunTool(StepWindow& window, platform::ProcessLauncher& launcher, const std::string& program,
-            const std::string& parameters, const std::string& workingDirectory,
-            std::string* whyNotStarted = nullptr);
+            const std::string& parameters, const std::string& workingDirectory, std::string* whyNotStarted = nullptr);
 
 }  // namespace talvorin::dbwork

@@ -64,8 +64,8 @@ enum class Kind { Blank, Comment, Section, Key, Other };
 
 struct Parsed {
     Kind kind = Kind::Blank;
-    std::string_view name;         // section or key name, trimmed
-    std::size_t valueBegin = 0;    // absolute offsets of the trimmed value of a key line
+    std::string_view name;       // section or key name, trimmed
+    std::size_t valueBegin = 0;  // absolute offsets of the trimmed value of a key line
     std::size_t valueEnd = 0;
 };
 
@@ -165,7 +165,8 @@ std::string_view cutAtZero(std::string_view v)
 
 FileText decodeFile(std::string bytes)
 {
-    if (std::string_view(bytes).substr(0, 2) != "\xFF\xFE") return FileText{Encoding::EightBit, std::move(bytes), false};
+    if (std::string_view(bytes).substr(0, 2) != "\xFF\xFE")
+        return FileText{Encoding::EightBit, std::move(bytes), false};
     const std::string_view body = std::string_view(bytes).substr(2);
     // Keeping unpaired surrogates as they are lets a write give back every unit it read.
     return FileText{Encoding::Utf16, utf16leToUtf8(body, Unpaired::Keep), body.size() % 2 != 0};
@@ -179,8 +180,7 @@ std::optional<std::string> encodeFile(Encoding encoding, std::string_view text)
     return "\xFF\xFE" + *body;
 }
 
-std::optional<std::string_view> findRawValue(std::string_view text, std::string_view section,
-                                             std::string_view key)
+std::optional<std::string_view> findRawValue(std::string_view text, std::string_view section, std::string_view key)
 {
     const std::string_view wantedKey = trim(key);
     const auto span = findSection(text, trim(section));
@@ -194,8 +194,8 @@ std::optional<std::string_view> findRawValue(std::string_view text, std::string_
     return found;
 }
 
-std::string readValue(std::string_view text, std::string_view section, std::string_view key,
-                      std::string_view def, std::size_t bufferSize)
+std::string readValue(std::string_view text, std::string_view section, std::string_view key, std::string_view def,
+                      std::size_t bufferSize)
 {
     const auto raw = findRawValue(text, section, key);
     if (!raw) return defaultValue(def, bufferSize);
@@ -227,7 +227,7 @@ int toInt(std::string_view value, int def)
     std::uint32_t result = 0;  // unsigned, so that overflow wraps as it does on Windows
     for (; i < value.size(); ++i) {
         const char c = lowerAscii(value[i]);
-        const unsigned digit = c >= '0' && c <= '9' ? static_cast<unsigned>(c - '0')
+        const unsigned digit = c >= '0' && c <= '9'   ? static_cast<unsigned>(c - '0')
                                : c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
                                                       : 99u;
         if (digit >= base) break;
@@ -242,8 +242,7 @@ int readInt(std::string_view text, std::string_view section, std::string_view ke
     return toInt(readValue(text, section, key, ""), def);
 }
 
-std::vector<std::string> readKeyNames(std::string_view text, std::string_view section,
-                                      std::size_t bufferSize)
+std::vector<std::string> readKeyNames(std::string_view text, std::string_view section, std::size_t bufferSize)
 {
     std::vector<std::string> names;
     const auto span = findSection(text, trim(section));
@@ -298,13 +297,11 @@ bool canWrite(std::string_view section, std::string_view key, std::string_view v
     };
     if (!storable(section) || !storable(key) || !storable(value)) return false;
     const std::string_view k = trim(key);
-    if (k.empty() || k.find('=') != std::string_view::npos || k.front() == ';' || k.front() == '[')
-        return false;
+    if (k.empty() || k.find('=') != std::string_view::npos || k.front() == ';' || k.front() == '[') return false;
     return !trim(section).empty();
 }
 
-std::string writeValue(std::string_view text, std::string_view section, std::string_view key,
-                       std::string_view value)
+std::string writeValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value)
 {
     if (!canWrite(section, key, value))
         throw std::invalid_argument("a settings value, key or section that cannot be stored");

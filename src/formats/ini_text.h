@@ -60,13 +60,12 @@ inline constexpr std::size_t kUnlimited = static_cast<std::size_t>(-1);
 
 // The value as it is stored (blanks trimmed, nothing else changed); nullopt when the
 // section or key is missing.
-std::optional<std::string_view> findRawValue(std::string_view text, std::string_view section,
-                                             std::string_view key);
+std::optional<std::string_view> findRawValue(std::string_view text, std::string_view section, std::string_view key);
 
 // GetPrivateProfileStringA for one key: the value with one pair of quotes removed, at most
 // bufferSize - 1 bytes; when missing, the default without its trailing blanks, likewise cut.
-std::string readValue(std::string_view text, std::string_view section, std::string_view key,
-                      std::string_view def, std::size_t bufferSize = kValueBufferSize);
+std::string readValue(std::string_view text, std::string_view section, std::string_view key, std::string_view def,
+                      std::size_t bufferSize = kValueBufferSize);
 
 // What readValue gives when the file itself is missing.
 std::string defaultValue(std::string_view def, std::size_t bufferSize = kValueBufferSize);
@@ -109,7 +108,6 @@ inline constexpr const char* kCannotStore =
 // the old one; a missing key is added after the section's last non-blank line; a missing
 // section is added at the end. New lines end in CR LF; every other byte stays as it was.
 // Throws std::invalid_argument when canWrite is false.
-std::string writeValue(std::string_view text, std::string_view section, std::string_view key,
-                       std::string_view value);
+std::string writeValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value);
 
 }  // namespace talvorin::formats::ini

@@ -82,8 +82,7 @@ DecodedText decodeText(std::string_view bytes)
     if (bytes.substr(0, 2) == "\xFF\xFE") return {TextEncoding::Utf16, utf16leToUtf8(bytes.substr(2))};
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return {TextEncoding::Utf8, std::string(bytes.substr(3))};
     // regedit 5 text without its mark still shows as every second byte zero.
-    if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0')
-        return {TextEncoding::Utf16, utf16leToUtf8(bytes)};
+    if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0') return {TextEncoding::Utf16, utf16leToUtf8(bytes)};
     return {TextEncoding::EightBit, std::string(bytes)};
 }
 
@@ -259,8 +258,8 @@ RegFile RegFile::parse(std::string_view fileBytes)
     // An 8-bit file's text is in the ANSI code page, whichever the header, and so is its
     // hex(1) and hex(2) data; in a UTF-16 file that data is UTF-16, as regedit reads them. A
     // version 5 export saved as UTF-8 keeps its hex(2) data in UTF-16.
-    const bool utf16Strings =
-        decoded.encoding == TextEncoding::Utf16 || (version5 && decoded.encoding == TextEncoding::Utf8);
+    const bool utf16Strings = decoded.encoding == TextEncoding::Utf16 ||
+                              (version5 && decoded.encoding == TextEncoding::Utf8);
     if (decoded.encoding == TextEncoding::EightBit) {
         const std::string text = cp1252ToUtf8(decoded.text);
         RegFileParser(file, utf16Strings).run(splitLines(text));

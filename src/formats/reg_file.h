@@ -62,7 +62,7 @@ public:
     const Values* findKey(std::string_view keyPath) const;
 
 private:
-    std::map<std::string, Values> keys_;           // by normalised upper-case path
+    std::map<std::string, Values> keys_;  // by normalised upper-case path
 
     friend class RegFileParser;
 };

@@ -106,7 +106,8 @@ HexList appendHexList(std::string_view list, std::string& data)
         const Number n = hexNumber(list);
         if (n.digits == 0) {
             const std::string_view rest = skipBlanks(list);
-            if (!rest.empty() && rest.front() == '\\') return endsHere(rest.substr(1)) ? HexList::Continued : HexList::Invalid;
+            if (!rest.empty() && rest.front() == '\\')
+                return endsHere(rest.substr(1)) ? HexList::Continued : HexList::Invalid;
             return !rest.empty() && rest.front() == ';' ? HexList::Complete : HexList::Invalid;
         }
         if (n.value > 0xFF) return HexList::Invalid;

@@ -10,10 +10,7 @@
 namespace talvorin::formats::reg::syntax {
 
 constexpr bool isBlank(char c) { return c == ' ' || c == '\t'; }
-constexpr bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+constexpr bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 std::string_view skipBlanks(std::string_view s);
 

@@ -9,8 +9,7 @@ namespace talvorin::formats {
 // A text that is no 32-bit whole number; the message is the one the product shows.
 class ConvertError : public std::runtime_error {
 public:
-    explicit ConvertError(const std::string& text)
-        : std::runtime_error("'" + text + "' is not a valid integer value")
+    explicit ConvertError(const std::string& text) : std::runtime_error("'" + text + "' is not a valid integer value")
     {
     }
 };

@@ -54,20 +54,17 @@ private:
     throw setupdata::SqlError(odbcFailureText(SQL_HANDLE_DBC, dbc, fallback));
 }
 
-SQLULEN seconds(int value)
-{
-    return static_cast<SQLULEN>(std::max(value, 0));
-}
+SQLULEN seconds(int value) { return static_cast<SQLULEN>(std::max(value, 0)); }
 
 OdbcDbcHandle newConnection(SQLHANDLE environment, const setupdata::ConnectionSettings& settings)
 {
     SQLHANDLE dbc = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment, &dbc)))
-        throw setupdata::SqlError(odbcFailureText(SQL_HANDLE_ENV, environment,
-                                       "The ODBC driver manager could not create a connection."));
+        throw setupdata::SqlError(
+            odbcFailureText(SQL_HANDLE_ENV, environment, "The ODBC driver manager could not create a connection."));
     OdbcDbcHandle handle(dbc);
-    if (!SQL_SUCCEEDED(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                                          odbcInteger(seconds(settings.connectTimeoutSeconds)), 0)))
+    if (!SQL_SUCCEEDED(
+            SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, odbcInteger(seconds(settings.connectTimeoutSeconds)), 0)))
         fail(dbc, "The ODBC driver manager refused the connect time-out.");
     if (settings.readOnly &&
         !SQL_SUCCEEDED(SQLSetConnectAttrW(dbc, SQL_ATTR_ACCESS_MODE, odbcInteger(SQL_MODE_READ_ONLY), 0)))
@@ -80,8 +77,8 @@ void connectWithString(SQLHANDLE dbc, const setupdata::ConnectionSettings& setti
     std::string connectionString = odbcConnectionString(settings, driverName);
     SecretText text(connectionString, "connection string");
     wipe(connectionString);
-    const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, text.data(), text.length(), nullptr, 0,
-                                           nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, text.data(), text.length(), nullptr, 0, nullptr,
+                                           SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) fail(dbc, "The connection to SQL Server could not be opened.");
 }
 
@@ -106,9 +103,8 @@ void connectWithPrivateDataSource(SQLHANDLE dbc, const setupdata::ConnectionSett
     // It exists only for the connect: the driver reads it there and never again.
     PrivateOdbcDataSource source(values);
     OdbcText name = toOdbcText(source.name());
-    const SQLRETURN rc =
-        SQLConnectW(dbc, name.data(), static_cast<SQLSMALLINT>(name.size()), user.data(),
-                    user.length(), password.data(), password.length());
+    const SQLRETURN rc = SQLConnectW(dbc, name.data(), static_cast<SQLSMALLINT>(name.size()), user.data(),
+                                     user.length(), password.data(), password.length());
     if (!SQL_SUCCEEDED(rc)) fail(dbc, "The connection to SQL Server could not be opened.");
 }
 

@@ -47,9 +47,8 @@ setupdata::SqlError unpassable(const std::string& what, const std::string& reaso
 OdbcSpelling odbcSpelling(const std::string& value)
 {
     if (value.find('\0') != std::string::npos || !survivesNarrowing(value)) return OdbcSpelling::None;
-    if (value.empty() ||
-        (value.find(';') == std::string::npos && value.front() != '{' && !isBlank(value.front()) &&
-         !isBlank(value.back())))
+    if (value.empty() || (value.find(';') == std::string::npos && value.front() != '{' && !isBlank(value.front()) &&
+                          !isBlank(value.back())))
         return OdbcSpelling::Bare;
     return value.find('}') == std::string::npos ? OdbcSpelling::Braced : OdbcSpelling::None;
 }
@@ -60,10 +59,7 @@ bool isFreeTdsDriver(const std::string& driverName)
     return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
 }
 
-bool fitsOdbcConnectionString(const std::string& value)
-{
-    return odbcSpelling(value) != OdbcSpelling::None;
-}
+bool fitsOdbcConnectionString(const std::string& value) { return odbcSpelling(value) != OdbcSpelling::None; }
 
 void refuseNul(const std::string& value, const std::string& what)
 {
@@ -78,19 +74,15 @@ std::string odbcAttribute(const std::string& key, const std::string& value, cons
         throw unpassable(what, "a character in it reads as \"{\", \"}\", \";\", \"=\" or NUL to the "
                                "ODBC driver manager.");
     switch (odbcSpelling(value)) {
-    case OdbcSpelling::Bare:
-        return key + "=" + value + ";";
-    case OdbcSpelling::Braced:
-        return key + "={" + value + "};";
-    case OdbcSpelling::None:
-        break;
+    case OdbcSpelling::Bare: return key + "=" + value + ";";
+    case OdbcSpelling::Braced: return key + "={" + value + "};";
+    case OdbcSpelling::None: break;
     }
     throw unpassable(what, "a \"}\" in it cannot be combined with a \";\", a leading \"{\" or a "
                            "blank at either end.");
 }
 
-std::vector<OdbcValue> odbcServerValues(const setupdata::ConnectionSettings& settings,
-                                        const std::string& driverName)
+std::vector<OdbcValue> odbcServerValues(const setupdata::ConnectionSettings& settings, const std::string& driverName)
 {
     const std::string& source = settings.dataSource;
     const std::size_t comma = source.rfind(',');
@@ -116,13 +108,11 @@ std::vector<OdbcValue> odbcDriverOptions(const std::string& driverName)
     // the provider did: the login inside TLS, the whole session when the server forces it,
     // none when it has none.
     if (isFreeTdsDriver(driverName))
-        return {{"TDS_Version", "7.4", "protocol version"}, {"Encryption", "request", "encryption"},
-                application};
+        return {{"TDS_Version", "7.4", "protocol version"}, {"Encryption", "request", "encryption"}, application};
     // When the server forces TLS, Driver 18 checks its certificate, usually self-signed;
     // the provider did not.
     if (needsEncryptOff(driverName))
-        return {{"Encrypt", "no", "encryption"},
-                {"TrustServerCertificate", "yes", "certificate trust"}, application};
+        return {{"Encrypt", "no", "encryption"}, {"TrustServerCertificate", "yes", "certificate trust"}, application};
     return {application};
 }
 

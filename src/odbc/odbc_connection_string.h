@@ -50,8 +50,7 @@ std::string odbcAttribute(const std::string& key, const std::string& value, cons
 
 // Where the server is, as `driverName` takes it: DRIVER, SERVER and, for FreeTDS or an
 // empty port, PORT apart (other drivers get "address,port" as SERVER).
-std::vector<OdbcValue> odbcServerValues(const setupdata::ConnectionSettings& settings,
-                                        const std::string& driverName);
+std::vector<OdbcValue> odbcServerValues(const setupdata::ConnectionSettings& settings, const std::string& driverName);
 
 // The options the driver needs besides (FreeTDS: protocol version and TLS as the server
 // asks; Driver 17/18: no TLS of its own, the server's certificate trusted), and the

@@ -15,10 +15,7 @@ constexpr std::size_t kMaxMessages = 6;
 // tens of thousands, and FreeTDS takes longer for each record the more there are.
 constexpr SQLSMALLINT kMaxRecords = 32;
 
-bool isWarning(const OdbcDiagnostic& record)
-{
-    return record.sqlState.rfind("01", 0) == 0;
-}
+bool isWarning(const OdbcDiagnostic& record) { return record.sqlState.rfind("01", 0) == 0; }
 
 }  // namespace
 
@@ -31,9 +28,8 @@ std::vector<OdbcDiagnostic> odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE ha
         SQLINTEGER nativeError = 0;
         OdbcText message(512);
         SQLSMALLINT length = 0;
-        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, number, state, &nativeError,
-                                      message.data(), static_cast<SQLSMALLINT>(message.size()),
-                                      &length);
+        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, number, state, &nativeError, message.data(),
+                                      static_cast<SQLSMALLINT>(message.size()), &length);
         if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(message.size())) {
             message.resize(static_cast<std::size_t>(length) + 1);
             rc = SQLGetDiagRecW(handleType, handle, number, state, &nativeError, message.data(),
@@ -42,8 +38,7 @@ std::vector<OdbcDiagnostic> odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE ha
         if (!SQL_SUCCEEDED(rc)) break;
         const auto used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
                                                 message.size() - 1);
-        records.push_back({fromOdbcText(state, 5), static_cast<long>(nativeError),
-                           fromOdbcText(message.data(), used)});
+        records.push_back({fromOdbcText(state, 5), static_cast<long>(nativeError), fromOdbcText(message.data(), used)});
     }
     return records;
 }

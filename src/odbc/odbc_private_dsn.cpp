@@ -17,8 +17,7 @@ void checkIniValue(const OdbcValue& item)
     if (!item.value.empty() && (isIniBlank(item.value.front()) || isIniBlank(item.value.back())))
         throw unpassable(item.what, "it starts or ends with a blank.");
     if (item.value.size() > kOdbcIniValueLimit)
-        throw unpassable(item.what, "it is longer than " + std::to_string(kOdbcIniValueLimit) +
-                                        " bytes.");
+        throw unpassable(item.what, "it is longer than " + std::to_string(kOdbcIniValueLimit) + " bytes.");
 }
 
 }  // namespace

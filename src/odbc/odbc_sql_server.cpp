@@ -14,31 +14,24 @@ namespace talvorin::odbc {
 
 namespace {
 
-constexpr std::array<const char*, 4> kPreferredDrivers = {
-    "SQL Server", "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server", "FreeTDS"};
+constexpr std::array<const char*, 4> kPreferredDrivers = {"SQL Server", "ODBC Driver 18 for SQL Server",
+                                                          "ODBC Driver 17 for SQL Server", "FreeTDS"};
 
 // sp_delete_job's @job_name and @originating_server are sysname, nvarchar(128).
 constexpr SQLULEN kSysnameLength = 128;
 
-SQLULEN seconds(int value)
-{
-    return static_cast<SQLULEN>(std::max(value, 0));
-}
+SQLULEN seconds(int value) { return static_cast<SQLULEN>(std::max(value, 0)); }
 
 [[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback)
 {
     throw setupdata::SqlError(odbcFailureText(handleType, handle, fallback));
 }
 
-OdbcText statementText(const char* text)
-{
-    return toOdbcTextZ(text);
-}
+OdbcText statementText(const char* text) { return toOdbcTextZ(text); }
 
 class OdbcConnection final : public setupdata::SqlConnection {
 public:
-    OdbcConnection(std::shared_ptr<OdbcEnvHandle> environment, OdbcSession session,
-                   int commandTimeoutSeconds)
+    OdbcConnection(std::shared_ptr<OdbcEnvHandle> environment, OdbcSession session, int commandTimeoutSeconds)
         : environment_(std::move(environment)),
           session_(std::move(session)),
           commandTimeout_(seconds(commandTimeoutSeconds))
@@ -50,8 +43,8 @@ public:
 
 private:
     OdbcStmtHandle newStatement();
-    static void bindInput(SQLHANDLE stmt, SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType,
-                   SQLULEN size, SQLPOINTER value, SQLLEN bufferLength, SQLLEN* indicator);
+    static void bindInput(SQLHANDLE stmt, SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size,
+                          SQLPOINTER value, SQLLEN bufferLength, SQLLEN* indicator);
     static void finishResults(SQLHANDLE stmt);
 
     std::shared_ptr<OdbcEnvHandle> environment_;  // outlives the session
@@ -70,12 +63,11 @@ OdbcStmtHandle OdbcConnection::newStatement()
     return handle;
 }
 
-void OdbcConnection::bindInput(SQLHANDLE stmt, SQLUSMALLINT number, SQLSMALLINT cType,
-                               SQLSMALLINT sqlType, SQLULEN size, SQLPOINTER value,
-                               SQLLEN bufferLength, SQLLEN* indicator)
+void OdbcConnection::bindInput(SQLHANDLE stmt, SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType,
+                               SQLULEN size, SQLPOINTER value, SQLLEN bufferLength, SQLLEN* indicator)
 {
-    if (!SQL_SUCCEEDED(SQLBindParameter(stmt, number, SQL_PARAM_INPUT, cType, sqlType, size, 0,
-                                        value, bufferLength, indicator)))
+    if (!SQL_SUCCEEDED(
+            SQLBindParameter(stmt, number, SQL_PARAM_INPUT, cType, sqlType, size, 0, value, bufferLength, indicator)))
         fail(SQL_HANDLE_STMT, stmt, "The ODBC driver refused a parameter of sp_delete_job.");
 }
 
@@ -110,13 +102,12 @@ void OdbcConnection::deleteAgentJob(const std::string& jobName)
     SQLLEN nullHistory = SQL_NULL_DATA;
     SQLLEN nullSchedule = SQL_NULL_DATA;
 
-    if (!SQL_SUCCEEDED(SQLBindParameter(stmt.get(), 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                        0, &returnValue, 0, &returnIndicator)))
+    if (!SQL_SUCCEEDED(SQLBindParameter(stmt.get(), 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &returnValue,
+                                        0, &returnIndicator)))
         fail(SQL_HANDLE_STMT, stmt.get(), "The ODBC driver refused the return value of sp_delete_job.");
     // The driver passes parameters by position: they follow the procedure's declaration.
     bindInput(stmt.get(), 2, SQL_C_GUID, SQL_GUID, 0, &jobId, sizeof jobId, &nullJobId);
-    bindInput(stmt.get(), 3, SQL_C_WCHAR, SQL_WVARCHAR, kSysnameLength, name.data(), nameBytes,
-              &nameIndicator);
+    bindInput(stmt.get(), 3, SQL_C_WCHAR, SQL_WVARCHAR, kSysnameLength, name.data(), nameBytes, &nameIndicator);
     bindInput(stmt.get(), 4, SQL_C_WCHAR, SQL_WVARCHAR, kSysnameLength, noServer, 0, &nullServer);
     bindInput(stmt.get(), 5, SQL_C_BIT, SQL_BIT, 0, &noFlag, 1, &nullHistory);
     bindInput(stmt.get(), 6, SQL_C_BIT, SQL_BIT, 0, &noFlag, 1, &nullSchedule);
@@ -146,8 +137,7 @@ std::string OdbcConnection::queryEdition()
         SQLULEN size = 0;
         SQLSMALLINT digits = 0;
         SQLSMALLINT nullable = 0;
-        if (!SQL_SUCCEEDED(SQLDescribeColW(stmt.get(), i, name, 130, &nameLength, &type, &size,
-                                           &digits, &nullable)))
+        if (!SQL_SUCCEEDED(SQLDescribeColW(stmt.get(), i, name, 130, &nameLength, &type, &size, &digits, &nullable)))
             fail(SQL_HANDLE_STMT, stmt.get(), "The edition query failed.");
         const auto length = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0)), 129);
         if (formats::equalsNoCase(fromOdbcText(name, length), "SERVER")) column = i;
@@ -171,16 +161,14 @@ std::string OdbcConnection::queryEdition()
         const bool truncated = got == SQL_SUCCESS_WITH_INFO &&
                                (indicator == SQL_NO_TOTAL ||
                                 indicator > pieceBytes - static_cast<SQLLEN>(sizeof(SQLWCHAR)));
-        const std::size_t units = truncated ? piece.size() - 1
-                                            : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+        const std::size_t units = truncated ? piece.size() - 1 : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
         value.insert(value.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(units));
         if (!truncated) break;
     }
     // Read the answer to its end: a statement dropped with results pending makes the
     // driver cancel the request on the server.
     SQLRETURN more;
-    while (SQL_SUCCEEDED(more = SQLFetch(stmt.get()))) {
-    }
+    while (SQL_SUCCEEDED(more = SQLFetch(stmt.get()))) {}
     if (more != SQL_NO_DATA) fail(SQL_HANDLE_STMT, stmt.get(), "The edition query failed.");
     finishResults(stmt.get());
     return fromOdbcText(value.data(), value.size());
@@ -219,10 +207,11 @@ std::vector<std::string> OdbcSqlServerClient::installedDrivers(SQLHANDLE env)
         SQLSMALLINT descriptionLength = 0;
         SQLWCHAR attributes[1024] = {};
         SQLSMALLINT attributesLength = 0;
-        const SQLRETURN rc = SQLDriversW(env, direction, description, 512, &descriptionLength,
-                                         attributes, 1024, &attributesLength);
+        const SQLRETURN rc = SQLDriversW(env, direction, description, 512, &descriptionLength, attributes, 1024,
+                                         &attributesLength);
         if (!SQL_SUCCEEDED(rc)) break;
-        const auto length = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(descriptionLength, 0)), 511);
+        const auto length = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(descriptionLength, 0)),
+                                                  511);
         drivers.push_back(fromOdbcText(description, length));
         direction = SQL_FETCH_NEXT;
     }
@@ -234,26 +223,22 @@ std::unique_ptr<setupdata::SqlConnection> OdbcSqlServerClient::connect(const set
     auto env = environment();
     const char* named = std::getenv(kOdbcDriverVariable);
     const std::string explicitDriver = named ? named : "";
-    const std::string driver =
-        chooseOdbcDriver(explicitDriver.empty() ? installedDrivers(env->get()) : std::vector<std::string>{},
-                         explicitDriver);
+    const std::string driver = chooseOdbcDriver(
+        explicitDriver.empty() ? installedDrivers(env->get()) : std::vector<std::string>{}, explicitDriver);
     OdbcSession session = openOdbcSession(env->get(), settings, driver);
-    return std::make_unique<OdbcConnection>(std::move(env), std::move(session),
-                                            settings.commandTimeoutSeconds);
+    return std::make_unique<OdbcConnection>(std::move(env), std::move(session), settings.commandTimeoutSeconds);
 }
 
 }  // namespace
 
-std::string chooseOdbcDriver(const std::vector<std::string>& installed,
-                             const std::string& explicitDriver)
+std::string chooseOdbcDriver(const std::vector<std::string>& installed, const std::string& explicitDriver)
 {
     if (!explicitDriver.empty()) return explicitDriver;
     for (const char* preferred : kPreferredDrivers)
         for (const auto& name : installed)
             if (formats::equalsNoCase(name, preferred)) return name;
-    throw setupdata::SqlError(
-        "No ODBC driver for SQL Server is installed (looked for \"SQL Server\", \"ODBC Driver 18 "
-        "for SQL Server\", \"ODBC Driver 17 for SQL Server\" and \"FreeTDS\").");
+    throw setupdata::SqlError("No ODBC driver for SQL Server is installed (looked for \"SQL Server\", \"ODBC Driver 18 "
+                              "for SQL Server\", \"ODBC Driver 17 for SQL Server\" and \"FreeTDS\").");
 }
 
 std::unique_ptr<setupdata::SqlServerClient> makeOdbcSqlServerClient()

@@ -17,7 +17,6 @@ std::unique_ptr<setupdata::SqlServerClient> makeOdbcSqlServerClient();
 // `explicitDriver` when it is not empty, otherwise the first of "SQL Server", "ODBC Driver
 // 18 for SQL Server", "ODBC Driver 17 for SQL Server" and "FreeTDS" that is among
 // `installed` (compared without regard to case). Throws setupdata::SqlError when none is.
-std::string chooseOdbcDriver(const std::vector<std::string>& installed,
-                             const std::string& explicitDriver);
+std::string chooseOdbcDriver(const std::vector<std::string>& installed, const std::string& explicitDriver);
 
 }  // namespace talvorin::odbc

@@ -18,10 +18,7 @@ std::unique_ptr<RegistryKey> openRegFileKey(const formats::reg::RegFile& file, s
 class RegFileRegistry final : public Registry {
 public:
     explicit RegFileRegistry(formats::reg::RegFile file) : file_(std::move(file)) {}
-    std::unique_ptr<RegistryKey> openKey(const std::string& path) const override
-    {
-        return openRegFileKey(file_, path);
-    }
+    std::unique_ptr<RegistryKey> openKey(const std::string& path) const override { return openRegFileKey(file_, path); }
 
 private:
     formats::reg::RegFile file_;

@@ -14,7 +14,8 @@ std::string settingsCopyName(std::string_view fileName, unsigned long pid, unsig
 std::optional<unsigned long> settingsCopyOwner(std::string_view entry, std::string_view fileName)
 {
     const std::string prefix = "." + std::string(fileName) + ".tmp";
-    if (entry.size() <= prefix.size() || !formats::equalsNoCase(entry.substr(0, prefix.size()), prefix)) return std::nullopt;
+    if (entry.size() <= prefix.size() || !formats::equalsNoCase(entry.substr(0, prefix.size()), prefix))
+        return std::nullopt;
     const auto number = [](std::string_view s) -> std::optional<unsigned long> {
         unsigned long value = 0;
         const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);

@@ -42,16 +42,14 @@ public:
 
     // A value, at most 2047 characters, blanks and one pair of quotes trimmed;
     // the default when the file, section or key is missing.
-    virtual std::string readString(const std::string& file, const std::string& section,
-                                   const std::string& key, const std::string& def) const = 0;
+    virtual std::string readString(const std::string& file, const std::string& section, const std::string& key,
+                                   const std::string& def) const = 0;
 
     // A value read as a leading decimal integer; the default when missing.
-    virtual int readInt(const std::string& file, const std::string& section,
-                        const std::string& key, int def) const = 0;
+    virtual int readInt(const std::string& file, const std::string& section, const std::string& key, int def) const = 0;
 
     // The section's key names in file order, every one of them.
-    virtual std::vector<std::string> readKeyNames(const std::string& file,
-                                                  const std::string& section) const = 0;
+    virtual std::vector<std::string> readKeyNames(const std::string& file, const std::string& section) const = 0;
 
     // The value of each key readKeyNames lists, in that order, as readString with an empty
     // default reads it; the same result, but one read of the file instead of one per key.

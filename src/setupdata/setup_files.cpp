@@ -12,8 +12,7 @@ std::vector<std::string> readSectionList(const platform::SettingsFiles& settings
     return settings.readSectionValues(file, section);
 }
 
-std::string readScrambled(const platform::SettingsFiles& settings, const std::string& file,
-                          const std::string& key)
+std::string readScrambled(const platform::SettingsFiles& settings, const std::string& file, const std::string& key)
 {
     return ScrambleText(settings.readString(file, kSectionDB, key, ""));
 }
@@ -24,9 +23,6 @@ void writeScrambled(platform::SettingsFiles& settings, const std::string& file, 
     settings.writeStrings(file, kSectionDB, values);
 }
 
-std::string kitFolder(const std::string& windowsDir)
-{
-    return windowsDir + kKitFolder + platform::kDirSeparator;
-}
+std::string kitFolder(const std::string& windowsDir) { return windowsDir + kKitFolder + platform::kDirSeparator; }
 
 }  // namespace talvorin::setupdata

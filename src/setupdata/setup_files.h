@@ -8,8 +8,8 @@
 namespace talvorin::setupdata {
 
 // File names, sections and keys of the three settings files.
-inline constexpr const char* kKitDataFile = "Orvo4.DAT";      // as the run spells it
-inline constexpr const char* kKitDataFileDialog = "Orvo4.dat"; // as the dialog spells it
+inline constexpr const char* kKitDataFile = "Orvo4.DAT";        // as the run spells it
+inline constexpr const char* kKitDataFileDialog = "Orvo4.dat";  // as the dialog spells it
 inline constexpr const char* kServerSettingsFile = "dbsvr.ini";
 inline constexpr const char* kKitFolder = "MigKit4";
 
@@ -25,8 +25,7 @@ std::vector<std::string> readSectionList(const platform::SettingsFiles& settings
                                          const std::string& section);
 
 // A scrambled value of section DB, unscrambled; empty when missing.
-std::string readScrambled(const platform::SettingsFiles& settings, const std::string& file,
-                          const std::string& key);
+std::string readScrambled(const platform::SettingsFiles& settings, const std::string& file, const std::string& key);
 // Section DB's keys and their clear values, scrambled and written together (all or none).
 void writeScrambled(platform::SettingsFiles& settings, const std::string& file, platform::SettingsValues values);
 

@@ -16,8 +16,8 @@ public:
 // What one connection is opened with. The values keep their meaning from the
 // OLE DB connection string the product has always used (see connection_string.h).
 struct ConnectionSettings {
-    std::string dataSource;   // address + "," + port, no blanks
-    std::string catalog;      // may be empty: the login's default database
+    std::string dataSource;  // address + "," + port, no blanks
+    std::string catalog;     // may be empty: the login's default database
     std::string user;
     std::string password;
     int connectTimeoutSeconds = 15;

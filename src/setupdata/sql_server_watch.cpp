@@ -19,8 +19,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kStillBusy =
-    "An earlier call to SQL Server has not ended; no further call is made.";
+constexpr const char* kStillBusy = "An earlier call to SQL Server has not ended; no further call is made.";
 
 // What the client, its connections and their workers share; a worker still busy keeps it,
 // and so the driver's handles, alive.
@@ -93,8 +92,7 @@ T runWatched(const std::shared_ptr<Shared>& shared, CallWaiter& waiter, int time
         if (Clock::now() >= deadline) {
             shared->abandoned.store(true);
             throw SqlError("SQL Server did not answer within " + std::to_string(allowed.count() / 1000) +
-                           " seconds (time-out " + std::to_string(timeoutSeconds) +
-                           " s); the call was given up.");
+                           " seconds (time-out " + std::to_string(timeoutSeconds) + " s); the call was given up.");
         }
         waiter.waitUntil(outcome->done->handle(), deadline);
     }
@@ -104,8 +102,8 @@ T runWatched(const std::shared_ptr<Shared>& shared, CallWaiter& waiter, int time
 
 class WatchedConnection final : public SqlConnection {
 public:
-    WatchedConnection(std::shared_ptr<Shared> shared, CallWaiter& waiter,
-                      std::shared_ptr<SqlConnection> inner, int commandTimeout)
+    WatchedConnection(std::shared_ptr<Shared> shared, CallWaiter& waiter, std::shared_ptr<SqlConnection> inner,
+                      int commandTimeout)
         : shared_(std::move(shared)), waiter_(waiter), inner_(std::move(inner)), timeout_(commandTimeout)
     {
     }
@@ -152,8 +150,7 @@ public:
         std::shared_ptr<SqlConnection> inner = runWatched<std::shared_ptr<SqlConnection>>(
             shared_, waiter_, settings.connectTimeoutSeconds,
             [settings](Shared& shared) { return std::shared_ptr<SqlConnection>(shared.inner->connect(settings)); });
-        return std::make_unique<WatchedConnection>(shared_, waiter_, std::move(inner),
-                                                   settings.commandTimeoutSeconds);
+        return std::make_unique<WatchedConnection>(shared_, waiter_, std::move(inner), settings.commandTimeoutSeconds);
     }
 
 private:
@@ -169,8 +166,7 @@ std::chrono::milliseconds callDeadline(int timeoutSeconds)
     return std::chrono::seconds(timeoutSeconds + std::min(timeoutSeconds, 10));
 }
 
-std::unique_ptr<SqlServerClient> watchSqlServerClient(std::unique_ptr<SqlServerClient> inner,
-                                                      CallWaiter& waiter)
+std::unique_ptr<SqlServerClient> watchSqlServerClient(std::unique_ptr<SqlServerClient> inner, CallWaiter& waiter)
 {
     return std::make_unique<WatchedClient>(std::move(inner), waiter);
 }

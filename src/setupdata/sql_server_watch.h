@@ -33,7 +33,6 @@ std::chrono::milliseconds callDeadline(int timeoutSeconds);
 // with SqlError and is left to its worker; from then on every connect and call fails at
 // once and nothing of `inner` is released any more (the driver may hold its locks for
 // good), so that the run can still end.
-std::unique_ptr<SqlServerClient> watchSqlServerClient(std::unique_ptr<SqlServerClient> inner,
-                                                      CallWaiter& waiter);
+std::unique_ptr<SqlServerClient> watchSqlServerClient(std::unique_ptr<SqlServerClient> inner, CallWaiter& waiter);
 
 }  // namespace talvorin::setupdata

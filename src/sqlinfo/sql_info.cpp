@@ -19,10 +19,9 @@ constexpr const char* kAddressHelp =
     "This database server must have a fixed IP Address. To find the fixed IP Address of database server :\n\r"
     "- Insert Velmora Deluxe installation CD to database server \n\r- Run Install.exe\n\r"
     "- Click <View database server settings> button";
-constexpr const char* kPortHelp =
-    "To find the Port Number of the database server :\n\r"
-    "- Insert Velmora Deluxe installation CD to database server \n\r- Run Install.exe\n\r"
-    "- Click <View database server settings> button";
+constexpr const char* kPortHelp = "To find the Port Number of the database server :\n\r"
+                                  "- Insert Velmora Deluxe installation CD to database server \n\r- Run Install.exe\n\r"
+                                  "- Click <View database server settings> button";
 
 constexpr const char* kOctetRange = " is not a valid entry. Please specify a value between 0 and 255 for this field.";
 constexpr const char* kInvalidPort = "Invalid input for port number!";
@@ -384,4 +383,3 @@ void TfrmSQLInfo::SpeedButton2Click() { backend().messageBox(ui::Box::informatio
 void TfrmSQLInfo::SpeedButton3Click() { backend().messageBox(ui::Box::information(kPortHelp)); }
 
 }  // namespace talvorin::sqlinfo
-

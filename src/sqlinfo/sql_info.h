@@ -15,7 +15,8 @@
 namespace talvorin::sqlinfo {
 
 // After a rejected port, in the port field's check and in OK's.
-inline constexpr const char* kPortRange = " is not a valid entry. Please specify a value between 1 and 65535 for this field.";
+inline constexpr const char* kPortRange =
+    " is not a valid entry. Please specify a value between 1 and 65535 for this field.";
 
 // What the dialog reads, writes and asks outside itself.
 struct SQLInfoServices {

@@ -46,8 +46,8 @@ std::string storageRulesText()
     std::string pairs;
     for (const std::string& name : named(kRefusedAsAPair, false))
         pairs += (pairs.empty() ? "begin and end with " : ", nor begin and end with ") + name;
-    return "It must not begin or end with " + either(named(kRefusedAtTheEnds, false)) + " or with the control character " +
-           either(named(kRefusedAtTheEnds, true)) + ", must not " + pairs +
+    return "It must not begin or end with " + either(named(kRefusedAtTheEnds, false)) +
+           " or with the control character " + either(named(kRefusedAtTheEnds, true)) + ", must not " + pairs +
            " (either alone is fine), must not contain the control character " + either(named(kRefusedAnywhere, true)) +
            ", and must not be longer than " + std::to_string(kLongestStored) + " characters.";
 }

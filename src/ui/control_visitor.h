@@ -86,7 +86,7 @@ private:
 
 // Calls f with the control as its own kind; f answers every kind with the same type.
 template <typename C, typename F>
-    requires std::is_base_of_v<Control, std::remove_const_t<C>>
+requires std::is_base_of_v<Control, std::remove_const_t<C>>
 auto onKind(C& control, F&& f)
 {
     detail::Calling<C, std::remove_reference_t<F>> calling(f);

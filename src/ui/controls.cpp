@@ -148,8 +148,12 @@ void Edit::pressKey(Key key)
 {
     keyDown(key);
     switch (key) {
-    case Key::Left: if (selStart_ > 0) --selStart_; break;
-    case Key::Right: if (selStart_ < text_.size()) ++selStart_; break;
+    case Key::Left:
+        if (selStart_ > 0) --selStart_;
+        break;
+    case Key::Right:
+        if (selStart_ < text_.size()) ++selStart_;
+        break;
     case Key::Home: selStart_ = 0; break;
     case Key::End: selStart_ = text_.size(); break;
     default: break;

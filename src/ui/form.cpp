@@ -25,8 +25,7 @@ void Form::remove(Control& c)
 
 Control* Form::findControl(const std::string& name) const
 {
-    auto it = std::find_if(controls_.begin(), controls_.end(),
-                           [&](const Control* c) { return c->name() == name; });
+    auto it = std::find_if(controls_.begin(), controls_.end(), [&](const Control* c) { return c->name() == name; });
     return it == controls_.end() ? nullptr : *it;
 }
 

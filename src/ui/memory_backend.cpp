@@ -25,8 +25,8 @@ void MemoryBackend::waitFor(platform::WaitHandle handle)
     // Real time passes here (a real child process runs); the virtual clock follows it,
     // jumping to the next timer when the handle stays quiet until then.
     const auto next = timers_.nextDue();
-    const int timeoutMs =
-        next ? static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, (*next - now_).count())) : -1;
+    const int timeoutMs = next ? static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, (*next - now_).count()))
+                               : -1;
     const auto start = std::chrono::steady_clock::now();
     const int ready = platform::waitForAny({handle}, timeoutMs);
     if (ready == platform::kWaitFailed) throw std::runtime_error("The wait for a process handle failed");

@@ -72,10 +72,7 @@ struct Box {
     {
         return {"Information", std::move(text), Icon::Information, Buttons::Ok};
     }
-    static Box confirm(std::string text)
-    {
-        return {"Confirm", std::move(text), Icon::Question, Buttons::YesNo};
-    }
+    static Box confirm(std::string text) { return {"Confirm", std::move(text), Icon::Question, Buttons::YesNo}; }
     static Box applicationError(std::string text)
     {
         return {programTitle(), std::move(text), Icon::Error, Buttons::Ok};

@@ -71,7 +71,7 @@ protected:
     std::vector<std::string> startLines(const std::vector<std::string>& p) const
     {
         auto at = [&](std::size_t i) { return i < p.size() ? p[i] : std::string{}; };
-        return {"Starting /opt/kit/Talvorin",       "Param 1, SetupMod    = " + at(0),
+        return {"Starting /opt/kit/Talvorin",      "Param 1, SetupMod    = " + at(0),
                 "Param 2, SvrBasePath = " + at(1), "Param 3, InstallType = " + at(2),
                 "Param 4, SupportDir  = " + at(3), "Param 5, SetupFile   = " + at(4)};
     }

@@ -55,8 +55,7 @@ TEST_F(SetupLogTest, ComputerNameIsAtMostFifteenCharacters)
 TEST_F(SetupLogTest, MessageWithLineBreaksBecomesSeveralCrLfLines)
 {
     log.WriteLog("first\nsecond\r\nthird\rfourth");
-    EXPECT_THAT(crlfLines(readFile(file)),
-                ElementsAre("SRV01 2026-12-07 01:55:53 first", "second", "third", "fourth"));
+    EXPECT_THAT(crlfLines(readFile(file)), ElementsAre("SRV01 2026-12-07 01:55:53 first", "second", "third", "fourth"));
 }
 
 TEST_F(SetupLogTest, ExistingLinesStayAndNoLineIsJoined)

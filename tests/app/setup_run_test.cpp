@@ -38,8 +38,8 @@ TEST_F(SetupRun, WrongParameterCountIsReportedAndEndsTheRun)
 TEST_F(SetupRun, WorkstationSetupEndsWithoutReadingTheKitOrAsking)
 {
     const auto p = params("302", "1");
-    EXPECT_THAT(run(p), ElementsAreArray(framed(concat(
-                            startLines(p), {"SetupMode = WS_SETUP. skip database and tables creation"}))));
+    EXPECT_THAT(run(p), ElementsAreArray(framed(
+                            concat(startLines(p), {"SetupMode = WS_SETUP. skip database and tables creation"}))));
     EXPECT_TRUE(ui.modalShowings.empty());
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(sql.connects.empty());
@@ -70,7 +70,7 @@ TEST_F(SetupRun, FirstInstallationCreatesAndLoads)
     EXPECT_EQ(sql.connects[1].user, "sa");
     EXPECT_EQ(sql.connects[1].password, "secret");
     EXPECT_EQ(sql.deletedJobs, (std::vector<std::string>{"ORVO_Schedule_Archive", "ORVO_Schedule_Full_Backup",
-                                                          "ORVO_Daily_Tx_Log_Backup"}));
+                                                         "ORVO_Daily_Tx_Log_Backup"}));
     ASSERT_EQ(tools.starts.size(), 4u);
     EXPECT_EQ(tools.starts[0].program, kitDir + "osql.exe");
     EXPECT_EQ(tools.starts[0].parameters,
@@ -92,9 +92,10 @@ TEST_F(SetupRun, FailedCreationSkipsCodeTablesAndSaysSoAtTheEnd)
     tools.exitCodes = {{"a.sql", 1}};
     const auto lines = run(params("301", "1"));
     const std::vector<std::string> tail(lines.end() - 6, lines.end() - 3);
-    EXPECT_THAT(tail, ElementsAreArray({std::string(kStamp) + "Error creating database.[sqlcmd failed] a.sql",
-                                        std::string(kStamp) + "First install (1). Error creating databases and tables",
-                                        std::string(kStamp) + "Process completed with errors, application will be closed"}));
+    EXPECT_THAT(tail,
+                ElementsAreArray({std::string(kStamp) + "Error creating database.[sqlcmd failed] a.sql",
+                                  std::string(kStamp) + "First install (1). Error creating databases and tables",
+                                  std::string(kStamp) + "Process completed with errors, application will be closed"}));
     EXPECT_EQ(tools.starts.size(), 1u) << "no code table may load after a failed creation";
 }
 
@@ -105,11 +106,11 @@ TEST_F(SetupRun, FailedCodeTableOnFirstInstallation)
     tools.exitCodes = {{" T1 ", 3}};
     const auto lines = run(params("301", "1"));
     const std::vector<std::string> tail(lines.end() - 6, lines.end() - 3);
-    EXPECT_THAT(tail,
-                ElementsAreArray({std::string(kStamp) + "Loading code table T2 completed successfully",
-                                  std::string(kStamp) +
-                                      "Error occurs during loading code tables. Please refer to the above log for details",
-                                  std::string(kStamp) + "Process completed with errors, application will be closed"}));
+    EXPECT_THAT(tail, ElementsAreArray(
+                          {std::string(kStamp) + "Loading code table T2 completed successfully",
+                           std::string(kStamp) +
+                               "Error occurs during loading code tables. Please refer to the above log for details",
+                           std::string(kStamp) + "Process completed with errors, application will be closed"}));
 }
 
 TEST_F(SetupRun, UpgradeBelowThreeRunsLikeAFirstInstallation)
@@ -149,12 +150,11 @@ TEST_F(SetupRun, FailedStructureUpgradeLoadsNoCodeTables)
     registry.keys["\\SOFTWARE\\QUORVANTA\\ORVO3"] = {{"Version", "4.0"}};
     tools.exitCodes = {{"u1.sql", 1}};
     const auto p = params("301", "2");
-    EXPECT_THAT(run(p),
-                ElementsAreArray(framed(concat(
-                    startLines(p), {"Upgrade repair from 4.0", "Start modify table structures.",
-                                    "Error modify table structure.[sqlcmd failed] u1.sql", "Execute x.sql successfully",
-                                    "Fail to modify table structures.",
-                                    "Process completed with errors, application will be closed"}))));
+    EXPECT_THAT(run(p), ElementsAreArray(framed(
+                            concat(startLines(p), {"Upgrade repair from 4.0", "Start modify table structures.",
+                                                   "Error modify table structure.[sqlcmd failed] u1.sql",
+                                                   "Execute x.sql successfully", "Fail to modify table structures.",
+                                                   "Process completed with errors, application will be closed"}))));
 }
 
 TEST_F(SetupRun, EveryUpgradeFailureHasItsOwnSummaryLine)
@@ -178,7 +178,8 @@ TEST_F(SetupRun, EveryUpgradeFailureHasItsOwnSummaryLine)
         const auto lines = run(params("301", "2"));
         ASSERT_GE(lines.size(), 5u);
         EXPECT_EQ(lines[lines.size() - 5], std::string(kStamp) + c.summary) << c.version << c.failing;
-        EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Process completed with errors, application will be closed");
+        EXPECT_EQ(lines[lines.size() - 4],
+                  std::string(kStamp) + "Process completed with errors, application will be closed");
     }
 }
 
@@ -207,9 +208,9 @@ TEST_P(QuitDuringRun, IsLoggedAsAnInterruptionAndStartsNothingMore)
     tools.neverEnds = c.runningTool;
     ui.onWait = [this] { ui.requestQuit(); };
     const auto p = params("301", c.installType);
-    EXPECT_THAT(run(p), ElementsAreArray(framed(concat(
-                            concat(startLines(p), c.lines),
-                            {"Process interrupted by a quit request, application will be closed"}))));
+    EXPECT_THAT(run(p), ElementsAreArray(
+                            framed(concat(concat(startLines(p), c.lines),
+                                          {"Process interrupted by a quit request, application will be closed"}))));
     ASSERT_FALSE(tools.starts.empty());
     EXPECT_NE(tools.starts.back().parameters.find(c.runningTool), std::string::npos)
         << "nothing is started after the quit";
@@ -217,14 +218,20 @@ TEST_P(QuitDuringRun, IsLoggedAsAnInterruptionAndStartsNothingMore)
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, QuitDuringRun,
-    ::testing::Values(
-        QuitCase{"FirstInstallation", "1", "", "b.sql",
-                 {"Start creating database", kJobsDeleted[0], kJobsDeleted[1], kJobsDeleted[2],
-                  "Execute a.sql successfully", "Interrupted by a quit request: osql.exe was left running for b.sql"}},
-        QuitCase{"UpgradeRepair", "2", "3.0", "T8",
-                 {"Upgrade repair from 3.0", "Start modify table structures.", "Execute u1.sql successfully",
-                  "Table structures modified successfully.",
-                  "Interrupted by a quit request: bcp.exe was left running for T8"}}),
+    ::testing::Values(QuitCase{"FirstInstallation",
+                               "1",
+                               "",
+                               "b.sql",
+                               {"Start creating database", kJobsDeleted[0], kJobsDeleted[1], kJobsDeleted[2],
+                                "Execute a.sql successfully",
+                                "Interrupted by a quit request: osql.exe was left running for b.sql"}},
+                      QuitCase{"UpgradeRepair",
+                               "2",
+                               "3.0",
+                               "T8",
+                               {"Upgrade repair from 3.0", "Start modify table structures.",
+                                "Execute u1.sql successfully", "Table structures modified successfully.",
+                                "Interrupted by a quit request: bcp.exe was left running for T8"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SetupRun, QuitWhileTheDialogIsOpenEndsTheRunAsInterrupted)
@@ -242,9 +249,9 @@ TEST_F(SetupRun, ConnectionFailureIsLoggedShownAndEndsTheRun)
     kitData("sa", "pw", "10.0.0.1", "1433");
     sql.connectError = "[FreeTDS][SQL Server]Login failed for user 'sa'.";
     const auto p = params("301", "1");
-    EXPECT_THAT(run(p), ElementsAreArray(framed(
-                            concat(startLines(p), {"SQL Server connection error. Application will be closed",
-                                                   "[FreeTDS][SQL Server]Login failed for user 'sa'."}))));
+    EXPECT_THAT(run(p), ElementsAreArray(
+                            framed(concat(startLines(p), {"SQL Server connection error. Application will be closed",
+                                                          "[FreeTDS][SQL Server]Login failed for user 'sa'."}))));
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].box.caption, "Error");
     EXPECT_EQ(ui.boxes[0].box.text, "[FreeTDS][SQL Server]Login failed for user 'sa'.");
@@ -305,7 +312,8 @@ TEST_F(SetupRun, UpgradeSetupInitialisesTheMigrationStatusOnce)
     const auto p = params("306", "1");
     const auto lines = run(p);
     EXPECT_EQ(lines[9], std::string(kStamp) + "SetupMode = UPG_SETUP, reading Migration status");
-    EXPECT_EQ(lines[10], std::string(kStamp) + "Setup file " + supportDir + nativePath("/setup.ini") + " does not exist: "
+    EXPECT_EQ(lines[10], std::string(kStamp) + "Setup file " + supportDir + nativePath("/setup.ini") +
+                             " does not exist: "
                              "no script or code table is listed");
     EXPECT_EQ(lines[11], std::string(kStamp) + "Start creating database") << "a first installation follows";
     EXPECT_EQ(readFile(ini), "[DataMigration]\r\nMig_Done=NotDone\r\n");
@@ -335,7 +343,8 @@ TEST_F(SetupRun, SettingsFilesSavedAsUnicodeAreReadAndKeptInUnicode)
     ASSERT_EQ(sql.connects.size(), 2u);
     EXPECT_EQ(sql.connects[0].dataSource, "10.0.0.1,1433");
     ASSERT_EQ(tools.starts.size(), 2u) << "the script and the code table";
-    EXPECT_EQ(lines[lines.size() - 4], std::string(kStamp) + "Process completed successfully, application will be closed");
+    EXPECT_EQ(lines[lines.size() - 4],
+              std::string(kStamp) + "Process completed successfully, application will be closed");
     EXPECT_EQ(readFile(ini), done);
 
     writeFile(ini, unicode("[DataMigration]\r\n"));
@@ -346,9 +355,9 @@ TEST_F(SetupRun, SettingsFilesSavedAsUnicodeAreReadAndKeptInUnicode)
 TEST_F(SetupRun, SetupModeThatIsNoNumberEndsCleanly)
 {
     const auto p = params("abc", "1");
-    EXPECT_THAT(run(p), ElementsAreArray(framed(concat(
-                            startLines(p), {"Unexpected error: 'abc' is not a valid integer value. Application "
-                                            "will be closed"}))));
+    EXPECT_THAT(run(p), ElementsAreArray(framed(
+                            concat(startLines(p), {"Unexpected error: 'abc' is not a valid integer value. Application "
+                                                   "will be closed"}))));
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].box.caption, ui::programTitle());
     EXPECT_EQ(ui.boxes[0].box.text, "'abc' is not a valid integer value");
@@ -385,14 +394,15 @@ TEST_F(SetupRun, UnwritableMigrationStatusEndsCleanly)
     const auto lines = run(params("306", "1"));
     ASSERT_GE(lines.size(), 5u);
     const std::string file = serverBase + nativePath("/BIN/dbsvr.ini");
-    EXPECT_EQ(lines[lines.size() - 5], std::string(kStamp) + "Unexpected error: Unable to write to " + file +
-                                           ". Application will be closed");
+    EXPECT_EQ(lines[lines.size() - 5],
+              std::string(kStamp) + "Unexpected error: Unable to write to " + file + ". Application will be closed");
     // Then the system's reason.
     const std::string reason = std::string(kStamp) + "Cannot write " + file + ": ";
     ASSERT_GT(lines[lines.size() - 4].size(), reason.size());
     EXPECT_EQ(lines[lines.size() - 4].substr(0, reason.size()), reason);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].box.text, "Unable to write to " + file + "\r\n" + lines[lines.size() - 4].substr(std::strlen(kStamp)));
+    EXPECT_EQ(ui.boxes[0].box.text,
+              "Unable to write to " + file + "\r\n" + lines[lines.size() - 4].substr(std::strlen(kStamp)));
 }
 
 TEST_F(SetupRun, RegistryValueOfTheWrongTypeEndsCleanly)

@@ -76,10 +76,9 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
     ui.answers = {ui::Answer::Yes, ui::Answer::Yes};
 
     {
-        app::Services services{system, clock, platform::systemSettingsFiles(), registry,
-                               platform::systemProcessLauncher(), *sql};
-        app::TfrmCreateDBInfo main(ui, services, "/opt/kit/Talvorin",
-                                   {"301", base, "1", dir / "Support", "Setup.ini"});
+        app::Services services{
+            system, clock, platform::systemSettingsFiles(), registry, platform::systemProcessLauncher(), *sql};
+        app::TfrmCreateDBInfo main(ui, services, "/opt/kit/Talvorin", {"301", base, "1", dir / "Support", "Setup.ini"});
         sqlinfo::TfrmSQLInfo dialog(ui, {system, platform::systemSettingsFiles(), registry, host, *sql});
         main.setSqlInfoDialog(&dialog);
         ui.run(main);
@@ -99,7 +98,8 @@ TEST(WholeProgram, AsksForTheSettingsUntilGivenThenInstalls)
     for (const auto& l : lines)
         if (l.rfind("SRV01 ", 0) == 0) events.push_back(l.substr(std::string("SRV01 2026-12-07 01:55:53 ").size()));
     EXPECT_THAT(std::vector<std::string>(events.begin() + 6, events.end()),
-                ElementsAre("Get SQL Server Info", "Start creating database", "Delete previous archive schedule: Success",
+                ElementsAre("Get SQL Server Info", "Start creating database",
+                            "Delete previous archive schedule: Success",
                             "Delete previous backup schedule: Fail, error: [FreeTDS][SQL Server]The specified "
                             "@job_name ('ORVO_Schedule_Full_Backup') does not exist.",
                             "Delete previous backup TXLog schedule: Fail, error: [FreeTDS][SQL Server]The specified "

@@ -38,8 +38,8 @@ TEST_F(CodeTables, ArgumentsWorkingFolderAndErrorFile)
     const auto r = runs();
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].program, "bcp.exe");
-    EXPECT_THAT(r[0].args, ElementsAre("DB..FIRST", "in", "first.txt", "-m", "0", "-t\\@\\t", "-r\\@\\r\\n", "-q",
-                                       "-w", "-S", "10.0.0.1,1433", "-U", "sa", "-P", "p w", "-e", "bcp.log"));
+    EXPECT_THAT(r[0].args, ElementsAre("DB..FIRST", "in", "first.txt", "-m", "0", "-t\\@\\t", "-r\\@\\r\\n", "-q", "-w",
+                                       "-S", "10.0.0.1,1433", "-U", "sa", "-P", "p w", "-e", "bcp.log"));
     EXPECT_EQ(r[0].workingDirectory + platform::kDirSeparator, kitDir);
     EXPECT_TRUE(std::filesystem::exists(kitDir + "bcp.log"));
     EXPECT_THAT(log.lines, ElementsAre("Loading code table DB..FIRST in first.txt completed successfully"));
@@ -97,8 +97,8 @@ TEST_F(CodeTables, MissingBcpFailsEveryTable)
     setupFile("[CODE_TABLE]\r\n1=T1\r\n2=T2\r\n");
     auto ctx = context();
     EXPECT_FALSE(dbwork::LoadCodeTables(ctx, in));
-    EXPECT_THAT(log.lines, ElementsAre("Error loading code table T1", cannotStart("bcp.exe"), "Error loading code table T2",
-                                       cannotStart("bcp.exe")));
+    EXPECT_THAT(log.lines, ElementsAre("Error loading code table T1", cannotStart("bcp.exe"),
+                                       "Error loading code table T2", cannotStart("bcp.exe")));
 }
 
 TEST_F(CodeTables, EmptySectionLoadsNothing)

@@ -46,7 +46,8 @@ TEST_F(ScriptLists, APasswordReachesTheToolAsTyped)
     const auto r = runs();
     ASSERT_EQ(r.size(), passwords.size());
     for (std::size_t i = 0; i < r.size(); ++i)
-        EXPECT_THAT(r[i].args, ElementsAre("-S", "10.0.0.1,1433", "-U", "sa", "-P", passwords[i], "-i", scriptsPath + "a.sql"));
+        EXPECT_THAT(r[i].args,
+                    ElementsAre("-S", "10.0.0.1,1433", "-U", "sa", "-P", passwords[i], "-i", scriptsPath + "a.sql"));
 }
 
 // As Windows reads them: without the dots and blanks that end a name.

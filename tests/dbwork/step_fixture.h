@@ -63,8 +63,15 @@ protected:
 
     dbwork::StepContext context(int installType = dbwork::kFirstInstallation)
     {
-        return {steps, log, platform::systemSettingsFiles(), registry, platform::systemProcessLauncher(),
-                msdb.get(), kitDir, scriptsPath, installType};
+        return {steps,
+                log,
+                platform::systemSettingsFiles(),
+                registry,
+                platform::systemProcessLauncher(),
+                msdb.get(),
+                kitDir,
+                scriptsPath,
+                installType};
     }
 
     // The line that follows a tool's fixed failure line when the system cannot start it, with
@@ -72,7 +79,8 @@ protected:
     std::string cannotStart(const std::string& tool) const
     {
         const std::string program = kitDir + tool;
-        return "Cannot start " + program + ": " + platform::systemProcessLauncher().start({program, "", "", {}}).failure;
+        return "Cannot start " + program + ": " +
+               platform::systemProcessLauncher().start({program, "", "", {}}).failure;
     }
 
     std::vector<KitToolRun> runs() const { return readKitToolJournal(journal); }

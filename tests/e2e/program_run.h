@@ -8,7 +8,7 @@
 namespace talvorin::testing {
 
 struct ProgramResult {
-    int exitCode = -1;        // -1: did not end in time and was killed; 128 + n: signal n
+    int exitCode = -1;  // -1: did not end in time and was killed; 128 + n: signal n
     std::string standardError;
     std::string standardOutput;  // POSIX, only with RunOptions::keepStandardOutput
     long peakMemoryKb = 0;       // POSIX: the program's largest resident set

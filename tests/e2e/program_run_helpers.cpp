@@ -58,8 +58,7 @@ bool onlyWholeLogLines(const std::string& logText, std::string* firstBad)
         const std::string line = logText.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
         const bool whole = end != std::string::npos && line.find_first_of("\r\n") == std::string::npos &&
                            (line == rule || line == "Start database / table creation program" ||
-                            line == "End database / table createion program" ||
-                            stampedNameLength(line) > 0);
+                            line == "End database / table createion program" || stampedNameLength(line) > 0);
         if (!whole) {
             if (firstBad) *firstBad = line;
             return false;

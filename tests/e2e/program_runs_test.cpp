@@ -33,8 +33,8 @@ TEST_F(ProgramRuns, RefusedConnectionIsLoggedAndShown)
     kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
     const auto result = run("301", "1");
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(runLines(), ElementsAre("SQL Server connection error. Application will be closed",
-                                        HasSubstr("Unable to connect")));
+    EXPECT_THAT(runLines(),
+                ElementsAre("SQL Server connection error. Application will be closed", HasSubstr("Unable to connect")));
     EXPECT_THAT(result.standardError, StartsWith("[Error] "));
     EXPECT_THAT(result.standardError, HasSubstr("Unable to connect"));
     EXPECT_EQ(log().back(), kRule) << "the run still ends with its banner";

@@ -56,8 +56,7 @@ class IniLineBreaks : public ::testing::TestWithParam<std::string> {
 protected:
     std::string file() const
     {
-        return lines({"[section1]", "name1=val1", "name2=\"val2\"", "name3", "name4=a", "[section2]"},
-                     GetParam());
+        return lines({"[section1]", "name1=val1", "name2=\"val2\"", "name3", "name4=a", "[section2]"}, GetParam());
     }
 };
 
@@ -115,8 +114,8 @@ TEST(IniRead, RemovesOnePairOfMatchingQuotes)
 
 TEST(IniRead, FirstOfDuplicateKeysAndOnlyTheFirstSectionOfAName)
 {
-    const std::string text = lines({"[CODE_TABLE]", "1=a.sql", "1=b.sql", "[Other]", "x=1", "[code_table]",
-                                    "1=c.sql", "2=d.sql"});
+    const std::string text = lines(
+        {"[CODE_TABLE]", "1=a.sql", "1=b.sql", "[Other]", "x=1", "[code_table]", "1=c.sql", "2=d.sql"});
     EXPECT_EQ(ini::readValue(text, "CODE_TABLE", "1", ""), "a.sql");
     EXPECT_EQ(ini::readValue(text, "CODE_TABLE", "2", "none"), "none");
     EXPECT_THAT(ini::readKeyNames(text, "code_table"), ElementsAre("1", "1"));
@@ -124,8 +123,8 @@ TEST(IniRead, FirstOfDuplicateKeysAndOnlyTheFirstSectionOfAName)
 
 TEST(IniRead, SkipsCommentsAndKeysBeforeTheFirstSection)
 {
-    const std::string text = lines({"orphan=1", "; [DB]", "[DB]", ";User=commented", "  ; Port=1",
-                                    "User=sa", "", "   ", "Port=1433", "=no name"});
+    const std::string text = lines(
+        {"orphan=1", "; [DB]", "[DB]", ";User=commented", "  ; Port=1", "User=sa", "", "   ", "Port=1433", "=no name"});
     EXPECT_EQ(ini::readValue(text, "DB", "User", ""), "sa");
     EXPECT_EQ(ini::readValue(text, "DB", ";User", "none"), "none");
     EXPECT_EQ(ini::readValue(text, "DB", "orphan", "none"), "none");
@@ -181,8 +180,8 @@ TEST(IniFile, DecodesUtf16ByItsByteOrderMarkOnly)
         {"UTF-16", "\xFF\xFE" + utf16(ini, true), ini::Encoding::Utf16, ini, false},
         // Windows 10 knows no big-endian mark.
         {"big-endian", "\xFE\xFF" + utf16(ini, false), ini::Encoding::EightBit, "\xFE\xFF" + utf16(ini, false), false},
-        {"not ASCII", std::string("\xFF\xFE\xE9\x00\xAC\x20\x3D\xD8\x00\xDE", 10),
-         ini::Encoding::Utf16, "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", false},
+        {"not ASCII", std::string("\xFF\xFE\xE9\x00\xAC\x20\x3D\xD8\x00\xDE", 10), ini::Encoding::Utf16,
+         "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", false},
         {"odd length", "\xFF\xFE" + utf16("k=v", true) + "Z", ini::Encoding::Utf16, "k=v", true},
         {"mark only", "\xFF\xFE", ini::Encoding::Utf16, "", false},
         {"UTF-16 without a mark is 8-bit text", utf16(ini, true), ini::Encoding::EightBit, utf16(ini, true), false},
@@ -206,7 +205,10 @@ TEST(IniFile, DecodesUtf16ByItsByteOrderMarkOnly)
 TEST(IniFile, KeepsEveryUnitOfAUtf16FileAndRefusesWhatUtf16CannotHold)
 {
     // Surrogates without their partners: not text, but they must survive a rewrite.
-    const std::string odd("\xFF\xFE" "a\x00\x00\xD8" "b\x00\x00\xDC\x00\xDC\x00\xD8", 14);
+    const std::string odd("\xFF\xFE"
+                          "a\x00\x00\xD8"
+                          "b\x00\x00\xDC\x00\xDC\x00\xD8",
+                          14);
     const ini::FileText file = ini::decodeFile(odd);
     EXPECT_EQ(ini::encodeFile(file.encoding, file.text), odd);
 
@@ -221,8 +223,7 @@ TEST(IniRead, ValueIsCutToTheBuffer)
 {
     const std::string longValue(3000, 'v');
     const std::string text = "[S]\r\nlong=" + longValue + "\r\nquoted=\"" + longValue +
-                             "\"\r\nfits=" + std::string(2047, 'f') + "\r\nover=" + std::string(2048, 'o') +
-                             "\r\n";
+                             "\"\r\nfits=" + std::string(2047, 'f') + "\r\nover=" + std::string(2048, 'o') + "\r\n";
     EXPECT_EQ(ini::readValue(text, "S", "long", ""), std::string(2047, 'v'));
     EXPECT_EQ(ini::readValue(text, "S", "quoted", ""), std::string(2047, 'v'));
     EXPECT_EQ(ini::readValue(text, "S", "fits", ""), std::string(2047, 'f'));
@@ -272,22 +273,39 @@ TEST(IniKeyNames, TheRealBufferBoundary)
 
 TEST(IniInt, ConvertsLikeGetPrivateProfileInt)
 {
-    const std::string text =
-        lines({"[T]", "a=12", "b=-1", "c=+1", "d=42A94967297", "e=B4294967297", "f=4294967296",
-               "g=4294967297", "h=-4294967297", "i=", "j=\"7\"", "k=  5  ", "l=0x10", "m=-", "n=2147483648",
-               "o=0o17", "p=0b102", "q=0X1fz", "r=0x", "s=-0x10", "t=\t 08"});
+    const std::string text = lines(
+        {"[T]",          "a=12",          "b=-1",    "c=+1",    "d=42A94967297", "e=B4294967297", "f=4294967296",
+         "g=4294967297", "h=-4294967297", "i=",      "j=\"7\"", "k=  5  ",       "l=0x10",        "m=-",
+         "n=2147483648", "o=0o17",        "p=0b102", "q=0X1fz", "r=0x",          "s=-0x10",       "t=\t 08"});
     const struct {
         const char* section;
         const char* key;
         int fallback;
         int expected;
     } cases[] = {
-        {"T", "a", 9, 12}, {"T", "b", 9, -1}, {"T", "c", 9, 1}, {"T", "d", 9, 42}, {"T", "e", 9, 0},
-        {"T", "f", 9, 0}, {"T", "g", 9, 1}, {"T", "h", 9, -1}, {"T", "i", 9, 9}, {"T", "j", 9, 7}, {"T", "k", 9, 5},
+        {"T", "a", 9, 12},
+        {"T", "b", 9, -1},
+        {"T", "c", 9, 1},
+        {"T", "d", 9, 42},
+        {"T", "e", 9, 0},
+        {"T", "f", 9, 0},
+        {"T", "g", 9, 1},
+        {"T", "h", 9, -1},
+        {"T", "i", 9, 9},
+        {"T", "j", 9, 7},
+        {"T", "k", 9, 5},
         // A prefix chooses the base, as Windows' own conversion does.
-        {"T", "l", 9, 16}, {"T", "o", 9, 15}, {"T", "p", 9, 2}, {"T", "q", 9, 31}, {"T", "r", 9, 0},
-        {"T", "s", 9, -16}, {"T", "t", 9, 8}, {"T", "m", 9, 0}, {"T", "n", 9, -2147483647 - 1},
-        {"T", "missing", -3, -3}, {"missing", "a", 4, 4},
+        {"T", "l", 9, 16},
+        {"T", "o", 9, 15},
+        {"T", "p", 9, 2},
+        {"T", "q", 9, 31},
+        {"T", "r", 9, 0},
+        {"T", "s", 9, -16},
+        {"T", "t", 9, 8},
+        {"T", "m", 9, 0},
+        {"T", "n", 9, -2147483647 - 1},
+        {"T", "missing", -3, -3},
+        {"missing", "a", 4, 4},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ini::readInt(text, c.section, c.key, c.fallback), c.expected) << c.section << "/" << c.key;
@@ -312,8 +330,7 @@ TEST(IniWrite, FillsAnEmptyValue)
 TEST(IniWrite, AddsAMissingKeyAfterTheSectionsLastLine)
 {
     const std::string before = "[DB]\nUser=a\n; note\n\n\n[OPTIONS]\nx=1\n";
-    EXPECT_EQ(ini::writeValue(before, "DB", "Port", "1433"),
-              "[DB]\nUser=a\n; note\nPort=1433\r\n\n\n[OPTIONS]\nx=1\n");
+    EXPECT_EQ(ini::writeValue(before, "DB", "Port", "1433"), "[DB]\nUser=a\n; note\nPort=1433\r\n\n\n[OPTIONS]\nx=1\n");
     EXPECT_EQ(ini::writeValue("[DB]\r\n[X]\r\n", "DB", "User", "u"), "[DB]\r\nUser=u\r\n[X]\r\n");
     // The last line of the file has no line break yet.
     EXPECT_EQ(ini::writeValue("[DB]\nUser=a", "DB", "Port", "1"), "[DB]\nUser=a\r\nPort=1\r\n");
@@ -344,17 +361,17 @@ TEST(IniWrite, WhatIsWrittenReadsBack)
 TEST(IniWrite, RefusesWhatCannotBeStored)
 {
     EXPECT_TRUE(ini::canWrite("DB", "User", "x"));
-    for (const auto& [section, key, value] : std::vector<std::tuple<std::string, std::string, std::string>>{
-             {"DB", "User", "two\nlines"},
-             {"DB", "User", "cr\r"},
-             {"DB", "User", std::string("zero\0byte", 9)},
-             {"DB", "", "x"},
-             {"DB", "  ", "x"},
-             {"DB", "a=b", "x"},
-             {"DB", ";User", "x"},
-             {"DB", "[User", "x"},
-             {"", "User", "x"},
-             {"D\nB", "User", "x"}}) {
+    for (const auto& [section, key, value] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{{"DB", "User", "two\nlines"},
+                                                                        {"DB", "User", "cr\r"},
+                                                                        {"DB", "User", std::string("zero\0byte", 9)},
+                                                                        {"DB", "", "x"},
+                                                                        {"DB", "  ", "x"},
+                                                                        {"DB", "a=b", "x"},
+                                                                        {"DB", ";User", "x"},
+                                                                        {"DB", "[User", "x"},
+                                                                        {"", "User", "x"},
+                                                                        {"D\nB", "User", "x"}}) {
         EXPECT_FALSE(ini::canWrite(section, key, value)) << section << "/" << key;
         EXPECT_THROW(ini::writeValue("[DB]\r\n", section, key, value), std::invalid_argument);
     }

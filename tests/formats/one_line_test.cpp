@@ -19,9 +19,16 @@ TEST(OneLine, ControlCharactersBecomeBlanksInEitherEncoding)
         {"\x1B[2J\x1B]0;title\x07x", " [2J ]0;title x", " [2J ]0;title x"},
         {std::string("n\0ul\tt\x7F", 7), "n ul t", "n ul t"},
         {"Access is denied.\r\n", "Access is denied.", "Access is denied."},
-        {"\xC2\x9B" "31m\xC2\x85" "x", " 31m x", "\xC2\x9B" "31m\xC2\x85" "x"},
+        {"\xC2\x9B"
+         "31m\xC2\x85"
+         "x",
+         " 31m x",
+         "\xC2\x9B"
+         "31m\xC2\x85"
+         "x"},
         {"\xE2\x80\xA8line\xE2\x80\xA9", " line", "\xE2\x80\xA8line\xE2\x80\xA9"},
-        {"caf\xC3\xA9 \xE2\x82\xAC \x9B \xC2", "caf\xC3\xA9 \xE2\x82\xAC \x9B \xC2", "caf\xC3\xA9 \xE2\x82\xAC \x9B \xC2"},
+        {"caf\xC3\xA9 \xE2\x82\xAC \x9B \xC2", "caf\xC3\xA9 \xE2\x82\xAC \x9B \xC2",
+         "caf\xC3\xA9 \xE2\x82\xAC \x9B \xC2"},
         {"\r\n", "", ""},
     };
     for (const Case& c : cases) {

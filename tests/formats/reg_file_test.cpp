@@ -16,9 +16,9 @@
 namespace talvorin::formats {
 namespace {
 
-using talvorin::testing::TempDir;
 using platform::openRegFileKey;
 using platform::testing::writeBytes;
+using talvorin::testing::TempDir;
 
 bool hasKey(const reg::RegFile& file, std::string_view path) { return openRegFileKey(file, path) != nullptr; }
 
@@ -71,7 +71,8 @@ std::string regeditHex(const std::string& prefix, const std::string& bytes)
 // What regedit 5 exports for the application's keys and SQL Server's port.
 std::string version5Export()
 {
-    const std::string installDir = utf16le(std::string("C:\\Program Files\\Velmora Deluxe\\Caf\xC3\xA9 \xE2\x82\xAC\\%APPDATA%")) +
+    const std::string installDir = utf16le(std::string(
+                                       "C:\\Program Files\\Velmora Deluxe\\Caf\xC3\xA9 \xE2\x82\xAC\\%APPDATA%")) +
                                    std::string(2, '\0');
     return "Windows Registry Editor Version 5.00\r\n"
            "\r\n"
@@ -80,7 +81,9 @@ std::string version5Export()
            "\"Version\"=\"4.0\"\r\n"
            "\"Owner\"=\"Zo\xC3\xAB \\\"the admin\\\"\"\r\n"
            "\"Flags\"=dword:00000001\r\n"
-           "\"InstallDir\"=" + regeditHex("hex(2):", installDir) + "\r\n"
+           "\"InstallDir\"=" +
+           regeditHex("hex(2):", installDir) +
+           "\r\n"
            "\"Blob\"=hex:01,02,03\r\n"
            "\"Names\"=hex(7):61,00,00,00,00,00\r\n"
            "\"Plain\"=hex(1):31,00,2e,00,36,00,00,00\r\n"
@@ -192,8 +195,8 @@ TEST(RegFile, SkipsCommentsBadLinesAndOtherRoots)
     EXPECT_EQ(key->readString("Spaced"), "ok");
     // An escaped character that is no escape stands for itself; its backslash goes.
     EXPECT_EQ(key->readString("Escapes"), "a\\b\"cd");
-    for (const char* name : {"Unterminated=", "Unterminated", "Trailing", "BadDword", "LongDword", "BadHex",
-                             "BadType", "NoEquals", "Lost", "User"})
+    for (const char* name : {"Unterminated=", "Unterminated", "Trailing", "BadDword", "LongDword", "BadHex", "BadType",
+                             "NoEquals", "Lost", "User"})
         EXPECT_EQ(file.findValue("SOFTWARE\\Test", name), nullptr) << name;
     EXPECT_FALSE(hasKey(file, "SOFTWARE\\Unclosed"));
     ASSERT_NE(openRegFileKey(file, "SOFTWARE\\Short"), nullptr);
@@ -224,12 +227,12 @@ TEST(RegFile, HonoursRemovedKeysAndValues)
 TEST(RegFile, ATextWithoutHeaderHoldsNoKeys)
 {
     for (const std::string& text : {std::string("[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"1\"\n"),
-                                     std::string("REGEDIT5\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"), std::string(),
-                                     std::string("\x00\x01\x02garbage", 10),
-                                     // The header must be the first line, and all of it.
-                                     std::string("\r\nREGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n"),
-                                     std::string("REGEDIT4 \r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n"),
-                                     std::string("regedit4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n")}) {
+                                    std::string("REGEDIT5\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"), std::string(),
+                                    std::string("\x00\x01\x02garbage", 10),
+                                    // The header must be the first line, and all of it.
+                                    std::string("\r\nREGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n"),
+                                    std::string("REGEDIT4 \r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n"),
+                                    std::string("regedit4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n")}) {
         const auto file = reg::RegFile::parse(text);
         EXPECT_FALSE(hasKey(file, "")) << "the root key stands for a header read";
         EXPECT_FALSE(hasKey(file, "SOFTWARE\\A"));
@@ -281,16 +284,25 @@ TEST(RegFileLines, ACommentMayFollowAValueAfterASemicolon)
     expectImported({
         {"\"Wine3\"=\"Value 1\"#comment\r\n\"Wine4\"=\"Value 2\";comment\r\n"
          "\"Wine5\"=dword:01020304 #comment\r\n\"Wine6\"=dword:02040608 ;comment\r\n",
-         {{"Wine3", kMissing, ""}, {"Wine4", kSz, "Value 2"}, {"Wine5", kMissing, ""}, {"Wine6", kDw, dword(0x02040608)}}},
+         {{"Wine3", kMissing, ""},
+          {"Wine4", kSz, "Value 2"},
+          {"Wine5", kMissing, ""},
+          {"Wine6", kDw, dword(0x02040608)}}},
         {"\"Wine26a\"=\"Value1\"  ;comment\r\n\"Wine26b\"=\"Value2\"\t\t;comment\r\n\"Wine26c\"=\"Value3\"  #comment\r\n"
          "\"Wine18\"=\"Value;comment4\"\r\n\"Wine14\"=;\"Value 9\"\r\n",
-         {{"Wine26a", kSz, "Value1"}, {"Wine26b", kSz, "Value2"}, {"Wine26c", kMissing, ""},
-          {"Wine18", kSz, "Value;comment4"}, {"Wine14", kMissing, ""}}},
+         {{"Wine26a", kSz, "Value1"},
+          {"Wine26b", kSz, "Value2"},
+          {"Wine26c", kMissing, ""},
+          {"Wine18", kSz, "Value;comment4"},
+          {"Wine14", kMissing, ""}}},
         {"\"Wine25a\"=dword:1234;5678\r\n\"Wine25c\"=dword:1234#5678\r\n"
          "\"Wine27a\"=hex(2):25,50,41,54,48,25,00  ;comment\r\n\"Wine27c\"=hex(2):25,50,41,54,48,25,00  #comment\r\n"
          "\"bin\"=hex:11,22;note\r\n",
-         {{"Wine25a", kDw, dword(0x1234)}, {"Wine25c", kMissing, ""}, {"Wine27a", kExpand, "%PATH%"},
-          {"Wine27c", kMissing, ""}, {"bin", kBin, "\x11\x22"}}},
+         {{"Wine25a", kDw, dword(0x1234)},
+          {"Wine25c", kMissing, ""},
+          {"Wine27a", kExpand, "%PATH%"},
+          {"Wine27c", kMissing, ""},
+          {"bin", kBin, "\x11\x22"}}},
         {"\"d1\"=\"x\"\r\n\"d2\"=\"x\"\r\n\"d3\"=\"x\"\r\n\"d1\"=- ;comment\r\n\"d2\"=- #comment\r\n\"d3\"=-\"Test\"\r\n",
          {{"d1", kMissing, ""}, {"d2", kSz, "x"}, {"d3", kSz, "x"}}},
     });
@@ -302,7 +314,8 @@ TEST(RegFileLines, ACommentMayFollowAValueAfterASemicolon)
 TEST(RegFileLines, HexDataGoesOnAfterABackslashAsRegeditReadsIt)
 {
     expectImported({
-        {"\"a\"=hex:11,22,\\\r\n  33,44\r\n\"b\"=hex:11,  \\\r\n  22\r\n", {{"a", kBin, "\x11\x22\x33\x44"}, {"b", kBin, "\x11\x22"}}},
+        {"\"a\"=hex:11,22,\\\r\n  33,44\r\n\"b\"=hex:11,  \\\r\n  22\r\n",
+         {{"a", kBin, "\x11\x22\x33\x44"}, {"b", kBin, "\x11\x22"}}},
         // A comment after the backslash, blank lines and comment lines inside.
         {"\"a\"=hex:11,\\;note\r\n  22,\\  ;note\r\n\r\n  33\r\n", {{"a", kBin, "\x11\x22\x33"}}},
         {"\"a\"=hex:11,\\\r\n;note\r\n  ;note\r\n\t\r\n  22\r\n", {{"a", kBin, "\x11\x22"}}},
@@ -314,7 +327,8 @@ TEST(RegFileLines, HexDataGoesOnAfterABackslashAsRegeditReadsIt)
         {"\"a\"=hex:11,2\\\r\n2,33\r\n", {{"a", kMissing, ""}}},
         {"\"a\"=hex:11,22\\\r\n  33\r\n\"b\"=\"next\"\r\n", {{"a", kMissing, ""}, {"b", kSz, "next"}}},
         // A line that is no hex data spoils the value and goes with it.
-        {"\"a\"=hex:11,\\\r\n\"b\"=\"lost\"\r\n\"c\"=\"kept\"\r\n", {{"a", kMissing, ""}, {"b", kMissing, ""}, {"c", kSz, "kept"}}},
+        {"\"a\"=hex:11,\\\r\n\"b\"=\"lost\"\r\n\"c\"=\"kept\"\r\n",
+         {{"a", kMissing, ""}, {"b", kMissing, ""}, {"c", kSz, "kept"}}},
         {"\"a\"=hex:11,\\\r\n;note\r\n@=\"lost\"\r\n", {{"a", kMissing, ""}, {"", kMissing, ""}}},
         {"\"a\"=hex:11,\\\r\n#note\r\n\"b\"=\"kept\"\r\n", {{"a", kMissing, ""}, {"b", kSz, "kept"}}},
         {"\"a\"=hex:11,\\\r\n  ,22\r\n\"b\"=hex:11,\\\r\n\\\r\n  22\r\n", {{"a", kMissing, ""}, {"b", kMissing, ""}}},
@@ -335,11 +349,20 @@ TEST(RegFileLines, TypesAndBytesAreReadStrictly)
          {{"a", kMissing, ""}, {"b", kMissing, ""}, {"c", kMissing, ""}, {"d", kExpand, "A"}}},
         {"\"a\"=hex:11 ,22\r\n\"b\"=hex: 11, 22 \r\n\"c\"=hex:1,2\r\n\"d\"=hex:11,,22\r\n\"e\"=hex:,11\r\n\"f\"=hex:\r\n"
          "\"g\"=hex:100\r\n",
-         {{"a", kMissing, ""}, {"b", kBin, "\x11\x22"}, {"c", kBin, "\x01\x02"}, {"d", kMissing, ""}, {"e", kMissing, ""},
-          {"f", kBin, ""}, {"g", kMissing, ""}}},
+         {{"a", kMissing, ""},
+          {"b", kBin, "\x11\x22"},
+          {"c", kBin, "\x01\x02"},
+          {"d", kMissing, ""},
+          {"e", kMissing, ""},
+          {"f", kBin, ""},
+          {"g", kMissing, ""}}},
         {"\"a\"=hex(2 ):41,00\r\n\"b\"=hex( 2):41,00\r\n\"c\"=hex(0x2):41,00\r\n\"d\"=hex(100000000):01\r\n"
          "\"e\"=hex(ffffffff):01\r\n",
-         {{"a", kMissing, ""}, {"b", kExpand, "A"}, {"c", kMissing, ""}, {"d", kMissing, ""}, {"e", 0xFFFFFFFFu, "\x01"}}},
+         {{"a", kMissing, ""},
+          {"b", kExpand, "A"},
+          {"c", kMissing, ""},
+          {"d", kMissing, ""},
+          {"e", 0xFFFFFFFFu, "\x01"}}},
         {"\"a\"=dword:123456789\r\n\"b\"=dword:\r\n\"c\"=dword:  0000000A\t\r\n\"d\"=dword:12345678 abc\r\n",
          {{"a", kMissing, ""}, {"b", kMissing, ""}, {"c", kDw, dword(10)}, {"d", kMissing, ""}}},
     });
@@ -364,18 +387,18 @@ TEST(RegFileLines, TextEscapes)
 TEST(RegFileLines, KeyNamesAsRegeditReadsThem)
 {
     const std::string base = "[HKEY_LOCAL_MACHINE\\Software\\T";
-    const auto file = reg::RegFile::parse("REGEDIT4\r\n" + base + "\\A]\r\n" + base + "\\B]\r\n" + base + "\\C]\r\n" +
-                                          "[ HKEY_LOCAL_MACHINE\\Software\\T\\Blank]\r\n" +
-                                          "[\tHKEY_LOCAL_MACHINE\\Software\\T\\Tab]\r\n\"lost\"=\"1\"\r\n" +
-                                          "[HKEY_LOCAL_MACHINE \\Software\\T\\Root]\r\n" + base + "\\Spaced ]\r\n" +
-                                          base + "\\K] trailing\r\n" + base + "\\L]x]y\r\n" +
-                                          "[- HKEY_LOCAL_MACHINE\\Software\\T\\A]\r\n" +
-                                          "[ -HKEY_LOCAL_MACHINE\\Software\\T\\B]\r\n" +
-                                          "[-HKEY_LOCAL_MACHINE\\Software\\T\\C]\r\n");
-    for (const char* key : {"Software\\T\\A", "Software\\T\\B", "Software\\T\\Spaced ", "Software\\T\\K", "Software\\T\\L]x"})
+    const auto file = reg::RegFile::parse(
+        "REGEDIT4\r\n" + base + "\\A]\r\n" + base + "\\B]\r\n" + base + "\\C]\r\n" +
+        "[ HKEY_LOCAL_MACHINE\\Software\\T\\Blank]\r\n" +
+        "[\tHKEY_LOCAL_MACHINE\\Software\\T\\Tab]\r\n\"lost\"=\"1\"\r\n" +
+        "[HKEY_LOCAL_MACHINE \\Software\\T\\Root]\r\n" + base + "\\Spaced ]\r\n" + base + "\\K] trailing\r\n" + base +
+        "\\L]x]y\r\n" + "[- HKEY_LOCAL_MACHINE\\Software\\T\\A]\r\n" + "[ -HKEY_LOCAL_MACHINE\\Software\\T\\B]\r\n" +
+        "[-HKEY_LOCAL_MACHINE\\Software\\T\\C]\r\n");
+    for (const char* key :
+         {"Software\\T\\A", "Software\\T\\B", "Software\\T\\Spaced ", "Software\\T\\K", "Software\\T\\L]x"})
         EXPECT_TRUE(hasKey(file, key)) << key;
-    for (const char* key : {"Software\\T\\C", "Software\\T\\Blank", "Software\\T\\Tab", "Software\\T\\Root",
-                            "Software\\T\\Spaced"})
+    for (const char* key :
+         {"Software\\T\\C", "Software\\T\\Blank", "Software\\T\\Tab", "Software\\T\\Root", "Software\\T\\Spaced"})
         EXPECT_FALSE(hasKey(file, key)) << key;
     // A line that names no key closes the one before it.
     EXPECT_EQ(file.findValue("Software\\T\\C", "lost"), nullptr);
@@ -404,7 +427,7 @@ TEST(RegFile, ConvertsUtf16ToUtf8)
     EXPECT_EQ(utf16leToUtf8(utf16le("plain")), "plain");
     EXPECT_EQ(utf16leToUtf8(utf16le("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
     EXPECT_EQ(utf16leToUtf8(std::string("\x00\xD8x\x00", 4)), "\xEF\xBF\xBDx");  // lone surrogate
-    EXPECT_EQ(utf16leToUtf8(std::string("a\x00z", 3)), "a");                       // odd last byte
+    EXPECT_EQ(utf16leToUtf8(std::string("a\x00z", 3)), "a");                     // odd last byte
 }
 
 }  // namespace

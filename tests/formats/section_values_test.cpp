@@ -12,7 +12,7 @@ TEST(SectionValues, AgreeWithReadingEachListedKey)
     const std::string longValue(3000, 'v');
     const char* texts[] = {
         "[S]\r\n1=a.sql\r\n2=b.sql\r\n",
-        "[S]\r\n1=a.sql\r\n1=b.sql\r\nB=x\r\nb=y\r\n",                        // duplicates, any case
+        "[S]\r\n1=a.sql\r\n1=b.sql\r\nB=x\r\nb=y\r\n",                               // duplicates, any case
         "[s]\n ; note\n k = \"quoted\" \n=empty key\nno equals\nv=a=b\r[T]\nz=1\n",  // comments, '=', CR only
         "[S]\nx='single'\ny=\"\nz=\n[S]\nw=second section of the name\n",
         "[Other]\na=1\n",

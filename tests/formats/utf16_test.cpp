@@ -37,9 +37,9 @@ TEST(Utf16, UnpairedSurrogatesAreReplacedOrKept)
 
 TEST(Utf16, RefusesTextThatIsNoUtf8)
 {
-    for (const std::string& bad : {std::string("\x80"), std::string("a\xC3"), std::string("\xC0\xAF"),
-                                    std::string("\xE0\x80\x80"), std::string("\xF4\x90\x80\x80"),
-                                    std::string("\xE2\x28\xA1"), std::string("\xFF")})
+    for (const std::string& bad :
+         {std::string("\x80"), std::string("a\xC3"), std::string("\xC0\xAF"), std::string("\xE0\x80\x80"),
+          std::string("\xF4\x90\x80\x80"), std::string("\xE2\x28\xA1"), std::string("\xFF")})
         EXPECT_EQ(utf8ToUtf16le(bad), std::nullopt) << bad;
 }
 

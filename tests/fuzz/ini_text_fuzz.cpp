@@ -33,7 +33,11 @@ std::string expectedRead(std::string_view written)
     return v.substr(0, ini::kValueBufferSize - 1);
 }
 
-[[noreturn]] void fail(const char* what) { __builtin_trap(); (void)what; }
+[[noreturn]] void fail(const char* what)
+{
+    __builtin_trap();
+    (void)what;
+}
 
 }  // namespace
 
@@ -62,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& other : sections) {
         const bool sameSection = talvorin::formats::equalsNoCase(other, trimmed(section));
         for (const std::string& name : ini::readKeyNames(text, other)) {
-            if (sameSection && talvorin::formats::equalsNoCase(trimmed(name), trimmed(key)))
-                continue;
+            if (sameSection && talvorin::formats::equalsNoCase(trimmed(name), trimmed(key))) continue;
             if (ini::readValue(text, other, name, "") != ini::readValue(after, other, name, ""))
                 fail("another key changed");
         }

@@ -18,15 +18,14 @@ using testsupport::OdbcAttributes;
 
 namespace {
 
-OdbcAttributes expected(const std::string& driver, const std::string& user,
-                        const std::string& password)
+OdbcAttributes expected(const std::string& driver, const std::string& user, const std::string& password)
 {
     if (odbc::isFreeTdsDriver(driver))
-        return {{"DRIVER", driver},     {"SERVER", "10.1.2.3"}, {"PORT", "1433"},
-                {"DATABASE", "master"}, {"UID", user},          {"PWD", password},
-                {"TDS_Version", "7.4"}, {"Encryption", "request"}, {"APP", "Talvorin"}};
-    OdbcAttributes attributes = {{"DRIVER", driver}, {"SERVER", "10.1.2.3,1433"},
-                                 {"DATABASE", "master"}, {"UID", user}, {"PWD", password}};
+        return {{"DRIVER", driver}, {"SERVER", "10.1.2.3"}, {"PORT", "1433"},       {"DATABASE", "master"},
+                {"UID", user},      {"PWD", password},      {"TDS_Version", "7.4"}, {"Encryption", "request"},
+                {"APP", "Talvorin"}};
+    OdbcAttributes attributes = {
+        {"DRIVER", driver}, {"SERVER", "10.1.2.3,1433"}, {"DATABASE", "master"}, {"UID", user}, {"PWD", password}};
     if (driver.rfind("ODBC Driver ", 0) == 0)
         attributes.insert(attributes.end(), {{"Encrypt", "no"}, {"TrustServerCertificate", "yes"}});
     attributes.emplace_back("APP", "Talvorin");
@@ -59,7 +58,8 @@ void check(const std::string& driver, const std::string& user, const std::string
     if (testsupport::readFreeTds(text) != want || testsupport::readDoubledBrace(text) != want ||
         testsupport::readDoubledBrace(text, false) != want)
         __builtin_trap();
-    if (testsupport::readDoubledBrace(testsupport::narrowedByDriverManager(text)) != testsupport::narrowedByDriverManager(want))
+    if (testsupport::readDoubledBrace(testsupport::narrowedByDriverManager(text)) !=
+        testsupport::narrowedByDriverManager(want))
         __builtin_trap();
 }
 

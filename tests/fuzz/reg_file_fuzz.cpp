@@ -16,8 +16,11 @@ bool validUtf8(const std::string& s)
 {
     for (std::size_t i = 0; i < s.size();) {
         const unsigned char lead = static_cast<unsigned char>(s[i]);
-        std::size_t n = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
-                                          : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        std::size_t n = lead < 0x80             ? 1
+                        : (lead & 0xE0) == 0xC0 ? 2
+                        : (lead & 0xF0) == 0xE0 ? 3
+                        : (lead & 0xF8) == 0xF0 ? 4
+                                                : 0;
         if (n == 0 || i + n > s.size()) return false;
         for (std::size_t k = 1; k < n; ++k)
             if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
@@ -65,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Written as regedit 5 writes it, in UTF-16, which carries every character of the text;
     // an 8-bit file would be read in code page 1252.
     const auto file = talvorin::formats::utf8ToUtf16le(
-        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Fuzz]\r\n\"" +
-        escaped(name) + "\"=\"" + escaped(text) + "\"\r\n");
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Fuzz]\r\n\"" + escaped(name) +
+        "\"=\"" + escaped(text) + "\"\r\n");
     if (!file) return 0;
     const reg::RegFile spelt = reg::RegFile::parse("\xFF\xFE" + *file);
     const reg::Value* found = spelt.findValue("SOFTWARE\\Fuzz", name);

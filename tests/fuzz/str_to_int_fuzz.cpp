@@ -29,8 +29,7 @@ std::optional<int> model(const std::string& text)
     if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
     const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
     if (magnitude > static_cast<std::uint64_t>(limit)) return std::nullopt;
-    return static_cast<int>(negative ? -static_cast<std::int64_t>(magnitude)
-                                     : static_cast<std::int64_t>(magnitude));
+    return static_cast<int>(negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude));
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ protected:
     {
         SQLWCHAR text[130] = {};
         SQLINTEGER bytes = 0;
-        EXPECT_TRUE(SQL_SUCCEEDED(
-            SQLGetConnectAttrW(session.get(), SQL_ATTR_CURRENT_CATALOG, text, sizeof text, &bytes)));
+        EXPECT_TRUE(
+            SQL_SUCCEEDED(SQLGetConnectAttrW(session.get(), SQL_ATTR_CURRENT_CATALOG, text, sizeof text, &bytes)));
         return fromOdbcText(text, static_cast<std::size_t>(bytes) / sizeof(SQLWCHAR));
     }
 

@@ -17,7 +17,8 @@ setupdata::ConnectionSettings withCredentials(const std::string& user, const std
 
 TEST(OdbcConnectWay, SqlConnectOnlyForValuesTheStringCannotCarry)
 {
-    for (const char* driver : {"FreeTDS", "SQL Server", "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server"}) {
+    for (const char* driver :
+         {"FreeTDS", "SQL Server", "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server"}) {
         for (const char* fits : {"pw", "pa;ss", "{brace", "bra}ce", "}", "x}DRIVER={Nope}", "", " a "}) {
             SCOPED_TRACE(std::string(driver) + " [" + fits + "]");
             EXPECT_EQ(odbcConnectWay(withCredentials("sa", fits), driver), OdbcConnectWay::ConnectionString);

@@ -18,7 +18,7 @@ using testsupport::readDoubledBrace;
 using testsupport::readFreeTds;
 
 setupdata::ConnectionSettings settingsWith(const std::string& user, const std::string& password,
-                                const std::string& catalog = "master")
+                                           const std::string& catalog = "master")
 {
     setupdata::ConnectionSettings settings;
     settings.dataSource = "10.1.2.3,1433";
@@ -30,17 +30,16 @@ setupdata::ConnectionSettings settingsWith(const std::string& user, const std::s
 
 Attributes expectedFreeTds(const std::string& user, const std::string& password)
 {
-    return {{"DRIVER", "FreeTDS"},  {"SERVER", "10.1.2.3"}, {"PORT", "1433"},
-            {"DATABASE", "master"}, {"UID", user},          {"PWD", password},
-            {"TDS_Version", "7.4"}, {"Encryption", "request"}, {"APP", "Talvorin"}};
+    return {{"DRIVER", "FreeTDS"}, {"SERVER", "10.1.2.3"}, {"PORT", "1433"},       {"DATABASE", "master"},
+            {"UID", user},         {"PWD", password},      {"TDS_Version", "7.4"}, {"Encryption", "request"},
+            {"APP", "Talvorin"}};
 }
 
 Attributes expectedFor(const std::string& driver, const std::string& user, const std::string& password)
 {
-    if (driver == "FreeTDS")
-        return expectedFreeTds(user, password);
-    Attributes attributes = {{"DRIVER", driver}, {"SERVER", "10.1.2.3,1433"},
-                             {"DATABASE", "master"}, {"UID", user}, {"PWD", password}};
+    if (driver == "FreeTDS") return expectedFreeTds(user, password);
+    Attributes attributes = {
+        {"DRIVER", driver}, {"SERVER", "10.1.2.3,1433"}, {"DATABASE", "master"}, {"UID", user}, {"PWD", password}};
     // Driver 18 would otherwise insist on TLS and check the server's certificate.
     if (driver.rfind("ODBC Driver ", 0) == 0)
         attributes.insert(attributes.end(), {{"Encrypt", "no"}, {"TrustServerCertificate", "yes"}});
@@ -61,13 +60,12 @@ std::vector<std::string> awkwardValues()
     for (int length = 1; length <= 4; ++length) {
         std::vector<std::string> next;
         for (const auto& stem : previous)
-            for (char c : alphabet)
-                next.push_back(stem + c);
+            for (char c : alphabet) next.push_back(stem + c);
         values.insert(values.end(), next.begin(), next.end());
         previous = std::move(next);
     }
-    for (const char* longer : {"x}DRIVER={Evil}", "x};DRIVER={Evil};", "}};PWD={y", "pa}}ss",
-                               "x}SAVEFILE=/tmp/leak", "{already braced}", "a;b=c{d}e}", "é€ž"})
+    for (const char* longer : {"x}DRIVER={Evil}", "x};DRIVER={Evil};", "}};PWD={y", "pa}}ss", "x}SAVEFILE=/tmp/leak",
+                               "{already braced}", "a;b=c{d}e}", "é€ž"})
         values.emplace_back(longer);
     return values;
 }
@@ -75,8 +73,8 @@ std::vector<std::string> awkwardValues()
 bool goesBare(const std::string& value)
 {
     const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-    return value.empty() || (value.find(';') == std::string::npos && value.front() != '{' &&
-                             !blank(value.front()) && !blank(value.back()));
+    return value.empty() || (value.find(';') == std::string::npos && value.front() != '{' && !blank(value.front()) &&
+                             !blank(value.back()));
 }
 
 TEST(OdbcConnectionString, FreeTdsGetsServerAndPortApartAndItsFixedOptions)
@@ -137,7 +135,8 @@ TEST(OdbcConnectionString, EveryReaderGetsEachValueUnchangedOrItIsRefused)
                 EXPECT_EQ(readDoubledBrace(text), want) << text;
                 EXPECT_EQ(readDoubledBrace(text, false), want) << text;
                 EXPECT_EQ(readDoubledBrace(testsupport::narrowedByDriverManager(text)),
-                          testsupport::narrowedByDriverManager(want)) << text;
+                          testsupport::narrowedByDriverManager(want))
+                    << text;
                 const std::string key = asPassword ? ";PWD=" : ";UID=";
                 EXPECT_EQ(text.find(key + value + ";") != std::string::npos, goesBare(value)) << text;
             }
@@ -205,14 +204,21 @@ TEST(OdbcConnectionString, SpellingIsTheSameForEveryDriver)
         OdbcSpelling spelling;
     };
     const std::vector<Case> cases = {
-        {"", OdbcSpelling::Bare},          {"pw", OdbcSpelling::Bare},         {"a}b", OdbcSpelling::Bare},
-        {"a{b=c", OdbcSpelling::Bare},     {"a b", OdbcSpelling::Bare},        {"a;b", OdbcSpelling::Braced},
-        {"{ab", OdbcSpelling::Braced},     {" ab", OdbcSpelling::Braced},      {"ab\t", OdbcSpelling::Braced},
-        {"a;b}", OdbcSpelling::None},      {"{a}", OdbcSpelling::None},        {"a} ", OdbcSpelling::None},
+        {"", OdbcSpelling::Bare},
+        {"pw", OdbcSpelling::Bare},
+        {"a}b", OdbcSpelling::Bare},
+        {"a{b=c", OdbcSpelling::Bare},
+        {"a b", OdbcSpelling::Bare},
+        {"a;b", OdbcSpelling::Braced},
+        {"{ab", OdbcSpelling::Braced},
+        {" ab", OdbcSpelling::Braced},
+        {"ab\t", OdbcSpelling::Braced},
+        {"a;b}", OdbcSpelling::None},
+        {"{a}", OdbcSpelling::None},
+        {"a} ", OdbcSpelling::None},
         {std::string("a\0b", 3), OdbcSpelling::None},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(odbcSpelling(c.value), c.spelling) << "[" << c.value << "]";
+    for (const Case& c : cases) EXPECT_EQ(odbcSpelling(c.value), c.spelling) << "[" << c.value << "]";
     EXPECT_TRUE(isFreeTdsDriver("FreeTDS"));
     EXPECT_TRUE(isFreeTdsDriver("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"));
     EXPECT_FALSE(isFreeTdsDriver("SQL Server"));

@@ -10,9 +10,8 @@ TEST(OdbcFailureText, JoinsTheRecordsAsSentencesInTheDriversOrder)
     const std::vector<OdbcDiagnostic> loginFailed = {
         {"42000", 18456, "[FreeTDS][SQL Server]Login failed for user 'sa'."},
         {"08001", 0, "[FreeTDS][SQL Server]Unable to connect to data source"}};
-    EXPECT_EQ(odbcFailureText(loginFailed, "fallback"),
-              "[FreeTDS][SQL Server]Login failed for user 'sa'. "
-              "[FreeTDS][SQL Server]Unable to connect to data source");
+    EXPECT_EQ(odbcFailureText(loginFailed, "fallback"), "[FreeTDS][SQL Server]Login failed for user 'sa'. "
+                                                        "[FreeTDS][SQL Server]Unable to connect to data source");
 
     const std::vector<OdbcDiagnostic> refused = {
         {"08S01", 20009, "[FreeTDS][SQL Server]Unable to connect: Adaptive Server is unavailable or does not exist"},
@@ -29,10 +28,9 @@ TEST(OdbcFailureText, ErrorsComeBeforeWarningsWhichAreKept)
         {"01000", 20017, "[FreeTDS][SQL Server]Unexpected EOF from the server"},
         {"08001", 0, "[FreeTDS][SQL Server]Unable to connect to data source"},
         {"01000", 20002, "[FreeTDS][SQL Server]Adaptive Server connection failed"}};
-    EXPECT_EQ(odbcFailureText(records, "fallback"),
-              "[FreeTDS][SQL Server]Unable to connect to data source. "
-              "[FreeTDS][SQL Server]Unexpected EOF from the server. "
-              "[FreeTDS][SQL Server]Adaptive Server connection failed");
+    EXPECT_EQ(odbcFailureText(records, "fallback"), "[FreeTDS][SQL Server]Unable to connect to data source. "
+                                                    "[FreeTDS][SQL Server]Unexpected EOF from the server. "
+                                                    "[FreeTDS][SQL Server]Adaptive Server connection failed");
 }
 
 TEST(OdbcFailureText, RepeatsEmptyTextsAndExcessAreLeftOut)
@@ -41,8 +39,7 @@ TEST(OdbcFailureText, RepeatsEmptyTextsAndExcessAreLeftOut)
     EXPECT_EQ(odbcFailureText(records, "fallback"), "Same.");
 
     records.clear();
-    for (int i = 0; i < 10; ++i)
-        records.push_back({"HY000", i, "m" + std::to_string(i)});
+    for (int i = 0; i < 10; ++i) records.push_back({"HY000", i, "m" + std::to_string(i)});
     EXPECT_EQ(odbcFailureText(records, "fallback"), "m0. m1. m2. m3. m4. m5");
 }
 

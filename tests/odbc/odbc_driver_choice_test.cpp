@@ -8,8 +8,7 @@ namespace {
 
 TEST(OdbcDriverChoice, FirstInstalledOfThePreferenceList)
 {
-    EXPECT_EQ(chooseOdbcDriver({"FreeTDS", "ODBC Driver 17 for SQL Server"}, ""),
-              "ODBC Driver 17 for SQL Server");
+    EXPECT_EQ(chooseOdbcDriver({"FreeTDS", "ODBC Driver 17 for SQL Server"}, ""), "ODBC Driver 17 for SQL Server");
     EXPECT_EQ(chooseOdbcDriver({"ODBC Driver 17 for SQL Server", "ODBC Driver 18 for SQL Server"}, ""),
               "ODBC Driver 18 for SQL Server");
     EXPECT_EQ(chooseOdbcDriver({"PostgreSQL", "FreeTDS", "SQL Server"}, ""), "SQL Server");

@@ -16,16 +16,16 @@
 namespace talvorin::odbc {
 namespace {
 
-using testing::failureOf;
-using testing::OdbcSqlServer;
-using testing::PrivateDataSourceWatch;
 using talvorin::testing::JsonValue;
 using talvorin::testing::loginChannel;
 using talvorin::testing::programText;
 using talvorin::testing::SqlDouble;
 using talvorin::testing::SqlDoubleOptions;
+using testing::failureOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using testing::OdbcSqlServer;
+using testing::PrivateDataSourceWatch;
 
 TEST_F(OdbcSqlServer, OpensTheRunsAndTheDialogsConnections)
 {
@@ -50,10 +50,9 @@ TEST_F(OdbcSqlServer, OpensTheRunsAndTheDialogsConnections)
 // The server decides: login-only TLS, the whole session (Force Encryption), or none.
 TEST_F(OdbcSqlServer, EveryServerEncryptionModeCarriesTheWholeSession)
 {
-    const std::pair<const char*, const char*> modes[] = {
-        {"off", "TLSv1.2 for the login, app Talvorin"},
-        {"required", "TLSv1.2 for the session, app Talvorin"},
-        {"not-supported", "no TLS, app Talvorin"}};
+    const std::pair<const char*, const char*> modes[] = {{"off", "TLSv1.2 for the login, app Talvorin"},
+                                                         {"required", "TLSv1.2 for the session, app Talvorin"},
+                                                         {"not-supported", "no TLS, app Talvorin"}};
     for (const auto& [mode, channel] : modes) {
         SCOPED_TRACE(mode);
         SqlDouble server(SqlDoubleOptions().account("sa", "pw").job("ORVO_Schedule_Archive").encryption(mode));
@@ -78,8 +77,8 @@ TEST_F(OdbcSqlServer, ClosingTheConnectionDisconnects)
 TEST_F(OdbcSqlServer, ARefusedLoginCarriesTheServersMessage)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "right"));
-    const std::string message =
-        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "wrong")); });
+    const std::string message = failureOf(
+        [&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "wrong")); });
     EXPECT_THAT(message, HasSubstr("[FreeTDS][SQL Server]Login failed for user 'sa'."));
     EXPECT_THAT(message, Not(HasSubstr("wrong")));
     EXPECT_THAT(message, Not(HasSubstr("right")));
@@ -98,8 +97,8 @@ TEST_F(OdbcSqlServer, AnUnknownDatabaseIsNamedInTheMessage)
 TEST_F(OdbcSqlServer, AServerThatIsNotThereGivesTheDriversMessage)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault("refuse"));
-    const std::string message =
-        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")); });
+    const std::string message = failureOf(
+        [&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")); });
     EXPECT_THAT(message, HasSubstr("[FreeTDS][SQL Server]Unable to connect"));
     EXPECT_TRUE(server.journal().empty());
 }
@@ -107,8 +106,8 @@ TEST_F(OdbcSqlServer, AServerThatIsNotThereGivesTheDriversMessage)
 TEST_F(OdbcSqlServer, AConnectionDroppedDuringLoginFails)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw").fault("close-in-login"));
-    const std::string message =
-        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")); });
+    const std::string message = failureOf(
+        [&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")); });
     EXPECT_THAT(message, HasSubstr("Unable to connect to data source"));
     ASSERT_EQ(server.events("login").size(), 1u);
 }
@@ -133,8 +132,7 @@ TEST_F(OdbcSqlServer, ASlowAnswerRunsIntoTheCommandTimeoutAndIsCancelled)
     EXPECT_THAT(failureOf([&] { connection->queryEdition(); }), HasSubstr("Timeout expired"));
     EXPECT_EQ(server.waitForEvents("attention", 1).size(), 1u);
 
-    EXPECT_THAT(failureOf([&] { connection->deleteAgentJob("ORVO_Schedule_Archive"); }),
-                HasSubstr("Timeout expired"));
+    EXPECT_THAT(failureOf([&] { connection->deleteAgentJob("ORVO_Schedule_Archive"); }), HasSubstr("Timeout expired"));
     const auto calls = server.waitForEvents("rpc", 1);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_TRUE(calls[0].at("cancelled").get<bool>());
@@ -217,8 +215,7 @@ TEST_F(OdbcSqlServer, ReadsTheEditionWhateverItsLength)
     EXPECT_TRUE(server.events("attention").empty());
 
     std::string longer;
-    while (longer.size() < 3000)
-        longer += "Édition très longue € ";
+    while (longer.size() < 3000) longer += "Édition très longue € ";
     SqlDouble verbose(SqlDoubleOptions().account("sa", "pw").edition(longer));
     const auto expected = programText(longer);
     ASSERT_TRUE(expected);
@@ -228,12 +225,20 @@ TEST_F(OdbcSqlServer, ReadsTheEditionWhateverItsLength)
 
 TEST_F(OdbcSqlServer, AwkwardCredentialsReachTheServerUnchanged)
 {
-    const std::vector<std::pair<std::string, std::string>> accounts = {
-        {"semi", "pa;ss"},        {"equals", "a=b;c=d"},        {"open", "{brace"},
-        {"close", "bra}ce"},      {"trailing", "secret}"},      {"lone", "}"},
-        {"both", "{x"},           {"spaces", "  padded  "},     {"inject", "x}DRIVER={Nope}"},
-        {"save", "x}SAVEFILE=/tmp/talvorin-leak"}, {"quote", "q\"uo\\te"}, {"accents", "pässwörd€"},
-        {"us}er", "pw"},          {"semi;colon", "pw"}};
+    const std::vector<std::pair<std::string, std::string>> accounts = {{"semi", "pa;ss"},
+                                                                       {"equals", "a=b;c=d"},
+                                                                       {"open", "{brace"},
+                                                                       {"close", "bra}ce"},
+                                                                       {"trailing", "secret}"},
+                                                                       {"lone", "}"},
+                                                                       {"both", "{x"},
+                                                                       {"spaces", "  padded  "},
+                                                                       {"inject", "x}DRIVER={Nope}"},
+                                                                       {"save", "x}SAVEFILE=/tmp/talvorin-leak"},
+                                                                       {"quote", "q\"uo\\te"},
+                                                                       {"accents", "pässwörd€"},
+                                                                       {"us}er", "pw"},
+                                                                       {"semi;colon", "pw"}};
     SqlDoubleOptions options;
     options.accounts = accounts;
     SqlDouble server(options);
@@ -259,8 +264,8 @@ TEST_F(OdbcSqlServer, NulCharactersAreStillRefusedBeforeConnecting)
     PrivateDataSourceWatch watch;
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
     const std::string withNul("pw\0x", 4);
-    std::string message =
-        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", withNul)); });
+    std::string message = failureOf(
+        [&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", withNul)); });
     EXPECT_EQ(message, "The password cannot be passed to this ODBC driver: it holds a NUL character.");
     message = failureOf(
         [&] { client->connect(setupdata::masterConnection(server.dataSource(), std::string("s\0a", 3), "a;b}")); });
@@ -276,8 +281,8 @@ TEST_F(OdbcSqlServer, TheDriverComesFromTheInstalledListOrTheVariable)
     EXPECT_NO_THROW(client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")));
 
     driver.set("No Such Driver");
-    const std::string message =
-        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")); });
+    const std::string message = failureOf(
+        [&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "pw")); });
     EXPECT_THAT(message, HasSubstr("No Such Driver"));
     EXPECT_EQ(server.events("login").size(), 1u);
 }

@@ -29,8 +29,7 @@ public:
     {
         std::vector<std::string> names;
         for (const auto& top : std::filesystem::directory_iterator(temp_.path())) {
-            if (top.path().filename().string().rfind("talvorin-odbc-", 0) != 0)
-                continue;
+            if (top.path().filename().string().rfind("talvorin-odbc-", 0) != 0) continue;
             names.push_back(top.path().string());
             if (top.is_directory())
                 for (const auto& entry : std::filesystem::recursive_directory_iterator(top.path()))

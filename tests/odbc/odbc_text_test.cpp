@@ -5,10 +5,7 @@
 namespace talvorin::odbc {
 namespace {
 
-TEST(OdbcText, TerminatedFormEndsWithZero)
-{
-    EXPECT_EQ(toOdbcTextZ("ab"), (OdbcText{'a', 'b', 0}));
-}
+TEST(OdbcText, TerminatedFormEndsWithZero) { EXPECT_EQ(toOdbcTextZ("ab"), (OdbcText{'a', 'b', 0})); }
 
 }  // namespace
 }  // namespace talvorin::odbc

@@ -14,8 +14,8 @@
 namespace talvorin::platform {
 namespace {
 
-using testing::readBytes;
 using talvorin::testing::TempDir;
+using testing::readBytes;
 using testing::writeBytes;
 
 class FileSystemTest : public ::testing::Test {

@@ -20,14 +20,12 @@ protected:
         fs::remove(path_, ignored);
     }
 
-    void write(const std::string& bytes)
-    {
-        std::ofstream(path_, std::ios::binary) << bytes;
-    }
+    void write(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
 
     const std::string path_ = (fs::temp_directory_path() /
-                               ("kit-tool-journal-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+                               ("kit-tool-journal-" +
+                                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name()))
                                   .string();
 };
 
@@ -35,7 +33,7 @@ TEST_F(KitToolJournalTest, RecordsSurviveAnyBytesInTheirValues)
 {
     KitToolRun first;
     first.program = "bcp.exe";
-    first.args = {"", "a b", "\"q\"", "back\\slash\\", "line\nbreak\r\n", std::string("nul\0byte", 8),
+    first.args = {"",    "a b",   "\"q\"",    "back\\slash\\", "line\nbreak\r\n", std::string("nul\0byte", 8),
                   "run", "end\n", "arg 3:abc"};
     first.workingDirectory = "/tmp/with blank\nand line";
     first.pid = 4242;
@@ -58,10 +56,7 @@ TEST_F(KitToolJournalTest, RecordsSurviveAnyBytesInTheirValues)
     EXPECT_FALSE(runs[1].commandLine.has_value());
 }
 
-TEST_F(KitToolJournalTest, MissingJournalHasNoRuns)
-{
-    EXPECT_TRUE(readKitToolJournal(path_).empty());
-}
+TEST_F(KitToolJournalTest, MissingJournalHasNoRuns) { EXPECT_TRUE(readKitToolJournal(path_).empty()); }
 
 TEST_F(KitToolJournalTest, DamagedJournalIsReportedNotMisread)
 {

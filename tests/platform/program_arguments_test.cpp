@@ -18,7 +18,8 @@ TEST(ProgramArguments, SplitsAsTheInstallerWritesThem)
     const SplitCase cases[] = {
         {"", {}},
         {"   \t ", {}},
-        {"Talvorin.exe 302 C:\\Srv 1 C:\\Sup Setup.ini", {"Talvorin.exe", "302", "C:\\Srv", "1", "C:\\Sup", "Setup.ini"}},
+        {"Talvorin.exe 302 C:\\Srv 1 C:\\Sup Setup.ini",
+         {"Talvorin.exe", "302", "C:\\Srv", "1", "C:\\Sup", "Setup.ini"}},
         // A quoted folder keeps its final backslash and the argument after it stays apart.
         {"\"C:\\Kit\\Talvorin.exe\" 306 \"C:\\Program Files\\Velmora\\\" 1 \"C:\\Sup port\\\" Setup.ini",
          {"C:\\Kit\\Talvorin.exe", "306", "C:\\Program Files\\Velmora\\", "1", "C:\\Sup port\\", "Setup.ini"}},

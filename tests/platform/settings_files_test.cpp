@@ -15,13 +15,13 @@
 namespace talvorin::platform {
 namespace {
 
+using talvorin::testing::TempDir;
+using ::testing::ElementsAre;
 using testing::entryCount;
 using testing::fileMode;
-using testing::readBytes;
-using talvorin::testing::TempDir;
-using testing::writeBytes;
-using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testing::readBytes;
+using testing::writeBytes;
 
 class SettingsFilesTest : public ::testing::Test {
 protected:
@@ -138,8 +138,9 @@ TEST_F(SettingsFilesTest, CopiesLeftByEndedWritersAreRemoved)
 {
     const std::string kit = folder / "MigKit4/";
     const unsigned long self = static_cast<unsigned long>(::getpid());
-    std::vector<std::string> names = {settingsCopyName("Orvo4.dat", 999999999ul, 0), settingsCopyName("ORVO4.DAT", self, 3),
-                                      ".Orvo4.DAT.tmpX-1", ".Other.tmp999999999-0"};
+    std::vector<std::string> names = {settingsCopyName("Orvo4.dat", 999999999ul, 0),
+                                      settingsCopyName("ORVO4.DAT", self, 3), ".Orvo4.DAT.tmpX-1",
+                                      ".Other.tmp999999999-0"};
 #ifndef _WIN32
     names.push_back(settingsCopyName("Orvo4.DAT", 1, 0));  // a writer (init) that may still be at work
 #endif

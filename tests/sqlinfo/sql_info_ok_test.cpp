@@ -200,7 +200,8 @@ TEST_F(OkTest, ASuccessfulTestSavesTheFourValuesScrambledAndEndsWithOk)
         EXPECT_TRUE(c.readOnly);
     }
 
-    EXPECT_EQ(settings.readKeyNames(kitFile(), "DB"), (std::vector<std::string>{"User", "Password", "IP address", "Port"}));
+    EXPECT_EQ(settings.readKeyNames(kitFile(), "DB"),
+              (std::vector<std::string>{"User", "Password", "IP address", "Port"}));
     EXPECT_EQ(settings.readString(kitFile(), "DB", "User", ""), setupdata::ScrambleText(" admin"));
     EXPECT_EQ(settings.readString(kitFile(), "DB", "Password", ""), setupdata::ScrambleText("p@ss =w0rd;"));
     EXPECT_EQ(settings.readString(kitFile(), "DB", "IP address", ""), setupdata::ScrambleText("10.1.2.3"));
@@ -261,7 +262,8 @@ TEST_F(OkTest, AServerMessageEndingInAFullStopGetsNoSecondOne)
     dialog().pressEnter();
     ASSERT_EQ(backend.boxes.size(), 2u);
     EXPECT_EQ(backend.boxes[1].box.text,
-              "Microsoft SQL Server connection failed. [FreeTDS][SQL Server]Unable to connect to data source." + kRetry);
+              "Microsoft SQL Server connection failed. [FreeTDS][SQL Server]Unable to connect to data source." +
+                  kRetry);
 }
 
 TEST_F(OkTest, AFailedEditionQueryFailsTheTest)
@@ -312,7 +314,10 @@ TEST_F(OkTest, ACredentialTheFileCannotHoldIsRefusedBeforeAnythingHappens)
         {"sa", "secret<", "Password", "edtSQLPassword"},
         {">sa>", "secret", "Login", "edtSQLLogin"},
         {"sa", ";secret;", "Password", "edtSQLPassword"},
-        {"sa", "se\x11" "cret", "Password", "edtSQLPassword"},
+        {"sa",
+         "se\x11"
+         "cret",
+         "Password", "edtSQLPassword"},
     };
     for (const Case& c : cases) {
         fill({"10", "1", "2", "3"}, "1433", c.login, c.password);
@@ -323,11 +328,13 @@ TEST_F(OkTest, ACredentialTheFileCannotHoldIsRefusedBeforeAnythingHappens)
         ASSERT_EQ(backend.boxes.size(), 1u) << c.password;
         EXPECT_EQ(backend.boxes[0].box.caption, "Error");
         EXPECT_EQ(backend.boxes[0].box.icon, ui::Icon::Error);
-        EXPECT_EQ(backend.boxes[0].box.text,
-                  "The " + c.field + " cannot be saved exactly as typed. It must not begin or end with \"<\" or with "
-                  "the control character 6, 16, 21 or 23, must not begin and end with \">\", nor begin and end with "
-                  "\";\" (either alone is fine), must not contain the control character 17, 22 or 28, and must not "
-                  "be longer than 2047 characters. Please re-enter.");
+        EXPECT_EQ(
+            backend.boxes[0].box.text,
+            "The " + c.field +
+                " cannot be saved exactly as typed. It must not begin or end with \"<\" or with "
+                "the control character 6, 16, 21 or 23, must not begin and end with \">\", nor begin and end with "
+                "\";\" (either alone is fine), must not contain the control character 17, 22 or 28, and must not "
+                "be longer than 2047 characters. Please re-enter.");
         EXPECT_TRUE(d.edtSQLLogin.enabled()) << "unlocked so it can be corrected";
         EXPECT_EQ(focusedName(), c.focus);
         EXPECT_EQ(d.edtSQLPassword.text(), c.password) << "nothing typed is lost";
@@ -367,7 +374,8 @@ TEST_F(OkTest, AFailedSaveIsShownAndKeepsTheDialogOpen)
     const ui::Box& box = backend.boxes[1].box;
     const std::string file = tmp / "missing/MigKit4/Orvo4.dat";
     // The fixed line, the system's reason, and what it means.
-    const std::string first = "Unable to write to " + file + "\r\n", last = "\r\nThe SQL Server information has not been saved.";
+    const std::string first = "Unable to write to " + file + "\r\n",
+                      last = "\r\nThe SQL Server information has not been saved.";
     ASSERT_GT(box.text.size(), first.size() + last.size());
     EXPECT_EQ(box.text.substr(0, first.size()), first);
     EXPECT_EQ(box.text.substr(box.text.size() - last.size()), last);
@@ -392,7 +400,9 @@ TEST_F(OkTest, EverySaveIsSeenWholeOrNotAtAll)
         while (saving) {
             std::ifstream in(kitFile(), std::ios::binary);
             const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            const auto value = [&](const char* key) { return setupdata::ScrambleText(formats::ini::readValue(text, "DB", key, "")); };
+            const auto value = [&](const char* key) {
+                return setupdata::ScrambleText(formats::ini::readValue(text, "DB", key, ""));
+            };
             if (in) seen.insert(value("User") + "/" + value("Port"));
         }
     });

@@ -74,7 +74,7 @@ TEST_F(DialogTest, TabStopsFollowTheGroupsAndSkipOctetsTwoToFour)
     for (const ui::Control* c : d.controls())
         if (c->tabStop && c->canFocus()) tabStops.push_back(c->name());
     EXPECT_EQ(tabStops, (std::vector<std::string>{"edtAppPath", "edtSQLIP1", "edtIPPortNo", "edtSQLLogin",
-                                                   "edtSQLPassword", "btnOK", "btnCancel"}));
+                                                  "edtSQLPassword", "btnOK", "btnCancel"}));
     d.edtSQLIP1.setFocus();
     d.pressTab();
     EXPECT_EQ(focusedName(), "edtIPPortNo");
@@ -83,7 +83,7 @@ TEST_F(DialogTest, TabStopsFollowTheGroupsAndSkipOctetsTwoToFour)
 TEST_F(DialogTest, ServerBranchShowsTheInstalledServersSettingsLocked)
 {
     writeServerFile(tmp / "server", "192.168.1.20", "1433");
-    setInstalledServer(tmp / "server");  // no trailing separator: the lookup adds one
+    setInstalledServer(tmp / "server");           // no trailing separator: the lookup adds one
     writeKitScrambled("IP address", "10.9.9.9");  // not read in this branch
     writeKitScrambled("User", "kituser");
     TfrmSQLInfo& d = shown();
@@ -283,7 +283,8 @@ TEST_F(DialogTest, WhatEveryShowingSetsWhateverWasTypedBefore)
         setInstalledServer(tmp / "server");
     };
     const std::vector<Case> cases = {
-        {"the login is sa again, kit branch", [&] { writeKitScrambled("IP address", "10.1.2.3"); }, "sa", "", "", false},
+        {"the login is sa again, kit branch", [&] { writeKitScrambled("IP address", "10.1.2.3"); }, "sa", "", "",
+         false},
         {"the login is sa again, server branch", [&] { serverWith("10.1.2.3", "1433"); }, "sa", "", "1433", false},
         {"the server branch clears a typed password", [&] { serverWith("", ""); }, "sa", "", "", false},
         {"this machine's port replaces the file's",

@@ -28,10 +28,36 @@ TEST(StoredUnchanged, AgreesWithWhatTheSettingsFileGivesBack)
     testing::TempDir tmp;
     const std::string file = tmp / "Orvo4.dat";
     const std::vector<std::string> values = {
-        "", "sa", "s3cr3t!", "pass word", "a<b", "<", "<lead", "trail<", ">x>", ";x;", ">x;", ";x>", ">", ">>",
-        "'quoted'", "\"quoted\"", "=eq=", "[x]", std::string(1, '\x1c'), std::string("a\x1c", 2),
-        "a\x11z", "a\x16z", "\x15x", "x\x17", "\x10x", "x\x06", "a\x15z", "\x7f\x80\xff",
-        std::string(2047, 'p'), std::string(2048, 'p'),
+        "",
+        "sa",
+        "s3cr3t!",
+        "pass word",
+        "a<b",
+        "<",
+        "<lead",
+        "trail<",
+        ">x>",
+        ";x;",
+        ">x;",
+        ";x>",
+        ">",
+        ">>",
+        "'quoted'",
+        "\"quoted\"",
+        "=eq=",
+        "[x]",
+        std::string(1, '\x1c'),
+        std::string("a\x1c", 2),
+        "a\x11z",
+        "a\x16z",
+        "\x15x",
+        "x\x17",
+        "\x10x",
+        "x\x06",
+        "a\x15z",
+        "\x7f\x80\xff",
+        std::string(2047, 'p'),
+        std::string(2048, 'p'),
     };
     for (const std::string& v : values)
         EXPECT_EQ(storedUnchanged(setupdata::kKeyPassword, v), roundTrips(file, v)) << "value: " << v;
@@ -49,7 +75,9 @@ TEST(StoredUnchanged, RefusesWhatScramblesToBlanksQuotesOrLineBreaks)
     EXPECT_FALSE(storedUnchanged(key, "x<"));
     EXPECT_FALSE(storedUnchanged(key, ">x>")) << "scrambles to a pair of double quotes";
     EXPECT_FALSE(storedUnchanged(key, ";x;")) << "scrambles to a pair of single quotes";
-    EXPECT_FALSE(storedUnchanged(key, "a\x1c" "b")) << "scrambles to NUL";
+    EXPECT_FALSE(storedUnchanged(key, "a\x1c"
+                                      "b"))
+        << "scrambles to NUL";
     EXPECT_FALSE(storedUnchanged(key, "a\x11z")) << "scrambles to CR";
     EXPECT_FALSE(storedUnchanged(key, "a\x16z")) << "scrambles to LF";
     EXPECT_FALSE(storedUnchanged(key, std::string(2048, 'x'))) << "only 2047 characters come back";

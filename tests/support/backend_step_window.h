@@ -13,10 +13,18 @@ namespace talvorin::testing {
 class BackendStepWindow : public dbwork::StepWindow {
 public:
     explicit BackendStepWindow(ui::Backend& ui, ui::Label* label = nullptr, ui::ProgressBar* progress = nullptr)
-        : ui_(ui), label_(label), progress_(progress) {}
+        : ui_(ui), label_(label), progress_(progress)
+    {
+    }
 
-    void setStatus(const std::string& text) override { if (label_) label_->setCaption(text); }
-    void setProgress(int position) override { if (progress_) progress_->setPosition(position); }
+    void setStatus(const std::string& text) override
+    {
+        if (label_) label_->setCaption(text);
+    }
+    void setProgress(int position) override
+    {
+        if (progress_) progress_->setPosition(position);
+    }
     void processMessages() override { ui_.processMessages(); }
     void waitFor(platform::WaitHandle handle) override { ui_.waitFor(handle); }
     bool quitRequested() const override { return ui_.quitRequested(); }

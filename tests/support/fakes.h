@@ -129,10 +129,10 @@ public:
     std::vector<setupdata::ConnectionSettings> connects;
     std::vector<std::string> deletedJobs;  // every call, failed or not
     int editionQueries = 0;
-    std::optional<std::string> editionError;                  // the edition query fails with this
-    std::optional<std::string> connectError;                  // every connect fails with this
-    std::map<std::string, std::string> connectErrorByCatalog; // catalog -> error text
-    std::map<std::string, std::string> jobErrors;             // job name -> error text
+    std::optional<std::string> editionError;                   // the edition query fails with this
+    std::optional<std::string> connectError;                   // every connect fails with this
+    std::map<std::string, std::string> connectErrorByCatalog;  // catalog -> error text
+    std::map<std::string, std::string> jobErrors;              // job name -> error text
     std::string edition = "Developer Edition (64-bit)";
     int openConnections = 0;
     // Run at every connect and at every edition query, to see what the caller did before.

@@ -26,7 +26,7 @@ struct KitToolRun {
     std::vector<std::string> args;
     std::string workingDirectory;
     long pid = 0;
-    std::vector<std::string> openFiles;  // "0=/dev/null", "1=/dev/null", ... (POSIX)
+    std::vector<std::string> openFiles;      // "0=/dev/null", "1=/dev/null", ... (POSIX)
     std::optional<std::string> commandLine;  // GetCommandLineA() (Windows)
 };
 

@@ -89,13 +89,20 @@ std::vector<KitToolRun> readKitToolJournal(const std::string& path)
         std::string name;
         std::string value;
         while (reader.field(name, value)) {
-            if (name == "program") run.program = value;
-            else if (name == "cwd") run.workingDirectory = value;
-            else if (name == "pid") run.pid = parsePid(reader, value);
-            else if (name == "arg") run.args.push_back(value);
-            else if (name == "fd") run.openFiles.push_back(value);
-            else if (name == "cmdline") run.commandLine = value;
-            else reader.fail("unknown field " + name);
+            if (name == "program")
+                run.program = value;
+            else if (name == "cwd")
+                run.workingDirectory = value;
+            else if (name == "pid")
+                run.pid = parsePid(reader, value);
+            else if (name == "arg")
+                run.args.push_back(value);
+            else if (name == "fd")
+                run.openFiles.push_back(value);
+            else if (name == "cmdline")
+                run.commandLine = value;
+            else
+                reader.fail("unknown field " + name);
         }
         runs.push_back(std::move(run));
     }

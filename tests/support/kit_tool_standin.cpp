@@ -68,8 +68,7 @@ void createErrorFiles(const std::vector<std::string>& args)
     for (std::size_t i = 0; i + 1 < args.size(); ++i) {
         if (args[i] != "-e") continue;
         if (const std::string failure = createEmptyFile(args[i + 1]); !failure.empty())
-            std::fprintf(stderr, "kit_tool_standin: cannot create %s: %s\n", args[i + 1].c_str(),
-                         failure.c_str());
+            std::fprintf(stderr, "kit_tool_standin: cannot create %s: %s\n", args[i + 1].c_str(), failure.c_str());
     }
 }
 

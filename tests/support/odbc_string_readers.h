@@ -20,29 +20,22 @@ inline OdbcAttributes readDoubledBrace(const std::string& text, bool doubledBrac
     OdbcAttributes out;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && (text[i] == ';' || text[i] == ' '))
-            ++i;
-        if (i >= text.size())
-            break;
+        while (i < text.size() && (text[i] == ';' || text[i] == ' ')) ++i;
+        if (i >= text.size()) break;
         const std::size_t equals = text.find('=', i);
-        if (equals == std::string::npos)
-            break;
+        if (equals == std::string::npos) break;
         std::string key = text.substr(i, equals - i);
         i = equals + 1;
         std::string value;
         if (i < text.size() && text[i] == '{') {
             ++i;
-            while (i < text.size() &&
-                   (text[i] != '}' || (doubledBrace && i + 1 < text.size() && text[i + 1] == '}'))) {
-                if (text[i] == '}')
-                    ++i;
+            while (i < text.size() && (text[i] != '}' || (doubledBrace && i + 1 < text.size() && text[i + 1] == '}'))) {
+                if (text[i] == '}') ++i;
                 value += text[i++];
             }
-            if (i < text.size())
-                ++i;
+            if (i < text.size()) ++i;
         } else {
-            while (i < text.size() && text[i] != ';')
-                value += text[i++];
+            while (i < text.size() && text[i] != ';') value += text[i++];
         }
         out.emplace_back(std::move(key), std::move(value));
     }
@@ -56,27 +49,22 @@ inline OdbcAttributes readFreeTds(const std::string& text)
     OdbcAttributes out;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && text[i] == ';')
-            ++i;
-        if (i >= text.size())
-            break;
+        while (i < text.size() && text[i] == ';') ++i;
+        if (i >= text.size()) break;
         const std::size_t equals = text.find('=', i);
-        if (equals == std::string::npos)
-            break;
+        if (equals == std::string::npos) break;
         std::string key = text.substr(i, equals - i);
         i = equals + 1;
         std::size_t end;
         if (i < text.size() && text[i] == '{') {
             ++i;
             end = text.find("};", i);
-            if (end == std::string::npos)
-                end = text.size();
+            if (end == std::string::npos) end = text.size();
             out.emplace_back(std::move(key), text.substr(i, end - i));
             i = end == text.size() ? end : end + 1;
         } else {
             end = text.find(';', i);
-            if (end == std::string::npos)
-                end = text.size();
+            if (end == std::string::npos) end = text.size();
             out.emplace_back(std::move(key), text.substr(i, end - i));
             i = end;
         }
@@ -89,16 +77,14 @@ inline OdbcAttributes readFreeTds(const std::string& text)
 inline std::string narrowedByDriverManager(const std::string& text)
 {
     std::string out;
-    for (const SQLWCHAR unit : odbc::toOdbcText(text))
-        out += static_cast<char>(unit & 0xFF);
+    for (const SQLWCHAR unit : odbc::toOdbcText(text)) out += static_cast<char>(unit & 0xFF);
     return out;
 }
 
 // The values as unixODBC sees them, each narrowed as above.
 inline OdbcAttributes narrowedByDriverManager(OdbcAttributes attributes)
 {
-    for (auto& [key, value] : attributes)
-        value = narrowedByDriverManager(value);
+    for (auto& [key, value] : attributes) value = narrowedByDriverManager(value);
     return attributes;
 }
 

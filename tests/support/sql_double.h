@@ -57,14 +57,14 @@ struct SqlDoubleOptions {
     }
 
     std::vector<std::pair<std::string, std::string>> accounts;  // login, password
-    std::vector<std::string> databases;      // besides master, msdb, tempdb and model
-    std::vector<std::string> jobs;           // agent jobs sp_delete_job finds
-    std::optional<std::string> editionText;  // SERVERPROPERTY('EDITION'); else the double's own
-    std::vector<std::string> faults;         // "refuse", "close-in-login", "slow=SECONDS"
+    std::vector<std::string> databases;                         // besides master, msdb, tempdb and model
+    std::vector<std::string> jobs;                              // agent jobs sp_delete_job finds
+    std::optional<std::string> editionText;                     // SERVERPROPERTY('EDITION'); else the double's own
+    std::vector<std::string> faults;                            // "refuse", "close-in-login", "slow=SECONDS"
     // What PRELOGIN answers, as SQL Server does: "off" (the login inside TLS), "required"
     // (Force Encryption: the whole session inside TLS) or "not-supported" (no TLS).
     std::string encryptionMode = "off";
-    double lifetimeSeconds = 300;            // it stops by itself after this, whatever happens
+    double lifetimeSeconds = 300;  // it stops by itself after this, whatever happens
 };
 
 // The double's command-line options for these settings (all but its port and files).

@@ -41,9 +41,10 @@ std::vector<std::string> doubleOptions(const SqlDoubleOptions& options)
 
 std::string loginChannel(const JsonValue& login)
 {
-    const std::string tls = login.at("tls").is_null() ? "no TLS"
-                            : login.at("tls").get<std::string>() +
-                                  (login.at("session_tls").get<bool>() ? " for the session" : " for the login");
+    const std::string tls = login.at("tls").is_null()
+                                ? "no TLS"
+                                : login.at("tls").get<std::string>() +
+                                      (login.at("session_tls").get<bool>() ? " for the session" : " for the login");
     return tls + ", app " + login.at("app").get<std::string>();
 }
 
@@ -53,8 +54,7 @@ std::vector<JsonValue> SqlDouble::journal() const
     std::vector<JsonValue> entries;
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        if (end > start)
-            entries.push_back(nlohmann::json::parse(text.substr(start, end - start)));
+        if (end > start) entries.push_back(nlohmann::json::parse(text.substr(start, end - start)));
     return entries;
 }
 
@@ -62,8 +62,7 @@ std::vector<JsonValue> SqlDouble::events(const std::string& name) const
 {
     std::vector<JsonValue> found;
     for (auto& entry : journal())
-        if (entry.at("event").get<std::string>() == name)
-            found.push_back(std::move(entry));
+        if (entry.at("event").get<std::string>() == name) found.push_back(std::move(entry));
     return found;
 }
 
@@ -73,8 +72,7 @@ std::vector<JsonValue> SqlDouble::waitForEvents(const std::string& name, std::si
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         auto found = events(name);
-        if (found.size() >= count || std::chrono::steady_clock::now() >= deadline)
-            return found;
+        if (found.size() >= count || std::chrono::steady_clock::now() >= deadline) return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }

@@ -17,7 +17,7 @@ TEST(TerminalText, EachLineBreakBecomesOneLineFeedAndNothingElseChanges)
     } cases[] = {
         {"Wrong Parameters.\n\rCorrect format", "Wrong Parameters.\nCorrect format"},  // LF CR
         {"failed.\r\nPlease", "failed.\nPlease"},                                      // CR LF
-        {"first. \rAre you sure", "first. \nAre you sure"},                           // CR
+        {"first. \rAre you sure", "first. \nAre you sure"},                            // CR
         {"a\nb", "a\nb"},
         {"a\n\nb", "a\n\nb"},
         {"a\r\rb", "a\n\nb"},

@@ -111,8 +111,8 @@ TEST(Forms, CentredOnTheScreenByHalvesTruncatedTowardZeroAndClosedByTheirCloseBo
     };
     const Case cases[] = {
         {{1024, 768}, {378, 377}, {6, 25}, 320, 183},
-        {{1025, 769}, {380, 380}, {0, 0}, 322, 194},   // 322.5 and 194.5
-        {{300, 200}, {381, 211}, {0, 0}, -40, -5},     // larger than the screen: -40.5, -5.5
+        {{1025, 769}, {380, 380}, {0, 0}, 322, 194},  // 322.5 and 194.5
+        {{300, 200}, {381, 211}, {0, 0}, -40, -5},    // larger than the screen: -40.5, -5.5
     };
     for (const Case& c : cases) {
         MemoryBackend ui;
@@ -189,8 +189,12 @@ TEST(MessageBoxes, UnscriptedBoxesAreAnsweredAsEscapeWould)
 TEST(MessageBoxes, TheProgramsTitleIsItsFileNameUpToTheFirstFullStopLowerCaseAfterTheFirst)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"Talvorin.exe", "Talvorin"}, {"VDSETUP.EXE", "Vdsetup"}, {"/opt/kit/talvorin", "talvorin"},
-        {"SETUP.V2.EXE", "Setup"},    {"MIG", "Mig"},             {"kit/.exe", ""},
+        {"Talvorin.exe", "Talvorin"},
+        {"VDSETUP.EXE", "Vdsetup"},
+        {"/opt/kit/talvorin", "talvorin"},
+        {"SETUP.V2.EXE", "Setup"},
+        {"MIG", "Mig"},
+        {"kit/.exe", ""},
     };
     for (const auto& [file, title] : cases) EXPECT_EQ(titleOfProgramFile(file), title) << file;
 }
@@ -244,7 +248,10 @@ TEST(Timers, AFailureNoHandlerCaughtIsShownInTheGeneralErrorBoxAndEndsOnlyThatHa
     Timer failing(ui, "failing", 100), other(ui, "other", 100);
     int ranToTheEnd = 0, others = 0;
     const auto fail = [](const char* what) { throw std::runtime_error(what); };
-    failing.onTimer = [&] { fail("Unable to write to C:\\kit\\Orvo4.DAT"); ++ranToTheEnd; };
+    failing.onTimer = [&] {
+        fail("Unable to write to C:\\kit\\Orvo4.DAT");
+        ++ranToTheEnd;
+    };
     other.onTimer = [&] { ++others; };
     failing.setEnabled(true);
     other.setEnabled(true);
@@ -252,7 +259,10 @@ TEST(Timers, AFailureNoHandlerCaughtIsShownInTheGeneralErrorBoxAndEndsOnlyThatHa
     ui.processMessages();
     // A person's input in a modal showing that makes a handler fail, likewise.
     f.btnOK.isDefault = true;
-    f.btnOK.onClick = [&] { fail("'x' is not a valid integer value"); ++ranToTheEnd; };
+    f.btnOK.onClick = [&] {
+        fail("'x' is not a valid integer value");
+        ++ranToTheEnd;
+    };
     ui.dialogScripts.push_back([](Form& form) { form.pressEnter(); });
     EXPECT_EQ(f.showModal(), ModalResult::Cancel);
     EXPECT_EQ(ranToTheEnd, 0);

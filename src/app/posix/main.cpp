@@ -25,9 +25,9 @@ int main(int argc, char** argv)
         ui::TerminalBackend backend;
         app::BackendCallWaiter sqlWaiter(backend);
         const auto sql = setupdata::watchSqlServerClient(odbc::makeOdbcSqlServerClient(), sqlWaiter);
-        app::Services services{platform::systemInfo(),     platform::systemClock(),
-                               platform::systemSettingsFiles(), platform::systemRegistry(),
-                               platform::systemProcessLauncher(), *sql};
+        app::Services services{
+            platform::systemInfo(),     platform::systemClock(),           platform::systemSettingsFiles(),
+            platform::systemRegistry(), platform::systemProcessLauncher(), *sql};
         app::TfrmCreateDBInfo frmCreateDBInfo(backend, services, platform::programFilePath(argv[0]),
                                               std::vector<std::string>(argv + 1, argv + argc));
         sqlinfo::TfrmSQLInfo frmSQLInfo(backend, {platform::systemInfo(), platform::systemSettingsFiles(),

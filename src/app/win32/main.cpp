@@ -54,9 +54,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         ui::Win32Backend backend;
         app::BackendCallWaiter sqlWaiter(backend);
         const auto sql = setupdata::watchSqlServerClient(odbc::makeOdbcSqlServerClient(), sqlWaiter);
-        app::Services services{platform::systemInfo(),     platform::systemClock(),
-                               platform::systemSettingsFiles(), platform::systemRegistry(),
-                               platform::systemProcessLauncher(), *sql};
+        app::Services services{
+            platform::systemInfo(),     platform::systemClock(),           platform::systemSettingsFiles(),
+            platform::systemRegistry(), platform::systemProcessLauncher(), *sql};
         app::TfrmCreateDBInfo frmCreateDBInfo(backend, services, platform::programFilePath(nullptr),
                                               std::move(arguments));
         sqlinfo::TfrmSQLInfo frmSQLInfo(backend, {platform::systemInfo(), platform::systemSettingsFiles(),

@@ -25,8 +25,8 @@ constexpr const char* kIniVariable = "ODBCINI";
 
 setupdata::SqlError setupError(const std::string& step, int error)
 {
-    return setupdata::SqlError("The private ODBC data source for this connection could not be set up (" +
-                    step + "): " + platform::foreignLine(std::strerror(error)));
+    return setupdata::SqlError("The private ODBC data source for this connection could not be set up (" + step +
+                               "): " + platform::foreignLine(std::strerror(error)));
 }
 
 std::string temporaryFolder()
@@ -82,8 +82,8 @@ void removeLeftoversOfDeadRuns(const std::string& parent)
         const pid_t pid = ownerPid(name);
         if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
         struct stat st {};
-        if (::fstatat(parentFd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        if (::fstatat(parentFd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_uid != ::geteuid())
             continue;
         platform::UniqueFd folder(
             ::openat(parentFd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -157,8 +157,7 @@ private:
     VariableOverride variable_;
 };
 
-PrivateOdbcDataSource::PrivateOdbcDataSource(const std::vector<OdbcValue>& values)
-    : name_(newName())
+PrivateOdbcDataSource::PrivateOdbcDataSource(const std::vector<OdbcValue>& values) : name_(newName())
 {
     // The text is checked before anything is created.
     const std::string text = odbcIniText(name_, values);

@@ -35,8 +35,8 @@ setupdata::SqlError setupError(const std::string& step)
     if (SQL_SUCCEEDED(rc) && length > 0)
         reason = fromOdbcText(reinterpret_cast<const SQLWCHAR*>(message),
                               std::min<std::size_t>(length, SQL_MAX_MESSAGE_LENGTH - 1));
-    return setupdata::SqlError("The private ODBC data source for this connection could not be set up (" +
-                    step + "): " + platform::foreignLine(reason));
+    return setupdata::SqlError("The private ODBC data source for this connection could not be set up (" + step +
+                               "): " + platform::foreignLine(reason));
 }
 
 // The data sources of the current user only: nobody else's programs see them, and making
@@ -81,8 +81,7 @@ DWORD ownerPid(const std::string& name)
 bool processIsGone(DWORD pid)
 {
     HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (process == nullptr)
-        return ::GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+    if (process == nullptr) return ::GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
     DWORD code = 0;
     const bool gone = ::GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
     ::CloseHandle(process);
@@ -146,8 +145,8 @@ public:
         if (!made_) throw setupdata::SqlError("The private ODBC data source for this connection names no driver.");
         for (const auto& item : values) {
             if (item.key == "DRIVER") continue;
-            if (!SQLWritePrivateProfileStringW(wide(name_), wide(toOdbcTextZ(item.key)),
-                                               wide(toOdbcTextZ(item.value)), kOdbcIni))
+            if (!SQLWritePrivateProfileStringW(wide(name_), wide(toOdbcTextZ(item.key)), wide(toOdbcTextZ(item.value)),
+                                               kOdbcIni))
                 throw setupError(item.what);
         }
     }
@@ -157,8 +156,7 @@ private:
     bool made_ = false;
 };
 
-PrivateOdbcDataSource::PrivateOdbcDataSource(const std::vector<OdbcValue>& values)
-    : name_(newName())
+PrivateOdbcDataSource::PrivateOdbcDataSource(const std::vector<OdbcValue>& values) : name_(newName())
 {
     // The values are checked as for a data source file before anything is written.
     (void)odbcIniText(name_, values);

@@ -11,7 +11,7 @@ public:
     LocalTime now() const override
     {
         const std::time_t t = std::time(nullptr);
-        std::tm tm {};
+        std::tm tm{};
         if (!::localtime_r(&t, &tm)) return {};
         return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
     }

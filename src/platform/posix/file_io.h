@@ -17,10 +17,7 @@ bool writeAll(int fd, const char* data, std::size_t size);
 
 // Windows knows a read-only attribute; here a file without any write permission bit
 // stands for it, so that it is refused even to root, who may write anything.
-inline bool looksReadOnly(const struct stat& st)
-{
-    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
+inline bool looksReadOnly(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
 
 // The text of errno, for messages.
 std::string lastErrorText();

@@ -90,7 +90,7 @@ std::optional<std::string> resolvePath(const std::string& path)
 {
     if (path.empty()) return std::nullopt;
     // Most names are exact: one look instead of one per component.
-    if (struct stat st {}; path.find('\\') == std::string::npos && ::lstat(path.c_str(), &st) == 0) return path;
+    if (struct stat st{}; path.find('\\') == std::string::npos && ::lstat(path.c_str(), &st) == 0) return path;
     std::string current = isDirSeparator(path.front()) ? "/" : "";
     const auto parts = splitComponents(path);
     if (parts.empty()) return current.empty() ? std::nullopt : std::optional<std::string>(current);
@@ -163,11 +163,9 @@ void appendLines(const std::string& path, const std::string& bytes)
     }
     // O_NOFOLLOW and O_NONBLOCK close the gap between the look above and the open: a link
     // or a FIFO put there meanwhile fails the open or the fstat below, and never blocks.
-    UniqueFd fd(::open(target.c_str(),
-                              O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY,
-                              0666));
-    if (!fd) failAppend(path, errno == ELOOP ? "it is a symbolic link, which is not followed"
-                                              : lastErrorText());
+    UniqueFd fd(
+        ::open(target.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666));
+    if (!fd) failAppend(path, errno == ELOOP ? "it is a symbolic link, which is not followed" : lastErrorText());
 
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) failAppend(path, lastErrorText());

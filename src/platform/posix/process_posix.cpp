@@ -73,8 +73,10 @@ public:
         pid_t reaped;
         do reaped = ::waitpid(pid_, &status, WNOHANG);
         while (reaped < 0 && errno == EINTR);
-        if (reaped == pid_) code_ = exitCodeOf(status);
-        else if (reaped < 0) code_ = kLostExitCode;
+        if (reaped == pid_)
+            code_ = exitCodeOf(status);
+        else if (reaped < 0)
+            code_ = kLostExitCode;
         return code_;
     }
 

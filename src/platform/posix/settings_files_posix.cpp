@@ -58,8 +58,7 @@ std::optional<std::pair<RemovedFile, UniqueFd>> createTempBeside(const std::stri
     const auto [folder, base] = splitName(target);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name =
-            folder + settingsCopyName(base, static_cast<unsigned long>(::getpid()), counter++);
+        const std::string name = folder + settingsCopyName(base, static_cast<unsigned long>(::getpid()), counter++);
         // Owner only: a new file is the kit data file, which holds the administrator's
         // password; a file that existed gets its own mode back before the rename.
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -96,32 +95,29 @@ struct DirCloser {
 
 class PosixSettingsFiles final : public SettingsFiles {
 public:
-    std::string readString(const std::string& file, const std::string& section,
-                           const std::string& key, const std::string& def) const override
+    std::string readString(const std::string& file, const std::string& section, const std::string& key,
+                           const std::string& def) const override
     {
         const auto text = readText(file);
         if (!text) return formats::ini::defaultValue(def);
         return formats::ini::readValue(text->text, section, key, def);
     }
 
-    int readInt(const std::string& file, const std::string& section, const std::string& key,
-                int def) const override
+    int readInt(const std::string& file, const std::string& section, const std::string& key, int def) const override
     {
         const auto text = readText(file);
         if (!text) return def;
         return formats::ini::readInt(text->text, section, key, def);
     }
 
-    std::vector<std::string> readKeyNames(const std::string& file,
-                                          const std::string& section) const override
+    std::vector<std::string> readKeyNames(const std::string& file, const std::string& section) const override
     {
         const auto text = readText(file);
         if (!text) return {};
         return formats::ini::readKeyNames(text->text, section);
     }
 
-    std::vector<std::string> readSectionValues(const std::string& file,
-                                               const std::string& section) const override
+    std::vector<std::string> readSectionValues(const std::string& file, const std::string& section) const override
     {
         const auto text = readText(file);
         if (!text) return {};
@@ -174,7 +170,7 @@ public:
             if (!owner || *owner == 0 || *owner > static_cast<unsigned long>(INT_MAX)) continue;
             // This process has no write under way while it looks; another one may.
             if ((*owner != static_cast<unsigned long>(::getpid()) &&
-                           (::kill(static_cast<pid_t>(*owner), 0) == 0 || errno != ESRCH)))
+                 (::kill(static_cast<pid_t>(*owner), 0) == 0 || errno != ESRCH)))
                 continue;
             ::unlink((folder + entry->d_name).c_str());
         }

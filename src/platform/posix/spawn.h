@@ -16,7 +16,6 @@ struct SpawnResult {
 // its own, detached from any terminal, with standard input, output and error on /dev/null
 // and no other descriptor of this process. In `directory` when it is not empty. Returns
 // only after the exec has succeeded or failed, so a failure never leaves a child behind.
-SpawnResult spawnDetached(const std::string& path, const std::vector<std::string>& argv,
-                          const std::string& directory);
+SpawnResult spawnDetached(const std::string& path, const std::vector<std::string>& argv, const std::string& directory);
 
 }  // namespace talvorin::platform

@@ -11,8 +11,7 @@
 
 namespace talvorin::platform {
 
-SpawnResult spawnDetached(const std::string& path, const std::vector<std::string>& argv,
-                          const std::string& directory)
+SpawnResult spawnDetached(const std::string& path, const std::vector<std::string>& argv, const std::string& directory)
 {
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
@@ -48,8 +47,7 @@ SpawnResult spawnDetached(const std::string& path, const std::vector<std::string
     if (error == 0) error = ::posix_spawn_file_actions_addopen(actions, 1, "/dev/null", O_WRONLY, 0);
     if (error == 0) error = ::posix_spawn_file_actions_adddup2(actions, 1, 2);
     if (error == 0) error = ::posix_spawn_file_actions_addclosefrom_np(actions, 3);
-    if (error == 0 && !directory.empty())
-        error = ::posix_spawn_file_actions_addchdir_np(actions, directory.c_str());
+    if (error == 0 && !directory.empty()) error = ::posix_spawn_file_actions_addchdir_np(actions, directory.c_str());
     if (error != 0) return {-1, error};
 
     // glibc's posix_spawn shares the parent's memory until the exec (no copy of a large

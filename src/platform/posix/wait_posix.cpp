@@ -28,7 +28,8 @@ int waitForAny(std::initializer_list<WaitHandle> handles, int timeoutMs)
             // A signal; its own handle tells whether it matters. Sleep out the rest,
             // rounded up: a rest rounded down to 0 would turn the wait into a spin.
             if (timeoutMs >= 0) {
-                const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+                const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline -
+                                                                               std::chrono::steady_clock::now());
                 left = rest.count() > 0 ? static_cast<int>(rest.count()) : 0;
             }
             continue;

@@ -22,8 +22,7 @@ struct CompletionSignal::Handles {
 CompletionSignal::CompletionSignal() : handles_(std::make_unique<Handles>())
 {
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
-        throw std::system_error(errno, std::generic_category(), "pipe");
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::system_error(errno, std::generic_category(), "pipe");
     handles_->read.reset(fds[0]);
     handles_->write.reset(fds[1]);
 }

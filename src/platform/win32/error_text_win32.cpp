@@ -8,8 +8,8 @@ namespace talvorin::platform {
 std::string errorText(DWORD code)
 {
     char buffer[512] = {};
-    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                          0, buffer, sizeof buffer, nullptr);
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                          buffer, sizeof buffer, nullptr);
     std::string text = foreignLine(std::string_view(buffer, length));
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();

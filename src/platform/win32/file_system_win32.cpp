@@ -164,8 +164,7 @@ void appendLines(const std::string& path, const std::string& bytes)
         if (c != '\n' && c != '\r') text = "\r\n";
     }
     text += bytes;
-    if (!::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN))
-        failAppend(path, errorText(::GetLastError()));
+    if (!::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN)) failAppend(path, errorText(::GetLastError()));
     DWORD written = 0;
     const BOOL ok = ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     if (!ok || written != text.size()) {

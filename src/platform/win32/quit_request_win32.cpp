@@ -11,11 +11,8 @@ BOOL WINAPI onConsoleControl(DWORD event)
     case CTRL_BREAK_EVENT:
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-        QuitRequest::instance().raise();
-        return TRUE;
-    default:
-        return FALSE;
+    case CTRL_SHUTDOWN_EVENT: QuitRequest::instance().raise(); return TRUE;
+    default: return FALSE;
     }
 }
 

@@ -182,8 +182,7 @@ public:
         return std::string(buffer.data(), length);
     }
 
-    int readInt(const std::string& file, const std::string& section, const std::string& key,
-                int def) const override
+    int readInt(const std::string& file, const std::string& section, const std::string& key, int def) const override
     {
         return static_cast<int>(::GetPrivateProfileIntA(section.c_str(), key.c_str(), def, file.c_str()));
     }
@@ -254,7 +253,8 @@ public:
         const auto place = [&] {
             return exists ? ::ReplaceFileA(target.c_str(), copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                                            nullptr, nullptr)
-                          : ::MoveFileExA(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                          : ::MoveFileExA(copy.c_str(), target.c_str(),
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         };
         // A reader that has the file open for a moment (another run reading its settings)
         // keeps it from being replaced until it lets go.

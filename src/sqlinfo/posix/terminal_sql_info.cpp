@@ -12,10 +12,7 @@ struct Field {
     bool secret;
 };
 
-std::string shown(const ui::Edit& e)
-{
-    return e.password ? std::string(e.text().size(), '*') : e.text();
-}
+std::string shown(const ui::Edit& e) { return e.password ? std::string(e.text().size(), '*') : e.text(); }
 
 std::string summary(TfrmSQLInfo& d)
 {

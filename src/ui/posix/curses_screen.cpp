@@ -35,8 +35,7 @@ std::unique_ptr<CursesScreen> CursesScreen::open(int in, int out)
     if (s->screen_ == nullptr) return nullptr;
     // Windows need the cursor moved anywhere and lines drawn over what is there.
     const char* cup = tigetstr(const_cast<char*>("cup"));
-    if (cup == nullptr || cup == reinterpret_cast<char*>(-1) || tigetflag(const_cast<char*>("hc")) > 0)
-        return nullptr;
+    if (cup == nullptr || cup == reinterpret_cast<char*>(-1) || tigetflag(const_cast<char*>("hc")) > 0) return nullptr;
     cbreak();  // Ctrl+C still sends SIGINT
     noecho();
     nonl();

@@ -18,7 +18,8 @@ void onResize(int)
     const int savedErrno = errno;
     const int fd = wakeWriteFd.load();
     const char byte = 1;
-    if (fd >= 0) [[maybe_unused]] const ssize_t ignored = ::write(fd, &byte, 1);
+    if (fd >= 0) [[maybe_unused]]
+        const ssize_t ignored = ::write(fd, &byte, 1);
     errno = savedErrno;
 }
 

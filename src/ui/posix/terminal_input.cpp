@@ -119,7 +119,8 @@ std::optional<TerminalKey> TerminalInput::readKey()
 
         int timeout = waiter_.msUntilNextTimer();
         if (keys_.pending()) {
-            if (!escapeDeadline_) escapeDeadline_ = Clock::now() + std::chrono::milliseconds(KeyDecoder::kEscapeTimeoutMs);
+            if (!escapeDeadline_)
+                escapeDeadline_ = Clock::now() + std::chrono::milliseconds(KeyDecoder::kEscapeTimeoutMs);
             const auto rest = std::chrono::ceil<std::chrono::milliseconds>(*escapeDeadline_ - Clock::now()).count();
             if (rest <= 0) {
                 escapeDeadline_.reset();
@@ -149,8 +150,8 @@ std::optional<TerminalKey> TerminalInput::readKey()
 LineEnd TerminalInput::readLine(std::string& line, bool secret)
 {
     line.clear();
-    std::size_t caret = 0;    // a byte offset, always at a character's start
-    std::string partial;      // the first bytes of a UTF-8 character still being typed
+    std::size_t caret = 0;  // a byte offset, always at a character's start
+    std::string partial;    // the first bytes of a UTF-8 character still being typed
     const auto shown = [secret](const std::string& text) { return secret ? std::string(columnsOf(text), '*') : text; };
     const auto charAt = [&line](std::size_t pos) {
         std::size_t end = pos + 1;

@@ -151,8 +151,10 @@ void KeyDecoder::feed(char byte)
 
 void KeyDecoder::escapeTimedOut()
 {
-    if (state_ == State::Escape) emit(Kind::Escape);
-    else if (state_ != State::Ground) emit(Kind::Other);
+    if (state_ == State::Escape)
+        emit(Kind::Escape);
+    else if (state_ != State::Ground)
+        emit(Kind::Other);
     state_ = State::Ground;
     params_.clear();
 }

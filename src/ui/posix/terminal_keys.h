@@ -10,10 +10,10 @@ namespace talvorin::ui {
 // character or an escape sequence.
 struct TerminalKey {
     enum class Kind {
-        Char,       // ch holds the byte (a UTF-8 character may take several)
+        Char,  // ch holds the byte (a UTF-8 character may take several)
         Enter,
         Tab,
-        BackTab,    // Shift+Tab
+        BackTab,  // Shift+Tab
         Backspace,
         Escape,
         Left,
@@ -26,8 +26,8 @@ struct TerminalKey {
         Delete,
         PageUp,
         PageDown,
-        Function,   // function holds 1 to 20
-        Other,      // a control character or a sequence with no meaning here
+        Function,  // function holds 1 to 20
+        Other,     // a control character or a sequence with no meaning here
     };
     Kind kind = Kind::Other;
     char ch = 0;

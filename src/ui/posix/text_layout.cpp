@@ -18,15 +18,16 @@ int toColumns(int pixels)
 // The columns a control needs to show what it holds.
 int contentColumns(const Control& c)
 {
-    return onKind(c, Overloaded{
-        [](const Label& l) { return static_cast<int>(columnsOf(l.caption())); },
-        [](const Button& b) { return static_cast<int>(columnsOf(b.caption())) + (b.focusable() ? 4 : 2); },
-        [](const Edit& e) {
-            if (e.readOnly) return std::max(1, static_cast<int>(columnsOf(e.text())));
-            return static_cast<int>(e.maxLength);
-        },
-        [](const auto&) { return 1; },
-    });
+    return onKind(
+        c, Overloaded{
+               [](const Label& l) { return static_cast<int>(columnsOf(l.caption())); },
+               [](const Button& b) { return static_cast<int>(columnsOf(b.caption())) + (b.focusable() ? 4 : 2); },
+               [](const Edit& e) {
+                   if (e.readOnly) return std::max(1, static_cast<int>(columnsOf(e.text())));
+                   return static_cast<int>(e.maxLength);
+               },
+               [](const auto&) { return 1; },
+           });
 }
 
 // A row of the layout: the pixel line it stands for and whether it is a group's edge.

@@ -50,8 +50,9 @@ void paintEdit(CursesScreen& screen, const Edit& e, const CellRect& at, int row,
                const Edit* selected)
 {
     const bool focused = active && e.focused();
-    const Style field = focused ? Style::Focus
-                      : (e.enabled() && e.color() == Color::Window) ? Style::Field : Style::LockedField;
+    const Style field = focused                                       ? Style::Focus
+                        : (e.enabled() && e.color() == Color::Window) ? Style::Field
+                                                                      : Style::LockedField;
     std::string shown = e.password ? std::string(columnsOf(e.text()), '*') : e.text();
     const int width = at.width;
     const int caret = static_cast<int>(columnsOf(shown.substr(0, std::min(e.selStart(), e.text().size()))));

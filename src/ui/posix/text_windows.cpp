@@ -136,7 +136,8 @@ void TextWindows::draw()
     if (cursor_ == Cursor::SqlWait)
         keys = "Please wait ...";
     else if (!boxes_.empty())
-        keys = boxes_.back().box->buttons == Buttons::YesNo ? "Enter: Yes  Esc: No  Tab: other button" : "Enter or Esc: OK";
+        keys = boxes_.back().box->buttons == Buttons::YesNo ? "Enter: Yes  Esc: No  Tab: other button"
+                                                            : "Enter or Esc: OK";
     else if (forms_.size() > 1)
         keys = keyLine(*forms_.back());
     if (!keys.empty()) {
@@ -170,7 +171,8 @@ Answer TextWindows::messageBox(const Box& box)
         }
         if (yesNo && key->kind == Kind::Char && (key->ch == 'n' || key->ch == 'N')) break;
         if (key->kind == Kind::Tab || key->kind == Kind::Right || key->kind == Kind::Down) focus = (focus + 1) % count;
-        if (key->kind == Kind::BackTab || key->kind == Kind::Left || key->kind == Kind::Up) focus = (focus + count - 1) % count;
+        if (key->kind == Kind::BackTab || key->kind == Kind::Left || key->kind == Kind::Up)
+            focus = (focus + count - 1) % count;
         draw();
     }
     boxes_.pop_back();
@@ -273,9 +275,12 @@ void TextWindows::editKey(Edit& edit, const TerminalKey& key)
     case Kind::End:
     case Kind::Up:
     case Kind::Down: {
-        const Key k = key.kind == Kind::Left ? Key::Left : key.kind == Kind::Right ? Key::Right
-                    : key.kind == Kind::Home ? Key::Home : key.kind == Kind::End ? Key::End
-                    : key.kind == Kind::Up ? Key::Up : Key::Down;
+        const Key k = key.kind == Kind::Left    ? Key::Left
+                      : key.kind == Kind::Right ? Key::Right
+                      : key.kind == Kind::Home  ? Key::Home
+                      : key.kind == Kind::End   ? Key::End
+                      : key.kind == Kind::Up    ? Key::Up
+                                                : Key::Down;
         if (!selection) return edit.pressKey(k);
         // The selection goes: Left and Home leave the caret at its start, Right and End at its end.
         selected_ = nullptr;

@@ -105,8 +105,8 @@ ControlWindow::ControlWindow(Control& control, HWND parent, int id, FontCache& f
                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance(), nullptr);
     if (handle_ == nullptr) {
         const DWORD error = ::GetLastError();
-        throw std::runtime_error("The control " + control.name() + " cannot be created: " +
-                                 platform::errorText(error) + ".");
+        throw std::runtime_error("The control " + control.name() + " cannot be created: " + platform::errorText(error) +
+                                 ".");
     }
     edit_ = kind.edit;
     label_ = kind.label;
@@ -145,12 +145,8 @@ void ControlWindow::changed(Change what)
     case Change::Caption:
         if (label_ != nullptr) ::SetWindowTextA(h, label_->caption().c_str());
         break;
-    case Change::Enabled:
-        ::EnableWindow(h, control_.enabled());
-        break;
-    case Change::Visible:
-        ::ShowWindow(h, control_.visible() ? SW_SHOWNA : SW_HIDE);
-        break;
+    case Change::Enabled: ::EnableWindow(h, control_.enabled()); break;
+    case Change::Visible: ::ShowWindow(h, control_.visible() ? SW_SHOWNA : SW_HIDE); break;
     case Change::Color:
         if (shape_) ::SendMessageA(h, kSetPaintColor, colorOf(control_.color()), 0);
         ::InvalidateRect(h, nullptr, TRUE);
@@ -167,8 +163,7 @@ void ControlWindow::changed(Change what)
     case Change::Caret:
         if (edit_ != nullptr) ::SendMessageA(h, EM_SETSEL, edit_->selStart(), static_cast<LPARAM>(edit_->selStart()));
         break;
-    case Change::Cursor:
-        break;  // asked for whenever the mouse is over it
+    case Change::Cursor: break;  // asked for whenever the mouse is over it
     }
 }
 

@@ -97,9 +97,9 @@ FormWindow::FormWindow(Form& form, HWND owner, const Cursor& screenCursor) : for
     registerFormClass(form, formProc);
 
     const Size outer = outerSize(form);
-    window_.reset(::CreateWindowExA(exStyleOf(form), windowClassOf(form).c_str(), form.caption().c_str(),
-                                    styleOf(form), form.left(), form.top(), outer.width, outer.height, owner, nullptr,
-                                    instance(), this));
+    window_.reset(::CreateWindowExA(exStyleOf(form), windowClassOf(form).c_str(), form.caption().c_str(), styleOf(form),
+                                    form.left(), form.top(), outer.width, outer.height, owner, nullptr, instance(),
+                                    this));
     if (!window_) {
         const DWORD error = ::GetLastError();
         throw std::runtime_error("The window \"" + form.caption() +
@@ -246,14 +246,9 @@ bool FormWindow::handleFormKey(WPARAM key)
         else
             form_.pressTab();
         return true;
-    case VK_RETURN:
-        form_.pressEnter();
-        return true;
-    case VK_ESCAPE:
-        form_.pressEscape();
-        return true;
-    default:
-        return false;
+    case VK_RETURN: form_.pressEnter(); return true;
+    case VK_ESCAPE: form_.pressEscape(); return true;
+    default: return false;
     }
 }
 
@@ -304,9 +299,7 @@ LRESULT FormWindow::formMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
-    case WM_SETFOCUS:
-        applyFocus(false);
-        return 0;
+    case WM_SETFOCUS: applyFocus(false); return 0;
     case kSyncFocus: {
         // The system moved the focus to a control by itself: tell the form now, and put the
         // focus back where the form keeps it when it did not accept the move.
@@ -326,8 +319,7 @@ LRESULT FormWindow::formMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // Never destroyed by the user: the form decides what its close box means.
         form_.clickCloseBox();
         return 0;
-    default:
-        break;
+    default: break;
     }
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
@@ -385,8 +377,7 @@ LRESULT FormWindow::controlMessage(ControlWindow& cw, UINT message, WPARAM wPara
             wParam = static_cast<unsigned char>(c);
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return ::DefSubclassProc(h, message, wParam, lParam);
 }

@@ -80,7 +80,7 @@ private:
     // reach controlProc through these nodes.
     std::list<Child> controls_;
     platform::UniqueWindow window_;
-    int updating_ = 0;                    // the program is changing a control: no echo
+    int updating_ = 0;  // the program is changing a control: no echo
     bool focusByMouse_ = false;
     bool selectOnActivation_ = false;
 };

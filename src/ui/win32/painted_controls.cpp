@@ -27,23 +27,18 @@ bool commonMessage(HWND h, UINT message, WPARAM wParam, LRESULT& result)
         ::InvalidateRect(h, nullptr, TRUE);
         result = 0;
         return true;
-    case kGetPaintColor:
-        result = slot(h, kColorSlot);
-        return true;
+    case kGetPaintColor: result = slot(h, kColorSlot); return true;
     case WM_SETFONT:
         setSlot(h, kFontSlot, static_cast<LONG_PTR>(wParam));
         ::InvalidateRect(h, nullptr, TRUE);
         result = 0;
         return true;
-    case WM_GETFONT:
-        result = slot(h, kFontSlot);
-        return true;
+    case WM_GETFONT: result = slot(h, kFontSlot); return true;
     case WM_ENABLE:
         ::InvalidateRect(h, nullptr, TRUE);
         result = 0;
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -57,7 +52,8 @@ void paintSpeedButton(HWND h, HDC dc)
     ::GetWindowTextA(h, text, sizeof text);
     const HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(slot(h, kFontSlot)));
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::IsWindowEnabled(h) ? static_cast<COLORREF>(slot(h, kColorSlot)) : ::GetSysColor(COLOR_GRAYTEXT));
+    ::SetTextColor(dc,
+                   ::IsWindowEnabled(h) ? static_cast<COLORREF>(slot(h, kColorSlot)) : ::GetSysColor(COLOR_GRAYTEXT));
     if (pressed) ::OffsetRect(&r, 1, 1);
     ::DrawTextA(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     ::SelectObject(dc, oldFont);
@@ -108,16 +104,13 @@ LRESULT CALLBACK speedButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lPa
                            reinterpret_cast<LPARAM>(h));
         return 0;
     }
-    case WM_CAPTURECHANGED:
-        setState(h, 0);
-        return 0;
+    case WM_CAPTURECHANGED: setState(h, 0); return 0;
     case WM_SETTEXT: {
         const LRESULT r = ::DefWindowProcA(h, message, wParam, lParam);
         ::InvalidateRect(h, nullptr, TRUE);
         return r;
     }
-    default:
-        return ::DefWindowProcA(h, message, wParam, lParam);
+    default: return ::DefWindowProcA(h, message, wParam, lParam);
     }
 }
 

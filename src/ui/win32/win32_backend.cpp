@@ -39,11 +39,8 @@ LRESULT CALLBACK Win32Backend::sessionWindowProc(HWND window, UINT message, WPAR
     case WM_ENDSESSION:
         if (wParam) quitRequest().raise();
         return 0;
-    case WM_CLOSE:
-        quitRequest().raise();
-        return 0;
-    default:
-        return ::DefWindowProcA(window, message, wParam, lParam);
+    case WM_CLOSE: quitRequest().raise(); return 0;
+    default: return ::DefWindowProcA(window, message, wParam, lParam);
     }
 }
 

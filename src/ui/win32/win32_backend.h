@@ -82,9 +82,9 @@ private:
     platform::UniqueWindow sessionWindow_;
     std::chrono::steady_clock::time_point start_;
     std::vector<std::pair<const Form*, std::unique_ptr<FormWindow>>> windows_;
-    const Form* mainForm_ = nullptr;      // the first form shown
-    std::vector<const Form*> modal_;      // shown modally now, innermost last
-    Cursor cursor_ = Cursor::Default;     // the cursor of the whole program
+    const Form* mainForm_ = nullptr;   // the first form shown
+    std::vector<const Form*> modal_;   // shown modally now, innermost last
+    Cursor cursor_ = Cursor::Default;  // the cursor of the whole program
     TimerQueue timers_{*this, *this};
 };
 

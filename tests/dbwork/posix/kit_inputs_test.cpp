@@ -27,7 +27,12 @@ TEST_F(KitInputs, NameWhatMakesTheRunDoNothing)
         std::string line;  // empty for none
     };
     const Case cases[] = {
-        {"all there", [&] { setupFile("[SCRIPT_2005]\r\n"); installTool("osql.exe"); }, ""},
+        {"all there",
+         [&] {
+             setupFile("[SCRIPT_2005]\r\n");
+             installTool("osql.exe");
+         },
+         ""},
         {"setup file missing", [&] { installTool("osql.exe"); }, setupLine("does not exist")},
         {"setup file a folder", [&] { std::filesystem::create_directories(in.setupFilePath()); },
          setupLine("is a folder")},
@@ -39,9 +44,17 @@ TEST_F(KitInputs, NameWhatMakesTheRunDoNothing)
          setupLine("is a symbolic link to nothing")},
         {"osql.exe missing", [&] { setupFile(scripts); }, osqlLine("does not exist")},
         {"osql.exe missing, no script listed", [&] { setupFile("[SCRIPT_2005]\r\n[CODE_TABLE]\r\n1=t\r\n"); }, ""},
-        {"osql.exe a folder", [&] { setupFile(scripts); std::filesystem::create_directory(kitDir + "osql.exe"); },
+        {"osql.exe a folder",
+         [&] {
+             setupFile(scripts);
+             std::filesystem::create_directory(kitDir + "osql.exe");
+         },
          osqlLine("is a folder")},
-        {"osql.exe a broken link", [&] { setupFile(scripts); std::filesystem::create_symlink(gone, kitDir + "osql.exe"); },
+        {"osql.exe a broken link",
+         [&] {
+             setupFile(scripts);
+             std::filesystem::create_symlink(gone, kitDir + "osql.exe");
+         },
          osqlLine("is a symbolic link to nothing")},
     };
     for (const Case& c : cases) {

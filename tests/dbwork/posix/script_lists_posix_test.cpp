@@ -18,8 +18,7 @@ TEST_F(PosixScriptLists, ToolsRunWithTheirStandardFilesOnDevNull)
     EXPECT_TRUE(dbwork::CreateDatabases(ctx, in));
     const auto r = runs();
     ASSERT_EQ(r.size(), 2u);
-    for (const auto& run : r)
-        EXPECT_THAT(run.openFiles, ElementsAre("0=/dev/null", "1=/dev/null", "2=/dev/null"));
+    for (const auto& run : r) EXPECT_THAT(run.openFiles, ElementsAre("0=/dev/null", "1=/dev/null", "2=/dev/null"));
 }
 
 TEST_F(PosixScriptLists, AToolThatCannotStartLeavesTheSystemsReasonAfterTheFixedLine)
@@ -42,7 +41,8 @@ TEST_F(PosixScriptLists, AToolThatCannotStartLeavesTheSystemsReasonAfterTheFixed
     std::filesystem::create_directories(kitDir + "bcp.exe");
     log.lines.clear();
     EXPECT_FALSE(dbwork::LoadCodeTables(ctx, in));
-    EXPECT_THAT(log.lines, ElementsAre("Error loading code table T1", "Cannot start " + kitDir + "bcp.exe: Is a directory"));
+    EXPECT_THAT(log.lines,
+                ElementsAre("Error loading code table T1", "Cannot start " + kitDir + "bcp.exe: Is a directory"));
 }
 
 }  // namespace

@@ -24,8 +24,8 @@ TEST_F(Win32StepTool, ABcpThatIsNoFileLeavesTheSystemsReasonAfterTheFixedLineAnd
         log.lines.clear();
         auto ctx = context();
         EXPECT_FALSE(dbwork::LoadCodeTables(ctx, in));
-        EXPECT_THAT(log.lines, ElementsAre("Error loading code table T1", "Cannot start " + kitDir + "bcp.exe: " +
-                                                                              platform::errorText(c.reason)));
+        EXPECT_THAT(log.lines, ElementsAre("Error loading code table T1",
+                                           "Cannot start " + kitDir + "bcp.exe: " + platform::errorText(c.reason)));
         EXPECT_EQ(ui.waits, 0);
     }
 }

@@ -85,8 +85,7 @@ TEST_F(Win32ToolRunner, AQuitMessageEndsTheWaitAndLeavesTheToolRunning)
     std::vector<KitToolRun> started;
     for (int i = 0; i < 200 && started.empty(); ++i, ::Sleep(10)) started = runs();
     ASSERT_EQ(started.size(), 1u);
-    const platform::UniqueHandle tool(
-        ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(started[0].pid)));
+    const platform::UniqueHandle tool(::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(started[0].pid)));
     ASSERT_TRUE(tool);
     EXPECT_EQ(::WaitForSingleObject(tool.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the tool was stopped";
     // After the request nothing more is started.

@@ -69,7 +69,8 @@ const std::string kNotAnInteger = "is not a valid integer value. Application wil
 
 const BadInput kBadInputs[] = {
     // The command line.
-    {"four parameters", [](Kit& k) { k.args.pop_back(); }, "Param 5, SetupFile   = ", "[Information] Wrong Parameters."},
+    {"four parameters", [](Kit& k) { k.args.pop_back(); },
+     "Param 5, SetupFile   = ", "[Information] Wrong Parameters."},
     {"six parameters", [](Kit& k) { k.args.push_back("extra"); }, "Param 5, SetupFile   = Setup.ini",
      "[Information] Wrong Parameters."},
     {"no parameters", [](Kit& k) { k.args.clear(); }, "Param 1, SetupMod    = ", "[Information] Wrong Parameters."},
@@ -79,14 +80,20 @@ const BadInput kBadInputs[] = {
     {"install type not a number", [](Kit& k) { k.args[2] = "1x"; }, kNotAnInteger, "[talvorin] '1x'"},
     {"server base path of 100000 characters", [](Kit& k) { k.args[1] = std::string(100000, 'S'); },
      "or osql.exe not found", ""},
-    {"bytes that are no UTF-8", [](Kit& k) { k.args[3] = "\xff\xfe\xc3(\x80"; k.args[4] = "\xe9t\xe9.ini"; },
+    {"bytes that are no UTF-8",
+     [](Kit& k) {
+         k.args[3] = "\xff\xfe\xc3(\x80";
+         k.args[4] = "\xe9t\xe9.ini";
+     },
      "Setup file ", ""},
     {"parameter with a line break", [](Kit& k) { k.args[4] = "Set\r\nup.ini"; }, "Param 5, SetupFile   = Set", ""},
     // The setup file.
     {"setup file missing", [](Kit& k) { std::filesystem::remove(k.box.setupFilePath()); },
      "Setup.ini does not exist: no script or code table is listed", ""},
     {"setup file a folder",
-     [](Kit& k) { k.replace(k.box.setupFilePath(), [](const std::string& p) { std::filesystem::create_directory(p); }); },
+     [](Kit& k) {
+         k.replace(k.box.setupFilePath(), [](const std::string& p) { std::filesystem::create_directory(p); });
+     },
      "Setup.ini is a folder: no script or code table is listed", ""},
     {"setup file a FIFO",
      [](Kit& k) { k.replace(k.box.setupFilePath(), [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }); },
@@ -95,59 +102,87 @@ const BadInput kBadInputs[] = {
     {"setup file of 100 MB of empty lines",
      [](Kit& k) { k.box.setupFile("[SCRIPT_2005]\r\n1=create_db.sql\r\n" + std::string(100u << 20, '\n')); },
      "Execute create_db.sql successfully", ""},
-    {"setup file in UTF-16", [](Kit& k) {
+    {"setup file in UTF-16",
+     [](Kit& k) {
          std::string utf16 = "\xff\xfe";
          for (char c : std::string("[SCRIPT_2005]\r\n1=create_db.sql\r\n")) utf16 += std::string{c, '\0'};
          k.box.setupFile(utf16);
-     }, kCompleted, ""},
-    {"setup file value of a megabyte", [](Kit& k) { k.box.setupFile("[SCRIPT_2005]\r\n1=" + std::string(1u << 20, 'a') + "\r\n"); },
+     },
+     kCompleted, ""},
+    {"setup file value of a megabyte",
+     [](Kit& k) { k.box.setupFile("[SCRIPT_2005]\r\n1=" + std::string(1u << 20, 'a') + "\r\n"); },
      "or osql.exe not found", ""},
     // The kit data file.
     {"kit data file of garbage", [](Kit& k) { writeFile(k.box.kitDir + "Orvo4.DAT", bytesOf(5000, 2)); },
      "Get SQL Server Info", "[Warning] Mircosoft SQL Server information setting is not completed."},
     {"kit data file a folder",
-     [](Kit& k) { k.replace(k.box.kitDir + "Orvo4.DAT", [](const std::string& p) { std::filesystem::create_directory(p); }); },
+     [](Kit& k) {
+         k.replace(k.box.kitDir + "Orvo4.DAT", [](const std::string& p) { std::filesystem::create_directory(p); });
+     },
      "Get SQL Server Info", "[Warning] Mircosoft SQL Server"},
     {"kit data file a FIFO",
      [](Kit& k) { k.replace(k.box.kitDir + "Orvo4.DAT", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }); },
      "Get SQL Server Info", "[Warning] Mircosoft SQL Server"},
-    {"server address that is no address", [](Kit& k) { k.box.kitData("sa", "Secret1", "no.such.host.invalid", "1433"); },
-     kConnectError, "[Error]"},
-    {"port beyond 65535", [](Kit& k) { k.box.kitData("sa", "Secret1", "127.0.0.1", "99999"); }, kConnectError, "[Error]"},
-    {"password unixODBC would read as a new DRIVER", [](Kit& k) {
+    {"server address that is no address",
+     [](Kit& k) { k.box.kitData("sa", "Secret1", "no.such.host.invalid", "1433"); }, kConnectError, "[Error]"},
+    {"port beyond 65535", [](Kit& k) { k.box.kitData("sa", "Secret1", "127.0.0.1", "99999"); }, kConnectError,
+     "[Error]"},
+    {"password unixODBC would read as a new DRIVER",
+     [](Kit& k) {
          k.password = "x\xc5\xbd;DRIVER=/nonexistent/evil.so;";  // U+017D narrows to "}"
-     }, kCompleted, ""},
+     },
+     kCompleted, ""},
     // SQL Server takes at most 128 characters: the login fails, and says so.
     {"password of 10000 characters", [](Kit& k) { k.password = std::string(10000, 'p'); }, kConnectError,
      "Login failed for user 'sa'"},
     // The registry file.
-    {"registry file of garbage", [](Kit& k) { writeFile(k.box.registryFile(), bytesOf(20000, 3)); k.args[2] = "2"; },
+    {"registry file of garbage",
+     [](Kit& k) {
+         writeFile(k.box.registryFile(), bytesOf(20000, 3));
+         k.args[2] = "2";
+     },
      "Upgrade from 1.6.", ""},
-    {"registry file a FIFO", [](Kit& k) {
+    {"registry file a FIFO",
+     [](Kit& k) {
          k.replace(k.box.registryFile(), [](const std::string& p) { ::mkfifo(p.c_str(), 0600); });
          k.args[2] = "2";
-     }, "Upgrade from 1.6.", ""},
-    {"registry file in UTF-16 with garbage", [](Kit& k) {
+     },
+     "Upgrade from 1.6.", ""},
+    {"registry file in UTF-16 with garbage",
+     [](Kit& k) {
          writeFile(k.box.registryFile(), "\xff\xfe" + bytesOf(9999, 4));
          k.args[2] = "2";
-     }, "Upgrade from 1.6.", ""},
+     },
+     "Upgrade from 1.6.", ""},
     // The kit tools.
-    {"osql.exe not executable", [](Kit& k) { writeFile(k.box.kitDir + "osql.exe.tmp", "MZ"); std::filesystem::remove(k.box.kitDir + "osql.exe");
-         std::filesystem::rename(k.box.kitDir + "osql.exe.tmp", k.box.kitDir + "osql.exe"); ::chmod((k.box.kitDir + "osql.exe").c_str(), 0644); },
+    {"osql.exe not executable",
+     [](Kit& k) {
+         writeFile(k.box.kitDir + "osql.exe.tmp", "MZ");
+         std::filesystem::remove(k.box.kitDir + "osql.exe");
+         std::filesystem::rename(k.box.kitDir + "osql.exe.tmp", k.box.kitDir + "osql.exe");
+         ::chmod((k.box.kitDir + "osql.exe").c_str(), 0644);
+     },
      "Error creating database.[sqlcmd failed] create_db.sql", ""},
     {"osql.exe a folder",
-     [](Kit& k) { k.replace(k.box.kitDir + "osql.exe", [](const std::string& p) { std::filesystem::create_directory(p); }); },
+     [](Kit& k) {
+         k.replace(k.box.kitDir + "osql.exe", [](const std::string& p) { std::filesystem::create_directory(p); });
+     },
      "osql.exe is a folder: no script can be run", ""},
-    {"osql.exe a broken link", [](Kit& k) {
-         k.replace(k.box.kitDir + "osql.exe", [&](const std::string& p) { std::filesystem::create_symlink(k.box.dir / "gone", p); });
-     }, "is a symbolic link to nothing: no script can be run", ""},
+    {"osql.exe a broken link",
+     [](Kit& k) {
+         k.replace(k.box.kitDir + "osql.exe",
+                   [&](const std::string& p) { std::filesystem::create_symlink(k.box.dir / "gone", p); });
+     },
+     "is a symbolic link to nothing: no script can be run", ""},
     {"osql.exe killed by a signal", [](Kit& k) { k.tool("osql.exe", "kill -KILL $$"); },
      "Error creating database.[sqlcmd failed] create_db.sql", ""},
     {"osql.exe exits 255", [](Kit& k) { k.tool("osql.exe", "exit 255"); },
      "Error creating database.[sqlcmd failed] create_db.sql", ""},
-    {"bcp.exe writes megabytes", [](Kit& k) { k.tool("bcp.exe", "head -c 20000000 /dev/zero; head -c 5000000 /dev/zero >&2"); },
+    {"bcp.exe writes megabytes",
+     [](Kit& k) { k.tool("bcp.exe", "head -c 20000000 /dev/zero; head -c 5000000 /dev/zero >&2"); },
      "Loading code table VELMORA..PORT in Port.dat completed successfully", ""},
-    {"osql.exe that hangs", [](Kit& k) { k.tool("osql.exe", "touch '" + (k.box.dir / "tool-started") + "'; exec sleep 20"); },
+    {"osql.exe that hangs",
+     [](Kit& k) { k.tool("osql.exe", "touch '" + (k.box.dir / "tool-started") + "'; exec sleep 20"); },
      "Interrupted by a quit request: osql.exe was left running for create_db.sql", "", true, true},
     // The server.
     {"server that accepts and never answers", [](Kit& k) { k.server.fault("silent"); }, kConnectError, "[Error]"},
@@ -156,17 +191,22 @@ const BadInput kBadInputs[] = {
      "Delete previous archive schedule: Fail, error: ", ""},
     {"server that refuses connections", [](Kit& k) { k.server.fault("refuse"); }, kConnectError, "[Error]"},
     // The setup log itself.
-    {"log read-only", [](Kit& k) { writeFile(k.box.logPath(), "kept\r\n"); ::chmod(k.box.logPath().c_str(), 0444); },
+    {"log read-only",
+     [](Kit& k) {
+         writeFile(k.box.logPath(), "kept\r\n");
+         ::chmod(k.box.logPath().c_str(), 0444);
+     },
      "", "system.log: the file is read-only", false},
-    {"log a folder",
-     [](Kit& k) { std::filesystem::create_directory(k.box.logPath()); }, "", "system.log: not a regular file", false},
-    {"log a link", [](Kit& k) {
+    {"log a folder", [](Kit& k) { std::filesystem::create_directory(k.box.logPath()); }, "",
+     "system.log: not a regular file", false},
+    {"log a link",
+     [](Kit& k) {
          writeFile(k.box.dir / "elsewhere.txt", "kept\r\n");
          std::filesystem::create_symlink(k.box.dir / "elsewhere.txt", k.box.logPath());
-     }, "", "system.log: it is a symbolic link, which is not followed", false},
-    {"log a dangling link", [](Kit& k) {
-         std::filesystem::create_symlink(k.box.dir / "created.txt", k.box.logPath());
-     }, "", "symbolic link", false},
+     },
+     "", "system.log: it is a symbolic link, which is not followed", false},
+    {"log a dangling link", [](Kit& k) { std::filesystem::create_symlink(k.box.dir / "created.txt", k.box.logPath()); },
+     "", "symbolic link", false},
 };
 
 class BadInputRun : public ::testing::TestWithParam<BadInput> {};
@@ -175,8 +215,8 @@ class BadInputRun : public ::testing::TestWithParam<BadInput> {};
 std::map<std::string, std::string> snapshot(const Sandbox& box)
 {
     std::map<std::string, std::string> files;
-    for (const auto& path : {box.kitDir + "Orvo4.DAT", box.setupFilePath(), box.registryFile(),
-                             box.dir / "elsewhere.txt"}) {
+    for (const auto& path :
+         {box.kitDir + "Orvo4.DAT", box.setupFilePath(), box.registryFile(), box.dir / "elsewhere.txt"}) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) files[path] = readFile(path);
     }

@@ -54,7 +54,8 @@ void killRepeatedly(const Sandbox& box, int kills, unsigned seed, KillTally& tal
     for (int attempt = 0; tally.kills < kills && attempt < 5 * kills; ++attempt) {
         const std::string before = readFile(box.logPath());
         const long quietEnd = std::min(950'000L, fullRun);
-        long at = std::uniform_int_distribution<long>(0, std::max(0L, fullRun * 9 / 10 - (quietEnd - quietStart)))(random);
+        long at = std::uniform_int_distribution<long>(0,
+                                                      std::max(0L, fullRun * 9 / 10 - (quietEnd - quietStart)))(random);
         if (at >= quietStart) at += quietEnd - quietStart;
         RunOptions options;
         options.killAfterMicroseconds = at;
@@ -68,13 +69,15 @@ void killRepeatedly(const Sandbox& box, int kills, unsigned seed, KillTally& tal
             ++tally.endedFirst;
             fullRun = std::min(fullRun, microsecondsSince(runStart));
         } else if (tally.firstProblem.empty()) {
-            tally.firstProblem = "a run killed at " + std::to_string(at) + " us ended with " + std::to_string(result.exitCode);
+            tally.firstProblem = "a run killed at " + std::to_string(at) + " us ended with " +
+                                 std::to_string(result.exitCode);
         }
         const std::string after = readFile(box.logPath());
         std::string bad;
         if (after.compare(0, before.size(), before) != 0) {
             ++tally.earlierTextChanged;
-            if (tally.firstProblem.empty()) tally.firstProblem = "earlier text changed after a kill at " + std::to_string(at) + " us";
+            if (tally.firstProblem.empty())
+                tally.firstProblem = "earlier text changed after a kill at " + std::to_string(at) + " us";
         } else if (!onlyWholeLogLines(after.substr(before.size()), &bad)) {
             ++tally.cutLines;
             if (tally.firstProblem.empty())
@@ -115,9 +118,8 @@ TEST(LogSurvival, TwoHundredKillsAtRandomMomentsChangeNoEarlierLineAndCutNone)
         total.cutLines += t.cutLines;
         if (total.firstProblem.empty()) total.firstProblem = t.firstProblem;
     }
-    std::cout << "kills " << total.kills << " (runs that ended first " << total.endedFirst
-              << "), earlier text changed " << total.earlierTextChanged << ", cut lines " << total.cutLines
-              << ", seed " << seed << "\n";
+    std::cout << "kills " << total.kills << " (runs that ended first " << total.endedFirst << "), earlier text changed "
+              << total.earlierTextChanged << ", cut lines " << total.cutLines << ", seed " << seed << "\n";
     EXPECT_GE(total.kills, kSandboxes * kKillsEach) << total.firstProblem;
     EXPECT_EQ(total.earlierTextChanged, 0) << total.firstProblem;
     EXPECT_EQ(total.cutLines, 0) << total.firstProblem;

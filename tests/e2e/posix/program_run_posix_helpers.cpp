@@ -65,8 +65,10 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
         const int in = ::open("/dev/null", O_RDONLY);
         const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = errPipe[1];
-        if (err < 0) err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        else ::close(errPipe[0]);
+        if (err < 0)
+            err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        else
+            ::close(errPipe[0]);
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
@@ -84,14 +86,13 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
     const auto killAt = start + std::chrono::microseconds(options.killAfterMicroseconds);
     bool terminated = false;
     int status = 0;
-    rusage usage {};
+    rusage usage{};
     for (;;) {
         if (options.terminateWhen && !terminated && options.terminateWhen()) {
             ::kill(pid, SIGTERM);
             terminated = true;
         }
-        if (options.killAfterMicroseconds >= 0 && std::chrono::steady_clock::now() >= killAt)
-            ::kill(pid, SIGKILL);
+        if (options.killAfterMicroseconds >= 0 && std::chrono::steady_clock::now() >= killAt) ::kill(pid, SIGKILL);
         const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
         if (done == pid) {
             result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -104,7 +105,7 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
             break;
         }
         const auto pause = options.killAfterMicroseconds >= 0 ? std::chrono::microseconds(200)
-                                                               : std::chrono::microseconds(20000);
+                                                              : std::chrono::microseconds(20000);
         std::this_thread::sleep_for(pause);
     }
     result.standardError = readFile(errFile);

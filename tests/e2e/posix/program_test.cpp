@@ -28,13 +28,13 @@ TEST_F(Program, WorkstationSetupLogsItsStartAndEnds)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.standardError, "");
     const auto lines = unstampedLogLines(readFile(kitDir + "system.log"), &name);
-    EXPECT_THAT(lines, ElementsAre(kRule, "Start database / table creation program", kRule,
-                                   std::string("Starting ") + std::filesystem::canonical(TALVORIN_BINARY).string(),
-                                   "Param 1, SetupMod    = 302", "Param 2, SvrBasePath = C:\\Srv",
-                                   "Param 3, InstallType = 1", "Param 4, SupportDir  = C:\\Support",
-                                   "Param 5, SetupFile   = setup.ini",
-                                   "SetupMode = WS_SETUP. skip database and tables creation", kRule,
-                                   "End database / table createion program", kRule));
+    EXPECT_THAT(lines,
+                ElementsAre(kRule, "Start database / table creation program", kRule,
+                            std::string("Starting ") + std::filesystem::canonical(TALVORIN_BINARY).string(),
+                            "Param 1, SetupMod    = 302", "Param 2, SvrBasePath = C:\\Srv", "Param 3, InstallType = 1",
+                            "Param 4, SupportDir  = C:\\Support", "Param 5, SetupFile   = setup.ini",
+                            "SetupMode = WS_SETUP. skip database and tables creation", kRule,
+                            "End database / table createion program", kRule));
     EXPECT_EQ(name, expectedComputerName());
 }
 

@@ -33,7 +33,7 @@ std::set<std::string> filesHolding(const std::string& folder, const std::string&
 struct SecretCase {
     const char* what;
     std::string password;
-    bool loginRefused;  // the server knows another password: the run fails to connect
+    bool loginRefused;       // the server knows another password: the run fails to connect
     bool privateDataSource;  // the connect goes through a data-source file
 };
 
@@ -120,7 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SecretCase{"refused, through the private data source", "Wr}0ng;S3cret-Zq8", true, true}),
     [](const ::testing::TestParamInfo<SecretCase>& info) {
         std::string name;
-        for (const char ch : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        for (const char ch : std::string(info.param.what))
+            name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
         return name;
     });
 

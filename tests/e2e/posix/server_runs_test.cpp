@@ -47,9 +47,9 @@ TEST_F(ServerRun, FirstInstallationWithAllJobsPresent)
     EXPECT_EQ(result.standardError, "");
     EXPECT_THAT(runLines(),
                 ElementsAre("Start creating database", "Delete previous archive schedule: Success",
-                            "Delete previous backup schedule: Success", "Delete previous backup TXLog schedule: Success",
-                            "Execute create_db.sql successfully", "Execute create_tables.sql successfully",
-                            "Execute extra.sql successfully",
+                            "Delete previous backup schedule: Success",
+                            "Delete previous backup TXLog schedule: Success", "Execute create_db.sql successfully",
+                            "Execute create_tables.sql successfully", "Execute extra.sql successfully",
                             "Loading code table VELMORA..COUNTRY in Country.dat completed successfully",
                             "Loading code table VELMORA..PORT in Port.dat completed successfully",
                             "Process completed successfully, application will be closed"));
@@ -77,12 +77,11 @@ TEST_F(ServerRun, FirstInstallationWithAllJobsPresent)
     const auto runs = readKitToolJournal(toolJournal);
     ASSERT_EQ(runs.size(), 5u);
     const std::string source = "127.0.0.1," + std::to_string(server.port());
-    EXPECT_THAT(runs[0].args, ElementsAre("-S", source, "-U", "sa", "-P", "Secret1", "-i",
-                                          serverBase + "/Scripts/create_db.sql"));
+    EXPECT_THAT(runs[0].args,
+                ElementsAre("-S", source, "-U", "sa", "-P", "Secret1", "-i", serverBase + "/Scripts/create_db.sql"));
     EXPECT_EQ(runs[3].program, "bcp.exe");
-    EXPECT_THAT(runs[3].args, ElementsAre("VELMORA..COUNTRY", "in", "Country.dat", "-m", "0", "-t\\@\\t",
-                                          "-r\\@\\r\\n", "-q", "-w", "-S", source, "-U", "sa", "-P", "Secret1", "-e",
-                                          "bcp.log"));
+    EXPECT_THAT(runs[3].args, ElementsAre("VELMORA..COUNTRY", "in", "Country.dat", "-m", "0", "-t\\@\\t", "-r\\@\\r\\n",
+                                          "-q", "-w", "-S", source, "-U", "sa", "-P", "Secret1", "-e", "bcp.log"));
     EXPECT_TRUE(std::filesystem::exists(kitDir + "bcp.log"));
 }
 
@@ -119,8 +118,7 @@ TEST_F(ServerRun, UpgradeFromOneSixAgainstAServerThatForcesEncryption)
     EXPECT_EQ(lines[lines.size() - 2], "Loading code table VELMORA..PORT in Port.dat completed successfully")
         << "an upgrade loads the upgrade-or-repair list";
     EXPECT_EQ(server.events("rpc").size(), 3u);
-    for (const auto& l : server.events("login"))
-        EXPECT_EQ(loginChannel(l), "TLSv1.2 for the session, app Talvorin");
+    for (const auto& l : server.events("login")) EXPECT_EQ(loginChannel(l), "TLSv1.2 for the session, app Talvorin");
 }
 
 TEST_F(ServerRun, LoginRefused)
@@ -159,8 +157,10 @@ TEST_F(ServerRun, PasswordWithConnectionStringCharactersReachesTheServerUnchange
 TEST_F(ServerRun, ForeignTextIsWrittenAsOneLine)
 {
     const std::string forged = "Gone.\r\nFORGEDHOST 2026-12-09 01:02:03 Process completed successfully, application "
-                               "will be closed\r\n" + kRule + "\r\nEnd database / table createion program\r\n" + kRule +
-                               "\n\x1B[2J\x1B]0;owned\x07\xC2\x9B" "31m";
+                               "will be closed\r\n" +
+                               kRule + "\r\nEnd database / table createion program\r\n" + kRule +
+                               "\n\x1B[2J\x1B]0;owned\x07\xC2\x9B"
+                               "31m";
     for (const bool atLogin : {false, true}) {
         SCOPED_TRACE(atLogin ? "refused login" : "failed job deletion");
         SqlDoubleOptions options = SqlDoubleOptions().account("sa", "pw");

@@ -25,7 +25,8 @@ public:
     // The terminal gets a new size (the program is sent SIGWINCH by the terminal).
     void resize(unsigned short columns, unsigned short rows);
     // Reads the output until the condition holds, at most the time-out; whether it held.
-    bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    bool waitUntil(const std::function<bool()>& condition,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // The same for a text on the screen.
     bool waitForText(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Reads the output until the program has ended, at most the time-out; its exit code, or

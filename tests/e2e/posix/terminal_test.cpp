@@ -74,7 +74,8 @@ TEST_F(OnTerminal, DialogTakesArrowsTabAndEscapeAndDrawsItsConnectionStatus)
     // The dialog again: an arrow moves the caret, Tab goes on as Enter does.
     ASSERT_TRUE(program->waitUntil([&] { return count(program->output(), "IP address, part 1 []: ") == 2; }))
         << program->output();
-    program->type("17\x1b[D" "2\t");
+    program->type("17\x1b[D"
+                  "2\t");
     ASSERT_TRUE(program->waitForText("IP address, part 2 []:")) << program->output();
     program->type("0\t");
     ASSERT_TRUE(program->waitForText("IP address, part 3 []:"));

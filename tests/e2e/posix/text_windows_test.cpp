@@ -145,8 +145,9 @@ TEST_F(TextWindows, DialogFilledInAndConfirmedTestsSavesAndTheRunGoesOn)
     EXPECT_EQ(setupdata::ScrambleText(
                   platform::systemSettingsFiles().readString(kitDir + "Orvo4.dat", "DB", "IP address", "")),
               "127.0.0.1");
-    EXPECT_EQ(setupdata::ScrambleText(platform::systemSettingsFiles().readString(kitDir + "Orvo4.dat", "DB", "Password", "")),
-              "pw");
+    EXPECT_EQ(
+        setupdata::ScrambleText(platform::systemSettingsFiles().readString(kitDir + "Orvo4.dat", "DB", "Password", "")),
+        "pw");
     EXPECT_EQ(runLines().back(), "Process completed successfully, application will be closed");
 }
 
@@ -203,7 +204,9 @@ TEST_F(TextWindows, FailedChecksShowTheirBoxAndPutTheFocusBack)
         // The screen is drawn in more than one piece: what counts is where it comes to rest.
         EXPECT_TRUE(waitFor([&] {
             return !screen().shows(std::string("┌ ") + c.caption + " ") && focus() == c.focusedText;
-        })) << focus() << "\n" << screen().picture();
+        })) << focus()
+            << "\n"
+            << screen().picture();
         program->type("\x1b");
         ASSERT_TRUE(waitForWindow("Warning"));
         program->type("\x1b");

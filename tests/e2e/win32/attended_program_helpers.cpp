@@ -37,7 +37,8 @@ AttendedProgram::~AttendedProgram()
 
 std::optional<DWORD> AttendedProgram::wait(std::chrono::milliseconds timeout)
 {
-    if (::WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return std::nullopt;
+    if (::WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
     DWORD code = 0;
     ::GetExitCodeProcess(process_.get(), &code);
     return code;

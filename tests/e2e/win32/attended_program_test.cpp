@@ -99,7 +99,8 @@ TEST_F(AttendedRun, TheDialogFilledInAndConfirmedSavesTheSettingsAndTheFirstInst
     const HWND bar = person::control(main, "pgbProcess");
     EXPECT_EQ(person::styleOf(image) & SS_TYPEMASK, SS_ICON);
     EXPECT_NE(::SendMessageA(image, STM_GETICON, 0, 0), 0) << "the program's own icon";
-    const RECT icon = person::rectIn(image, main), text = person::rectIn(label, main), progress = person::rectIn(bar, main);
+    const RECT icon = person::rectIn(image, main), text = person::rectIn(label, main),
+               progress = person::rectIn(bar, main);
     EXPECT_EQ(icon.right - icon.left, 32);
     EXPECT_EQ(icon.bottom - icon.top, 32);
     EXPECT_LT(icon.right, text.left) << "the icon at the left";
@@ -132,8 +133,8 @@ TEST_F(AttendedRun, TheDialogFilledInAndConfirmedSavesTheSettingsAndTheFirstInst
     person::typeText("admin");  // over the "sa" that Tab selected
     person::pressKey(VK_TAB);
     person::typeText("S3cret");
-    ASSERT_TRUE(person::waitUntil(
-        [&] { return person::textOf(person::control(dialog, "edtSQLPassword")) == "S3cret"; }));
+    ASSERT_TRUE(
+        person::waitUntil([&] { return person::textOf(person::control(dialog, "edtSQLPassword")) == "S3cret"; }));
     EXPECT_EQ(person::textOf(person::control(dialog, "edtSQLIP4")), "1");
     EXPECT_EQ(person::textOf(person::control(dialog, "edtSQLLogin")), "admin");
     person::saveScreenshot(dialog, TALVORIN_SCREENSHOTS "/talvorin-sql-server-information.png");
@@ -149,7 +150,8 @@ TEST_F(AttendedRun, TheDialogFilledInAndConfirmedSavesTheSettingsAndTheFirstInst
     EXPECT_TRUE(person::waitUntilGone(dialog)) << "tested, saved and closed";
 
     // The run goes on with the tools, the main window showing it.
-    ASSERT_TRUE(person::waitUntil([&] { return person::textOf(label) == "Creating databases and tables ......"; }, 30s));
+    ASSERT_TRUE(
+        person::waitUntil([&] { return person::textOf(label) == "Creating databases and tables ......"; }, 30s));
     EXPECT_TRUE(person::enabled(main));
     EXPECT_TRUE(moving(bar)) << "Timer1 runs while a tool runs";
     person::waitUntil([&] { return position(bar) >= 25; });
@@ -197,7 +199,8 @@ TEST_F(AttendedRun, TheDialogCancelledTwiceWithYesBetweenAndThenNoEndsTheRunWith
         person::bringToFront(dialog);
         ASSERT_TRUE(person::waitUntil([&] { return person::focusOf(dialog) == person::control(dialog, "edtSQLIP1"); }));
         if (answer == VK_RETURN)
-            EXPECT_TRUE(person::clickThenWaitFor(person::control(dialog, "btnCancel"), [&] { return person::waitUntilGone(dialog, 0ms); }));
+            EXPECT_TRUE(person::clickThenWaitFor(person::control(dialog, "btnCancel"),
+                                                 [&] { return person::waitUntilGone(dialog, 0ms); }));
         else
             person::pressKey(VK_ESCAPE);
         EXPECT_TRUE(person::waitUntilGone(dialog));

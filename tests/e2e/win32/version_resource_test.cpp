@@ -33,7 +33,8 @@ protected:
     {
         WORD* translation = nullptr;
         UINT length = 0;
-        if (!::VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+        if (!::VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                              &length) ||
             length < 2 * sizeof(WORD))
             return "(no translation)";
         char block[64];

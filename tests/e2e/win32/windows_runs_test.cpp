@@ -89,8 +89,7 @@ TEST_F(WindowsRun, FirstInstallationAgainstTheServer)
     EXPECT_EQ(logins[0].at("database").get<std::string>(), "master");
     EXPECT_EQ(logins[1].at("database").get<std::string>(), "msdb");
     EXPECT_EQ(logins[0].at("password").get<std::string>(), "Secret;1=x");
-    for (const auto& l : logins)
-        EXPECT_EQ(loginChannel(l), "TLSv1.2 for the login, app Talvorin");
+    for (const auto& l : logins) EXPECT_EQ(loginChannel(l), "TLSv1.2 for the login, app Talvorin");
     EXPECT_EQ(server.events("rpc").size(), 3u);
 
     const std::string source = "127.0.0.1," + std::to_string(server.port());
@@ -100,10 +99,11 @@ TEST_F(WindowsRun, FirstInstallationAgainstTheServer)
     EXPECT_THAT(lines[0], ::testing::EndsWith(" -S " + source + " -U sa -P Secret;1=x -i \"" + serverBase +
                                               "\\Scripts\\create_db.sql\""));
     EXPECT_THAT(lines[2], StartsWith("\"" + kitDir + "bcp.exe\""));
-    EXPECT_THAT(lines[2], ::testing::EndsWith(" VELMORA..COUNTRY in Country.dat -m 0 -t\"\\@\\t\" -r\"\\@\\r\\n\" -q -w -S " +
-                                              source + " -U sa -P Secret;1=x -e bcp.log"));
-    EXPECT_TRUE(std::filesystem::exists(kitDir + "bcp.log")) << "bcp runs in the kit folder, not in "
-                                                              << readKitToolJournal(toolJournal)[2].workingDirectory;
+    EXPECT_THAT(lines[2],
+                ::testing::EndsWith(" VELMORA..COUNTRY in Country.dat -m 0 -t\"\\@\\t\" -r\"\\@\\r\\n\" -q -w -S " +
+                                    source + " -U sa -P Secret;1=x -e bcp.log"));
+    EXPECT_TRUE(std::filesystem::exists(kitDir + "bcp.log"))
+        << "bcp runs in the kit folder, not in " << readKitToolJournal(toolJournal)[2].workingDirectory;
 }
 
 // The shipped program is 32-bit: on 64-bit Windows it opens HKEY_LOCAL_MACHINE with KEY_READ
@@ -126,11 +126,10 @@ TEST_F(WindowsRun, AQuitMessageDuringAToolStopsTheRunWithItsBanner)
 {
     SqlDouble server(SqlDoubleOptions().account("sa", "pw"));
     kitData("sa", "pw", SqlDouble::address(), std::to_string(server.port()));
-    const auto result = runTalvorin({"301", serverBase, "1", supportDir, "Setup.ini"},
-                                    {{"KIT_TOOL_JOURNAL", toolJournal},
-                                     {"TALVORIN_ODBC_DRIVER", "FreeTDS"},
-                                     {"KIT_TOOL_SLEEP_MS", "4000"}},
-                                    60, [&] { return !readKitToolJournal(toolJournal).empty(); });
+    const auto result = runTalvorin(
+        {"301", serverBase, "1", supportDir, "Setup.ini"},
+        {{"KIT_TOOL_JOURNAL", toolJournal}, {"TALVORIN_ODBC_DRIVER", "FreeTDS"}, {"KIT_TOOL_SLEEP_MS", "4000"}}, 60,
+        [&] { return !readKitToolJournal(toolJournal).empty(); });
     EXPECT_EQ(result.exitCode, 0);
     const auto lines = log();
     ASSERT_GE(lines.size(), 3u);

@@ -19,9 +19,9 @@
 namespace talvorin::testing {
 namespace {
 
-using ::testing::Contains;
 using platform::UniqueHandle;
 using platform::UniqueRegistryKey;
+using ::testing::Contains;
 
 constexpr const char* kReleaseKey = "SOFTWARE\\QUORVANTA\\ORVO3";
 constexpr const char* kSuccess = "Process completed successfully, application will be closed";
@@ -95,8 +95,9 @@ std::string stamped(const std::string& message) { return "VELMORA01 2026-12-09 0
 std::string banner(bool start)
 {
     const std::string rule(80, '-');
-    return rule + "\r\n" + (start ? "Start database / table creation program" : "End database / table createion program") +
-           "\r\n" + rule + "\r\n";
+    return rule + "\r\n" +
+           (start ? "Start database / table creation program" : "End database / table createion program") + "\r\n" +
+           rule + "\r\n";
 }
 
 // A whole run in the log: start banner, its messages, end banner.
@@ -160,10 +161,7 @@ protected:
         std::filesystem::remove_all(kitDir, ignored);
     }
 
-    void kitData(const std::string& port)
-    {
-        writeKitData(kitDir, "sa", "pw", "127.0.0.1", port);
-    }
+    void kitData(const std::string& port) { writeKitData(kitDir, "sa", "pw", "127.0.0.1", port); }
 
     int install(const InstallCase& c)
     {
@@ -253,14 +251,16 @@ const OutcomeCase kOutcomeCases[] = {
     {"OnlyTheLastRunCounts", logRun({kSuccess}) + logRun({kNoConnection}), kNoConnection},
     {"AnEarlierFailureDoesNotCount", logRun({kNoConnection}) + logRun({kSuccess}), ""},
     {"AFailureLineBesideTheClosingLine",
-     logRun({"Error loading code table X in x.dat", "Error occurs during loading code tables. Please refer to the above log "
-                                                    "for details",
+     logRun({"Error loading code table X in x.dat",
+             "Error occurs during loading code tables. Please refer to the above log "
+             "for details",
              kSuccess}),
      "Error loading code table X in x.dat"},
     {"ASummaryLineAlone", logRun({"Upgrade from 1.6.", "Upgrade from 1.6. Database creation error", kSuccess}),
      "Upgrade from 1.6. Database creation error"},
     {"AJobThatWasNotThereIsNoFailure", logRun({"Delete previous archive schedule: Fail, error: none", kSuccess}), ""},
-    {"ARunCutShort", logRun({"Get SQL Server Info"}), "the run ended before its closing line, after: Get SQL Server Info"},
+    {"ARunCutShort", logRun({"Get SQL Server Info"}),
+     "the run ended before its closing line, after: Get SQL Server Info"},
     {"QuotedTextIsNoClosingLine", logRun({std::string("Delete previous archive schedule: Fail, error: ") + kSuccess}),
      std::string("the run ended before its closing line, after: Delete previous archive schedule: Fail, error: ") +
          kSuccess},

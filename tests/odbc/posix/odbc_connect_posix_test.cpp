@@ -22,13 +22,13 @@
 namespace talvorin::odbc {
 namespace {
 
-using testing::OdbcConnect;
-using testing::PrivateDataSourceWatch;
 using talvorin::testing::SqlDouble;
 using talvorin::testing::SqlDoubleOptions;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using testing::OdbcConnect;
+using testing::PrivateDataSourceWatch;
 
 std::string readWholeText(const std::string& path)
 {
@@ -45,14 +45,14 @@ TEST_F(OdbcConnect, AttributesAndCatalogHoldWhicheverWayIsTaken)
     for (const char* password : {"pw", "a;b}"}) {
         SCOPED_TRACE(password);
         const std::string user = std::string(password) == "pw" ? "sa" : "sa2";
-        const OdbcSession dialog =
-            openOdbcSession(env, setupdata::dialogConnection(server.dataSource(), "model", user, password), "FreeTDS");
+        const OdbcSession dialog = openOdbcSession(
+            env, setupdata::dialogConnection(server.dataSource(), "model", user, password), "FreeTDS");
         EXPECT_EQ(integerAttribute(dialog, SQL_ATTR_ACCESS_MODE), static_cast<SQLULEN>(SQL_MODE_READ_ONLY));
         EXPECT_EQ(integerAttribute(dialog, SQL_ATTR_LOGIN_TIMEOUT), 60u);
         EXPECT_EQ(catalog(dialog), "model");
 
-        const OdbcSession msdb =
-            openOdbcSession(env, setupdata::msdbConnection(server.dataSource(), user, password), "FreeTDS");
+        const OdbcSession msdb = openOdbcSession(env, setupdata::msdbConnection(server.dataSource(), user, password),
+                                                 "FreeTDS");
         EXPECT_EQ(integerAttribute(msdb, SQL_ATTR_ACCESS_MODE), static_cast<SQLULEN>(SQL_MODE_READ_WRITE));
         EXPECT_EQ(integerAttribute(msdb, SQL_ATTR_LOGIN_TIMEOUT), 15u);
         EXPECT_EQ(catalog(msdb), "msdb");
@@ -73,21 +73,19 @@ TEST_F(OdbcConnect, EachConnectReadsADataSourceOfItsOwnWithoutLoginOrPassword)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (text.empty() && std::chrono::steady_clock::now() < deadline) {
         for (const auto& name : watch.leftOver())
-            if (std::filesystem::path(name).filename() == "odbc.ini")
-                text = readWholeText(name);
+            if (std::filesystem::path(name).filename() == "odbc.ini") text = readWholeText(name);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     const OdbcSession first = connecting.get();
     EXPECT_THAT(text, HasSubstr("\nPORT=" + std::to_string(slow.port()) + "\n"));
-    for (const char* secret : {"{x};y", "p;a=s{s}", "UID", "PWD"})
-        EXPECT_THAT(text, Not(HasSubstr(secret)));
+    for (const char* secret : {"{x};y", "p;a=s{s}", "UID", "PWD"}) EXPECT_THAT(text, Not(HasSubstr(secret)));
     EXPECT_THAT(watch.leftOver(), IsEmpty());
 
     // unixODBC keeps what it read from an ini file for a while: a second server soon after
     // must still be the one reached.
     SqlDouble other(SqlDoubleOptions().account("{x};y", "p;a=s{s}"));
-    const OdbcSession second =
-        openOdbcSession(env, setupdata::masterConnection(other.dataSource(), "{x};y", "p;a=s{s}"), "FreeTDS");
+    const OdbcSession second = openOdbcSession(
+        env, setupdata::masterConnection(other.dataSource(), "{x};y", "p;a=s{s}"), "FreeTDS");
     EXPECT_EQ(slow.events("login").size(), 1u);
     EXPECT_EQ(other.events("login").size(), 1u);
 }
@@ -118,19 +116,19 @@ TEST_F(OdbcConnect, EveryLoginAndPasswordReachesTheServerAsTyped)
     };
     const std::vector<Case> cases = {
         {"Ad}m=in{x", "Pa}s=w{rd!", OdbcConnectWay::ConnectionString},  // bare
-        {"{adm;in ", " p;a=s{s\t", OdbcConnectWay::ConnectionString},  // braced
+        {"{adm;in ", " p;a=s{s\t", OdbcConnectWay::ConnectionString},   // braced
         {"{adm}", " a;b}c{", OdbcConnectWay::PrivateDataSource},
         {longValue("}{;= \t\r\nx\x1B\xC3\xA9\xE2\x82\xAC", 128), longValue(":}};{\x01\x7F\xC3\xBF ", 128),
          OdbcConnectWay::PrivateDataSource},
     };
     SqlDoubleOptions options;
-    for (const Case& c : cases)
-        options.account(c.login, c.password);
+    for (const Case& c : cases) options.account(c.login, c.password);
     SqlDouble server(options);
     for (const char* driver : {"FreeTDS"}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(driver) + " [" + c.login + "] [" + c.password + "]");
-            const setupdata::ConnectionSettings settings = setupdata::masterConnection(server.dataSource(), c.login, c.password);
+            const setupdata::ConnectionSettings settings = setupdata::masterConnection(server.dataSource(), c.login,
+                                                                                       c.password);
             EXPECT_EQ(odbcConnectWay(settings, driver), c.way);
             const std::size_t before = server.events("login").size();
             EXPECT_NO_THROW(openOdbcSession(env, settings, driver));

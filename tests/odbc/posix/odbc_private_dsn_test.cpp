@@ -19,11 +19,11 @@
 namespace talvorin::odbc {
 namespace {
 
-using testing::PrivateDataSourceWatch;
-using testing::ScopedEnv;
 using testing::environmentVariable;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using testing::PrivateDataSourceWatch;
+using testing::ScopedEnv;
 using ::testing::StartsWith;
 
 const std::vector<OdbcValue> freeTdsValues = {{"DRIVER", "FreeTDS", "driver name"},
@@ -43,8 +43,7 @@ std::string readText(const std::string& path)
 unsigned permissions(const std::string& path)
 {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return 0;
+    if (::stat(path.c_str(), &st) != 0) return 0;
     return st.st_mode & 07777;
 }
 
@@ -74,8 +73,8 @@ TEST(OdbcIniText, RefusesWhatTheReaderWouldChangeNamingTheValueNotShowingIt)
 {
     const std::string longest(kOdbcIniValueLimit, 'h');
     EXPECT_EQ(refusalOf(longest), "");
-    const std::vector<std::string> refused = {std::string("srv\0x", 5), "srv\nDriver=Evil", "srv\rx",
-                                              " srv", "srv ", "srv\t", longest + "h"};
+    const std::vector<std::string> refused = {
+        std::string("srv\0x", 5), "srv\nDriver=Evil", "srv\rx", " srv", "srv ", "srv\t", longest + "h"};
     for (const auto& value : refused) {
         SCOPED_TRACE(value);
         const std::string message = refusalOf(value);
@@ -151,8 +150,7 @@ TEST(PrivateOdbcDataSource, RemovesWhatARunKilledDuringItsConnectLeftBehind)
 {
     PrivateDataSourceWatch watch;
     const pid_t dead = ::fork();
-    if (dead == 0)
-        ::_exit(0);
+    if (dead == 0) ::_exit(0);
     ::waitpid(dead, nullptr, 0);
     const auto leftover = [&](const std::string& pid, const std::string& tail) {
         const std::string folder = watch.folder() + "/talvorin-odbc-" + pid + "-" + tail;
@@ -166,7 +164,9 @@ TEST(PrivateOdbcDataSource, RemovesWhatARunKilledDuringItsConnectLeftBehind)
     const std::string holdsMore = leftover(std::to_string(dead), "more");
     std::ofstream(holdsMore + "/keep.txt") << "not ours";
 
-    { PrivateOdbcDataSource source(freeTdsValues); }
+    {
+        PrivateOdbcDataSource source(freeTdsValues);
+    }
 
     EXPECT_FALSE(std::filesystem::exists(ofDeadRun));
     EXPECT_TRUE(std::filesystem::exists(ofLiveRun + "/odbc.ini"));

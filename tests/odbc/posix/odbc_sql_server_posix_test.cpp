@@ -17,24 +17,28 @@
 namespace talvorin::odbc {
 namespace {
 
-using testing::environmentVariable;
-using testing::failureOf;
-using testing::OdbcSqlServer;
-using testing::PrivateDataSourceWatch;
 using talvorin::testing::SqlDouble;
 using talvorin::testing::SqlDoubleOptions;
+using testing::environmentVariable;
+using testing::failureOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using testing::OdbcSqlServer;
+using testing::PrivateDataSourceWatch;
 
 // Values FreeTDS cannot read from a connection string go by SQLConnect and a private data
 // source; the server must see no difference.
 TEST_F(OdbcSqlServer, CredentialsNoConnectionStringCanCarryReachTheServerUnchanged)
 {
     PrivateDataSourceWatch watch;
-    const std::vector<std::pair<std::string, std::string>> accounts = {
-        {"sa", "p;a=s{s}"},        {"a;b}", "pw"},     {"sa2", "{x};y"},
-        {"{x};y", "}"},            {"lone", "}"},      {"sa3", "x}DRIVER={Nope};"},
-        {"x}DRIVER={Nope};", "a;b}"}, {"accent;}", "pä;ss}wörd€"}};
+    const std::vector<std::pair<std::string, std::string>> accounts = {{"sa", "p;a=s{s}"},
+                                                                       {"a;b}", "pw"},
+                                                                       {"sa2", "{x};y"},
+                                                                       {"{x};y", "}"},
+                                                                       {"lone", "}"},
+                                                                       {"sa3", "x}DRIVER={Nope};"},
+                                                                       {"x}DRIVER={Nope};", "a;b}"},
+                                                                       {"accent;}", "pä;ss}wörd€"}};
     SqlDoubleOptions options;
     options.accounts = accounts;
     SqlDouble server(options);
@@ -87,8 +91,8 @@ TEST_F(OdbcSqlServer, FailuresBySqlConnectCarryTheMessagesAndLeaveNothingBehind)
 {
     PrivateDataSourceWatch watch;
     SqlDouble server(SqlDoubleOptions().account("sa", "a;b}"));
-    std::string message =
-        failureOf([&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "a;b};")); });
+    std::string message = failureOf(
+        [&] { client->connect(setupdata::masterConnection(server.dataSource(), "sa", "a;b};")); });
     EXPECT_THAT(message, HasSubstr("[FreeTDS][SQL Server]Login failed for user 'sa'."));
     EXPECT_THAT(message, Not(HasSubstr("a;b}")));
     message = failureOf(

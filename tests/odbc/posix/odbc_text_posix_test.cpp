@@ -33,7 +33,8 @@ TEST(OdbcText, StrayBytesAreReadAsLatin1)
 TEST(OdbcText, UnpairedSurrogatesBecomeReplacementCharacters)
 {
     const OdbcText lone = {'a', 0xD800, 'b', 0xDC00};
-    EXPECT_EQ(fromOdbcText(lone.data(), lone.size()), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(fromOdbcText(lone.data(), lone.size()), "a\xEF\xBF\xBD"
+                                                      "b\xEF\xBF\xBD");
 }
 
 }  // namespace

@@ -19,9 +19,9 @@
 namespace talvorin::odbc {
 namespace {
 
-using testing::OdbcSqlServer;
 using talvorin::testing::SqlDouble;
 using talvorin::testing::SqlDoubleOptions;
+using testing::OdbcSqlServer;
 
 std::wstring userDataSources()
 {

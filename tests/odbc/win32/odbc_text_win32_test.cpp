@@ -44,7 +44,8 @@ TEST(OdbcText, CharactersWhoseLowByteIsABraceFitTheConnectionString)
 {
     if (::GetACP() != 1252) GTEST_SKIP() << "the ANSI code page here is " << ::GetACP();
     EXPECT_FALSE(driverManagerNarrowsConnectionStrings());
-    EXPECT_TRUE(fitsOdbcConnectionString("\x8E" "aneta;1"));
+    EXPECT_TRUE(fitsOdbcConnectionString("\x8E"
+                                         "aneta;1"));
     EXPECT_EQ(odbcAttribute("PWD", "x\x8E;", "password"), "PWD={x\x8E;};");
     EXPECT_EQ(odbcAttribute("PWD", "x\x8E", "password"), "PWD=x\x8E;");
 }

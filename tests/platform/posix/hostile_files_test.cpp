@@ -85,15 +85,18 @@ TEST(HostileFiles, TheLogIsNeverALinkAFifoOrAFolder)
         const char* reason;
     };
     const Case cases[] = {
-        {"link to a file", [](const TempDir& f, const std::string& log) {
+        {"link to a file",
+         [](const TempDir& f, const std::string& log) {
              writeBytes(f / "other.txt", "other\r\n");
              std::filesystem::create_symlink(f / "other.txt", log);
-         }, "symbolic link"},
-        {"dangling link", [](const TempDir& f, const std::string& log) {
+         },
+         "symbolic link"},
+        {"dangling link",
+         [](const TempDir& f, const std::string& log) {
              std::filesystem::create_symlink(f / "created-by-the-log", log);
-         }, "symbolic link"},
-        {"FIFO", [](const TempDir&, const std::string& log) { ::mkfifo(log.c_str(), 0600); },
-         "not a regular file"},
+         },
+         "symbolic link"},
+        {"FIFO", [](const TempDir&, const std::string& log) { ::mkfifo(log.c_str(), 0600); }, "not a regular file"},
         {"folder", [](const TempDir&, const std::string& log) { std::filesystem::create_directory(log); },
          "not a regular file"},
     };

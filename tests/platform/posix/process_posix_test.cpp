@@ -79,10 +79,7 @@ protected:
         fs::create_symlink(KIT_TOOL_STANDIN, kitDir_ / "bcp.exe");
     }
 
-    ProcessLauncher& launcher()
-    {
-        return GetParam() ? systemProcessLauncher() : sigchldProcessLauncher();
-    }
+    ProcessLauncher& launcher() { return GetParam() ? systemProcessLauncher() : sigchldProcessLauncher(); }
 
     std::string tool(const char* name) const { return (kitDir_ / name).string(); }
 
@@ -129,9 +126,8 @@ TEST_P(ProcessTest, ToolReceivesTheSplitArgumentsByteForByte)
     ASSERT_EQ(journal.size(), 1u);
     EXPECT_EQ(journal[0].program, "bcp.exe");
     EXPECT_EQ(journal[0].args,
-              (std::vector<std::string>{"ORVO..T2", "in", "/k/a b.txt", "-m", "0", R"(-t\@\t)",
-                                        R"(-r\@\r\n)", "-q", "-S", "10.1.2.3,1433", "-P", "p\"w d",
-                                        "-e", "bcp.log"}));
+              (std::vector<std::string>{"ORVO..T2", "in", "/k/a b.txt", "-m", "0", R"(-t\@\t)", R"(-r\@\r\n)", "-q",
+                                        "-S", "10.1.2.3,1433", "-P", "p\"w d", "-e", "bcp.log"}));
 }
 
 TEST_P(ProcessTest, ToolStartsInTheGivenDirectoryOrInOurs)
@@ -192,8 +188,7 @@ TEST_P(ProcessTest, ToolSeesOnlyDevNullForItsStandardFiles)
     ASSERT_EQ(result, 0);
 
     ASSERT_EQ(runs().size(), 1u);
-    EXPECT_EQ(runs()[0].openFiles,
-              (std::vector<std::string>{"0=/dev/null", "1=/dev/null", "2=/dev/null"}));
+    EXPECT_EQ(runs()[0].openFiles, (std::vector<std::string>{"0=/dev/null", "1=/dev/null", "2=/dev/null"}));
 }
 
 TEST_P(ProcessTest, ProgramThatCannotBeStartedGivesNullAndTheSystemsReason)
@@ -201,7 +196,8 @@ TEST_P(ProcessTest, ProgramThatCannotBeStartedGivesNullAndTheSystemsReason)
     const fs::path plain = dir_.path() / "plain.exe";
     std::ofstream(plain) << "not a program\n";
     const fs::path garbage = dir_.path() / "garbage.exe";
-    std::ofstream(garbage) << "\x7f" "ELF but not really";
+    std::ofstream(garbage) << "\x7f"
+                              "ELF but not really";
     fs::permissions(garbage, fs::perms::owner_all);
 
     struct Case {

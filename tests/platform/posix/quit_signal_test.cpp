@@ -33,8 +33,7 @@ template <typename Request>
 
 TEST_F(QuitSignalTest, RaiseSetsTheFlagAndTheHandle)
 {
-    EXPECT_EXIT(requestAndReport([] { QuitSignal::instance().raise(); }),
-                ::testing::ExitedWithCode(kRequested), "");
+    EXPECT_EXIT(requestAndReport([] { QuitSignal::instance().raise(); }), ::testing::ExitedWithCode(kRequested), "");
 }
 
 TEST_F(QuitSignalTest, HandleStaysSignalledAfterRepeatedRequests)
@@ -53,15 +52,12 @@ protected:
 TEST_P(QuitSignalFromOutsideTest, SignalIsTakenAsAQuitRequest)
 {
     const int sig = GetParam();
-    EXPECT_EXIT(requestAndReport([sig] { ::kill(::getpid(), sig); }),
-                ::testing::ExitedWithCode(kRequested), "");
+    EXPECT_EXIT(requestAndReport([sig] { ::kill(::getpid(), sig); }), ::testing::ExitedWithCode(kRequested), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, QuitSignalFromOutsideTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
                          [](const auto& info) {
-                             return info.param == SIGTERM ? "SIGTERM"
-                                    : info.param == SIGINT ? "SIGINT"
-                                                           : "SIGHUP";
+                             return info.param == SIGTERM ? "SIGTERM" : info.param == SIGINT ? "SIGINT" : "SIGHUP";
                          });
 
 }  // namespace

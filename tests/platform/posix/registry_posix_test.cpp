@@ -15,10 +15,9 @@ using talvorin::testing::ScopedEnv;
 using talvorin::testing::TempDir;
 using testing::writeBytes;
 
-const std::string kExport =
-    "Windows Registry Editor Version 5.00\r\n\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVANTA\\ORVO3]\r\n"
-    "\"Version\"=\"4.0\"\r\n\r\n";
+const std::string kExport = "Windows Registry Editor Version 5.00\r\n\r\n"
+                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVANTA\\ORVO3]\r\n"
+                            "\"Version\"=\"4.0\"\r\n\r\n";
 
 // As regedit 5 writes its files.
 std::string asciiAsUtf16le(const std::string& text)

@@ -12,7 +12,7 @@ namespace {
 TEST(WinsockErrorFromHostError, GivesTheCodesWindowsWouldReport)
 {
     const std::vector<std::pair<int, int>> cases = {
-        {HOST_NOT_FOUND, 11001}, {TRY_AGAIN, 11002}, {NO_RECOVERY, 11003},
+        {HOST_NOT_FOUND, 11001}, {TRY_AGAIN, 11002},      {NO_RECOVERY, 11003},
         {NO_DATA, 11004},        {NETDB_INTERNAL, 11003}, {12345, 11003},
     };
     for (const auto& [hostError, wsa] : cases) EXPECT_EQ(winsockErrorFromHostError(hostError), wsa) << hostError;

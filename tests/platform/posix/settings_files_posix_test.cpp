@@ -14,11 +14,11 @@
 namespace talvorin::platform {
 namespace {
 
+using talvorin::testing::ScopedEnv;
+using talvorin::testing::TempDir;
 using testing::entryCount;
 using testing::fileMode;
 using testing::readBytes;
-using talvorin::testing::ScopedEnv;
-using talvorin::testing::TempDir;
 using testing::writeBytes;
 
 class PosixSettingsFiles : public ::testing::Test {

@@ -50,7 +50,7 @@ TEST(SystemClock, GivesTheLocalTime)
         const std::time_t before = std::time(nullptr);
         const LocalTime now = systemClock().now();
         if (std::time(nullptr) != before) continue;
-        std::tm tm {};
+        std::tm tm{};
         ASSERT_NE(::localtime_r(&before, &tm), nullptr);
         EXPECT_EQ(now.year, tm.tm_year + 1900);
         EXPECT_EQ(now.month, tm.tm_mon + 1);
@@ -66,7 +66,7 @@ TEST(SystemClock, GivesTheLocalTime)
 TEST(SystemClock, FollowsTheTimeZone)
 {
     LocalTime local;
-    std::tm utc {};
+    std::tm utc{};
     {
         ScopedEnv tz("TZ", "UTC+05");  // five hours behind UTC, no daylight saving
         ::tzset();

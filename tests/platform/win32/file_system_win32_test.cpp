@@ -33,11 +33,8 @@ TEST(Win32FileSystem, AppendsWholeLinesAndNeverJoinsOne)
         const char* before;  // nullptr: no file yet
         const char* after;
     } cases[] = {
-        {nullptr, "line\r\n"},
-        {"", "line\r\n"},
-        {"old\r\n", "old\r\nline\r\n"},
-        {"old\n", "old\nline\r\n"},
-        {"old", "old\r\nline\r\n"},
+        {nullptr, "line\r\n"},      {"", "line\r\n"},           {"old\r\n", "old\r\nline\r\n"},
+        {"old\n", "old\nline\r\n"}, {"old", "old\r\nline\r\n"},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -56,8 +53,8 @@ TEST(Win32FileSystem, AppendsBeyondFourGibibytes)
         const std::string path = folder.make("big" + std::to_string(size) + ".log");
         {
             // Sparse: the file system keeps no data for the zeros before the end.
-            const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+            const UniqueHandle file(
+                ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             ASSERT_TRUE(file);
             LARGE_INTEGER end{};
             end.QuadPart = size - 2;
@@ -141,31 +138,41 @@ TEST(Win32FileSystem, TheLogIsNeverALinkAFolderOrOtherThanADiskFile)
         bool seenUnderWine;
     };
     const Case cases[] = {
-        {"link to a file", [](const auto& f, auto& keep) {
+        {"link to a file",
+         [](const auto& f, auto& keep) {
              std::ofstream(f / "other.txt", std::ios::binary) << "other\r\n";
              keep.link.emplace(f.str(), "system.log", "other.txt", false);
              return f / "system.log";
-         }, "it is a symbolic link, which is not followed",
+         },
+         "it is a symbolic link, which is not followed",
          false},  // Wine shows the file the link points to, and nothing else
-        {"link that points nowhere", [](const auto& f, auto& keep) {
+        {"link that points nowhere",
+         [](const auto& f, auto& keep) {
              keep.link.emplace(f.str(), "system.log", "created-by-the-log", false);
              return f / "system.log";
-         }, "it is a symbolic link, which is not followed", true},
-        {"link to a folder", [](const auto& f, auto& keep) {
+         },
+         "it is a symbolic link, which is not followed", true},
+        {"link to a folder",
+         [](const auto& f, auto& keep) {
              std::filesystem::create_directory(f / "kit");
              keep.link.emplace(f.str(), "system.log", "kit", true);
              return f / "system.log";
-         }, "it is a symbolic link, which is not followed", true},
-        {"folder", [](const auto& f, auto&) {
+         },
+         "it is a symbolic link, which is not followed", true},
+        {"folder",
+         [](const auto& f, auto&) {
              std::filesystem::create_directory(f / "system.log");
              return f / "system.log";
-         }, "not a regular file", true},
+         },
+         "not a regular file", true},
         {"device", [](const auto&, auto&) { return std::string("NUL"); }, "not a regular file", true},
-        {"named pipe", [](const auto& f, auto& keep) {
+        {"named pipe",
+         [](const auto& f, auto& keep) {
              const std::string name = "\\\\.\\pipe\\" + f.path().filename().string();
              keep.pipe.reset(::CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr));
              return name;
-         }, "not a regular file", true},
+         },
+         "not a regular file", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

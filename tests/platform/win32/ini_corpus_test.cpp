@@ -52,10 +52,25 @@ std::string pick(std::mt19937& rng, const char* const (&items)[N])
 
 std::string valueFor(std::mt19937& rng, const std::string& key)
 {
-    static const char* const kValues[] = {"v",       "a.sql",    "x=y=z",  "\"quoted\"", "'single'", "\"open",
-                                          "\"\"",    "",         "  pad  ", "12",       "-5",       "+7",
-                                          " 42abc",  "0x10",     "abc",    "99999999999", "a ; not a comment",
-                                          "\"mixed'", "\"a\" b \"c\""};
+    static const char* const kValues[] = {"v",
+                                          "a.sql",
+                                          "x=y=z",
+                                          "\"quoted\"",
+                                          "'single'",
+                                          "\"open",
+                                          "\"\"",
+                                          "",
+                                          "  pad  ",
+                                          "12",
+                                          "-5",
+                                          "+7",
+                                          " 42abc",
+                                          "0x10",
+                                          "abc",
+                                          "99999999999",
+                                          "a ; not a comment",
+                                          "\"mixed'",
+                                          "\"a\" b \"c\""};
     if (key == "long") {
         static const std::size_t kLengths[] = {2046, 2047, 2048, 2049, 3000};
         const std::size_t n = kLengths[std::uniform_int_distribution<std::size_t>(0, 4)(rng)];
@@ -100,8 +115,8 @@ CorpusFile generate(std::mt19937& rng, int index)
             default: {
                 const std::string key = pick(rng, kKeys);
                 file.keys.push_back(key);
-                text += pick(rng, kBlanks) + key + pick(rng, kBlanks) + "=" + pick(rng, kBlanks) +
-                        valueFor(rng, key) + pick(rng, kBlanks) + eol;
+                text += pick(rng, kBlanks) + key + pick(rng, kBlanks) + "=" + pick(rng, kBlanks) + valueFor(rng, key) +
+                        pick(rng, kBlanks) + eol;
             }
             }
         }
@@ -172,14 +187,18 @@ std::string shown(const std::string& bytes)
             i += run - 1;
             continue;
         }
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
         else if (c < 0x20 || c >= 0x7F) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02X", c);
             out += hex;
-        } else out += static_cast<char>(c);
+        } else
+            out += static_cast<char>(c);
     }
     return out;
 }
@@ -208,7 +227,8 @@ TEST(IniCorpus, EngineReadsGeneratedFilesAsTheSystemDoes)
                 ++disagreements["key names"];
                 ADD_FAILURE() << "key names of [" << section << "] in " << file.name << ": engine "
                               << ::testing::PrintToString(names) << ", system " << ::testing::PrintToString(systemNames)
-                              << "\n" << shown(file.bytes);
+                              << "\n"
+                              << shown(file.bytes);
             }
             for (const std::string& key : file.keys) {
                 ++queries;

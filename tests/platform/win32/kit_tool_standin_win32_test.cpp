@@ -31,8 +31,8 @@ DWORD runTool(const std::string& program, std::string commandLine, const std::st
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, &started))
+    if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                          &startup, &started))
         throw std::runtime_error("cannot start " + program + ": " + platform::errorText(::GetLastError()));
     const platform::UniqueHandle process(started.hProcess);
     const platform::UniqueHandle thread(started.hThread);
@@ -56,8 +56,7 @@ TEST(KitToolStandinWin32, JournalsTheCommandLineAsReceivedItsFolderAndGivesTheEx
     const std::string workFolder = (temp.path() / "work folder").string();
     fs::create_directory(kit);
     fs::create_directory(workFolder);
-    for (const char* tool : {"osql.exe", "bcp.exe"})
-        installKitToolStandin((kit / tool).string());
+    for (const char* tool : {"osql.exe", "bcp.exe"}) installKitToolStandin((kit / tool).string());
     const std::string journal = temp / "journal";
     const ScopedEnv journalVariable("KIT_TOOL_JOURNAL", journal);
 

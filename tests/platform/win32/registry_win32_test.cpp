@@ -101,9 +101,18 @@ TEST_F(RegistryAgainstRegedit, PlainExportsReadAlike)
                            "\"Bytes\"=hex:01,02,03\r\n"
                            "\"Expand\"=hex(2):25,00,57,00,49,00,4e,00,44,00,49,00,52,00,25,00,00,00\r\n"
                            "@=\"default\"\r\n";
-    check(v5, {{kKey, "Version"}, {kKey, "VERSION"}, {kKey, "ServerPath"}, {kKey, "Quote"}, {kKey, "Empty"},
-               {kKey, "Count"}, {kKey, "Bytes"}, {kKey, "Expand"}, {kKey, ""}, {kKey, "Missing"},
-               {kKey + "\\Missing", "Version"}, {std::string("\\") + kRoot, "Version"}});
+    check(v5, {{kKey, "Version"},
+               {kKey, "VERSION"},
+               {kKey, "ServerPath"},
+               {kKey, "Quote"},
+               {kKey, "Empty"},
+               {kKey, "Count"},
+               {kKey, "Bytes"},
+               {kKey, "Expand"},
+               {kKey, ""},
+               {kKey, "Missing"},
+               {kKey + "\\Missing", "Version"},
+               {std::string("\\") + kRoot, "Version"}});
 }
 
 TEST_F(RegistryAgainstRegedit, HandEditedFilesReadAlike)

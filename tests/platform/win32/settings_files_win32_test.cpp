@@ -48,9 +48,9 @@ std::string currentUser()
 // A file's access list as the system gives it back.
 struct AccessList {
     std::vector<std::pair<std::string, ACCESS_MASK>> allowed;  // SID, rights
-    int otherEntries = 0;                                       // denials, audits and the like
-    bool isProtected = false;                                   // nothing inherited from the folder
-    std::string text;                                           // the whole, as a descriptor string
+    int otherEntries = 0;                                      // denials, audits and the like
+    bool isProtected = false;                                  // nothing inherited from the folder
+    std::string text;                                          // the whole, as a descriptor string
 
     bool lists(const std::string& sid) const
     {
@@ -72,8 +72,8 @@ AccessList accessListOf(const std::string& path)
     ::GetSecurityDescriptorControl(raw, &control, &revision);
     list.isProtected = (control & SE_DACL_PROTECTED) != 0;
     char* text = nullptr;
-    if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(raw, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                               &text, nullptr)) {
+    if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(raw, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                               nullptr)) {
         const UniqueLocalMemory owned(text);
         list.text = text;
     }

@@ -15,8 +15,7 @@ bool underWine();
 // point (a link to a folder) or as missing (a link that points nowhere).
 class ScopedSymbolicLink {
 public:
-    ScopedSymbolicLink(const std::string& folder, const std::string& name, const std::string& target,
-                       bool toFolder);
+    ScopedSymbolicLink(const std::string& folder, const std::string& name, const std::string& target, bool toFolder);
     ~ScopedSymbolicLink();
     ScopedSymbolicLink(const ScopedSymbolicLink&) = delete;
     ScopedSymbolicLink& operator=(const ScopedSymbolicLink&) = delete;

@@ -15,8 +15,8 @@ std::string unixName(const std::string& path)
     const auto convert = reinterpret_cast<UnixFileName>(
         reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     std::wstring wide(path.size() + 1, L'\0');
-    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(),
-                                                                static_cast<int>(wide.size()))));
+    wide.resize(static_cast<std::size_t>(
+        ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()))));
     char* name = convert ? convert(wide.c_str()) : nullptr;
     if (!name) throw std::runtime_error("no Unix name for " + path);
     std::string out(name);
@@ -50,10 +50,7 @@ void runUnix(const std::string& folder, const std::string& command)
 
 }  // namespace
 
-bool underWine()
-{
-    return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-}
+bool underWine() { return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
 ScopedSymbolicLink::ScopedSymbolicLink(const std::string& folder, const std::string& name, const std::string& target,
                                        bool toFolder)
@@ -63,8 +60,7 @@ ScopedSymbolicLink::ScopedSymbolicLink(const std::string& folder, const std::str
         runUnix(folder, "ln -s " + quoted(target) + " " + quoted(unixName(folder + "\\" + name)));
         return;
     }
-    const DWORD flags =
-        (toFolder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    const DWORD flags = (toFolder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
     if (!::CreateSymbolicLinkA((folder + "\\" + name).c_str(), target.c_str(), flags))
         throw std::runtime_error("cannot link " + name + " to " + target);
 }
@@ -73,9 +69,12 @@ ScopedSymbolicLink::~ScopedSymbolicLink()
 {
     const std::string link = folder_ + "\\" + name_;
     try {
-        if (underWine()) runUnix(folder_, "rm -f " + quoted(unixName(link)));
-        else if (toFolder_) ::RemoveDirectoryA(link.c_str());
-        else ::DeleteFileA(link.c_str());
+        if (underWine())
+            runUnix(folder_, "rm -f " + quoted(unixName(link)));
+        else if (toFolder_)
+            ::RemoveDirectoryA(link.c_str());
+        else
+            ::DeleteFileA(link.c_str());
     } catch (const std::exception&) {
         // Left in the test's folder, which then stays behind.
     }

@@ -19,7 +19,11 @@ TEST_F(DialogTest, ASaveThatFailsPartWayLeavesTheFileAsItWas)
     d.edtSQLPassword.setText("a-long-password");
     backend.answers.push_back(ui::Answer::Yes);
     // Room for the user, password and address, not for the port as well.
-    const rlimit old = [] { rlimit r{}; ::getrlimit(RLIMIT_FSIZE, &r); return r; }();
+    const rlimit old = [] {
+        rlimit r{};
+        ::getrlimit(RLIMIT_FSIZE, &r);
+        return r;
+    }();
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;
     small.rlim_cur = original->size() + 66;
@@ -28,8 +32,8 @@ TEST_F(DialogTest, ASaveThatFailsPartWayLeavesTheFileAsItWas)
     ::setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(platform::testing::readBytes(kitFile()), original);
     ASSERT_EQ(backend.boxes.size(), 2u);
-    EXPECT_EQ(backend.boxes[1].box.text,
-              "Unable to write to " + kitFile() + "\r\nFile too large\r\nThe SQL Server information has not been saved.");
+    EXPECT_EQ(backend.boxes[1].box.text, "Unable to write to " + kitFile() +
+                                             "\r\nFile too large\r\nThe SQL Server information has not been saved.");
 }
 
 }  // namespace

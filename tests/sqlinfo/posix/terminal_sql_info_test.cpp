@@ -139,8 +139,9 @@ TEST_F(TerminalTest, AFailedTestAsksAgainUntilCancelled)
 TEST_F(TerminalTest, TabGoesOnAndShiftTabGoesBack)
 {
     using ui::LineEnd;
-    console.lines = {"10", "1", {"2", LineEnd::Tab}, {"", LineEnd::BackTab}, "7", "3", "1433", "", "pw",
-                     {"", LineEnd::BackTab}, "pw2", ""};
+    console.lines = {
+        "10",  "1", {"2", LineEnd::Tab}, {"", LineEnd::BackTab}, "7", "3", "1433", "", "pw", {"", LineEnd::BackTab},
+        "pw2", ""};
     backend.answers.push_back(ui::Answer::Yes);
     EXPECT_EQ(converse(), ui::ModalResult::Ok);
     EXPECT_EQ(console.promptsStartingWith("IP address, part 3"), 2) << "Shift+Tab in part 4 goes back to part 3";

@@ -4,9 +4,6 @@
 
 namespace talvorin::testing {
 
-void installKitToolStandin(const std::string& path)
-{
-    std::filesystem::create_symlink(KIT_TOOL_STANDIN, path);
-}
+void installKitToolStandin(const std::string& path) { std::filesystem::create_symlink(KIT_TOOL_STANDIN, path); }
 
 }  // namespace talvorin::testing

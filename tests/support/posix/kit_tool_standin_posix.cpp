@@ -39,8 +39,7 @@ std::vector<std::string> openFiles()
         const std::string name = entry->d_name;
         if (name == "." || name == ".." || name == std::to_string(own)) continue;
         char target[4096];
-        const ssize_t length =
-            ::readlink(("/proc/self/fd/" + name).c_str(), target, sizeof target);
+        const ssize_t length = ::readlink(("/proc/self/fd/" + name).c_str(), target, sizeof target);
         files.push_back(name + "=" + (length < 0 ? std::string("?") : std::string(target, length)));
     }
     ::closedir(dir);

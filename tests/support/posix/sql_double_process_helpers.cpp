@@ -34,20 +34,17 @@ public:
     explicit Process(const std::vector<std::string>& args)
     {
         std::vector<char*> argv;
-        for (const auto& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
         const int rc = posix_spawnp(&pid_, argv[0], nullptr, nullptr, argv.data(), environ);
-        if (rc != 0)
-            throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(rc));
+        if (rc != 0) throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(rc));
     }
 
     ~Process()
     {
         kill(pid_, SIGTERM);
         for (int i = 0; i < 250; ++i) {
-            if (exited())
-                return;
+            if (exited()) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         kill(pid_, SIGKILL);
@@ -60,10 +57,8 @@ public:
     // True once the process has ended (and been reaped); `status` then holds its status.
     bool exited()
     {
-        if (reaped_)
-            return true;
-        if (waitpid(pid_, &status_, WNOHANG) == pid_)
-            reaped_ = true;
+        if (reaped_) return true;
+        if (waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
         return reaped_;
     }
     int status() const { return status_; }
@@ -99,8 +94,8 @@ SqlDouble::SqlDouble(const SqlDoubleOptions& options) : files_(std::make_unique<
 {
     const std::string portFile = files_->path + "/port";
     journalPath_ = files_->path + "/journal.jsonl";
-    std::vector<std::string> args = {"python3", defaultScript(), "--port", "0", "--port-file", portFile,
-                                     "--journal", journalPath_};
+    std::vector<std::string> args = {"python3",     defaultScript(), "--port",    "0",
+                                     "--port-file", portFile,        "--journal", journalPath_};
     const std::vector<std::string> rest = doubleOptions(options);
     args.insert(args.end(), rest.begin(), rest.end());
     process_ = std::make_unique<Process>(args);

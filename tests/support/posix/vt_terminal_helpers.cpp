@@ -56,7 +56,8 @@ struct VtCallbacks {
         static_cast<VtTerminal*>(user)->scrolledOff_.push_back(trimmed(row));
         return 1;
     }
-    static constexpr VTermScreenCallbacks table{damage, nullptr, nullptr, setProperty, nullptr, nullptr, pushLine, nullptr};
+    static constexpr VTermScreenCallbacks table{damage,  nullptr, nullptr,  setProperty,
+                                                nullptr, nullptr, pushLine, nullptr};
 };
 
 void VtTerminal::Free::operator()(VTerm* vt) const { vterm_free(vt); }
@@ -100,7 +101,8 @@ void VtTerminal::resize(std::size_t rows, std::size_t columns)
 VtTerminal::Cell VtTerminal::at(std::size_t row, std::size_t col) const
 {
     VTermScreenCell cell{};
-    vterm_screen_get_cell(vterm_obtain_screen(vt_.get()), VTermPos{static_cast<int>(row), static_cast<int>(col)}, &cell);
+    vterm_screen_get_cell(vterm_obtain_screen(vt_.get()), VTermPos{static_cast<int>(row), static_cast<int>(col)},
+                          &cell);
     return {cellText(cell), cell.attrs.underline != VTERM_UNDERLINE_OFF, cell.attrs.reverse != 0};
 }
 

@@ -59,8 +59,8 @@ KitToolRun observeThisRun(int argc, char** argv)
 std::string appendInOneWrite(const std::string& path, const std::string& bytes)
 {
     // FILE_APPEND_DATA alone: every write goes to the end, also when other runs append at once.
-    const auto file = ownFile(::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const auto file = ownFile(::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return platform::errorText(::GetLastError());
     DWORD written = 0;
     if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))

@@ -16,7 +16,8 @@ std::optional<std::string> programText(const std::string& utf8)
     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), units);
     // No best fit: "ā" must not pass for "a".
     BOOL lost = FALSE;
-    const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, nullptr, 0, nullptr, &lost);
+    const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, nullptr, 0, nullptr,
+                                            &lost);
     if (bytes == 0 || lost) return std::nullopt;
     std::string out(static_cast<std::size_t>(bytes), '\0');
     ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, out.data(), bytes, nullptr, nullptr);

@@ -37,7 +37,8 @@ public:
         static Winsock winsock;
         const char* broker = std::getenv("TALVORIN_DOUBLE_BROKER");
         if (!broker || !*broker)
-            throw std::runtime_error("TALVORIN_DOUBLE_BROKER is not set: run the Windows tests through scripts/test.sh");
+            throw std::runtime_error(
+                "TALVORIN_DOUBLE_BROKER is not set: run the Windows tests through scripts/test.sh");
         const std::string where = broker;
         const std::size_t colon = where.rfind(':');
         sockaddr_in address{};
@@ -57,7 +58,8 @@ public:
         char c = 0;
         while (::recv(socket_, &c, 1, 0) == 1 && c != '\n') reply += c;
         const JsonValue answer = nlohmann::json::parse(reply);
-        if (answer.contains("error")) throw std::runtime_error("the SQL Server double broker: " + answer.at("error").get<std::string>());
+        if (answer.contains("error"))
+            throw std::runtime_error("the SQL Server double broker: " + answer.at("error").get<std::string>());
         port = static_cast<int>(answer.at("port").get<double>());
         journal = answer.at("journal").get<std::string>();
     }

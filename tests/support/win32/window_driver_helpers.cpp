@@ -246,7 +246,8 @@ MessageBoxSeen waitForMessageBox(std::chrono::milliseconds timeout)
         if (classOf(child) == "Static" && (styleOf(child) & SS_TYPEMASK) == SS_ICON)
             seen.icon = reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0));
     }
-    std::sort(buttons.begin(), buttons.end(), [](HWND a, HWND b) { return rectIn(a, nullptr).left < rectIn(b, nullptr).left; });
+    std::sort(buttons.begin(), buttons.end(),
+              [](HWND a, HWND b) { return rectIn(a, nullptr).left < rectIn(b, nullptr).left; });
     for (HWND b : buttons) seen.buttons.push_back(textOf(b));
     return seen;
 }
@@ -307,8 +308,8 @@ static std::string describeAt(POINT p)
     std::string what = at == nullptr ? "nothing" : classOf(at) + " \"" + textOf(at) + "\"";
     if (at != nullptr && !nameOf(at).empty()) what += " (" + nameOf(at) + ")";
     const HWND front = ::GetForegroundWindow();
-    return what + " at " + std::to_string(p.x) + "," + std::to_string(p.y) + "; in front: " +
-           (front == nullptr ? "nothing" : classOf(front) + " \"" + textOf(front) + "\"") +
+    return what + " at " + std::to_string(p.x) + "," + std::to_string(p.y) +
+           "; in front: " + (front == nullptr ? "nothing" : classOf(front) + " \"" + textOf(front) + "\"") +
            (front != nullptr && !::IsWindowEnabled(front) ? " (disabled)" : "");
 }
 

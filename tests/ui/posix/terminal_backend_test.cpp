@@ -40,7 +40,10 @@ public:
     Pty& operator=(const Pty&) = delete;
 
     TerminalFiles files() const { return {slave_, slave_, slave_}; }
-    void type(const std::string& keys) { ASSERT_EQ(::write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+    void type(const std::string& keys)
+    {
+        ASSERT_EQ(::write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
     void resize(unsigned short columns)
     {
         winsize size{24, columns, 0, 0};
@@ -71,9 +74,9 @@ struct LineCase {
     const char* name;
     std::string keys;
     bool secret;
-    std::string line;    // what readLine gives
+    std::string line;  // what readLine gives
     LineEnd end;
-    std::string shown;   // what the screen shows of it
+    std::string shown;  // what the screen shows of it
 };
 
 void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
@@ -99,19 +102,31 @@ TEST_P(LineEditing, KeysEditTheLineAndTheScreenShowsIt)
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, LineEditing,
-    ::testing::Values(
-        LineCase{"LeftThenType", "17\x1b[D" "2\r", false, "127", LineEnd::Enter, "127"},
-        LineCase{"HomeDeleteType", "abc\x1b[H\x1b[3~x\r", false, "xbc", LineEnd::Enter, "xbc"},
-        LineCase{"BackspaceInTheMiddle", "abc\x1b[D\x1b[D\x7f\r", false, "bc", LineEnd::Enter, "bc"},
-        LineCase{"EndGoesBackToTheEnd", "ab\x1bOH\x1bOF c\r", false, "ab c", LineEnd::Enter, "ab c"},
-        LineCase{"RightStopsAtTheEnd", "ab\x1b[D\x1b[C\x1b[C\x1b[C" "c\r", false, "abc", LineEnd::Enter, "abc"},
-        LineCase{"WholeUtf8Characters", "\xc3\xa4x\x1b[D\x1b[D\x1b[3~\r", false, "x", LineEnd::Enter, "x"},
-        LineCase{"SecretEditedAndHidden", "pw\x1b[D" "1\r", true, "p1w", LineEnd::Enter, "***"},
-        LineCase{"KeysWithoutMeaningAreIgnored", "1\x1b[A\x1bOP\x1b[24~\x1b[5~" "2\r", false, "12", LineEnd::Enter, "12"},
-        LineCase{"EditingAnEmptyLine", "\x1b[D\x1b[3~\x7f\x1b[H\r", false, "", LineEnd::Enter, ""},
-        LineCase{"TabEnds", "10\t", false, "10", LineEnd::Tab, "10"},
-        LineCase{"ShiftTabEnds", "10\x1b[Z", false, "10", LineEnd::BackTab, "10"},
-        LineCase{"LoneEscapeCancels", "10\x1b", false, "10", LineEnd::Cancel, "10"}),
+    ::testing::Values(LineCase{"LeftThenType",
+                               "17\x1b[D"
+                               "2\r",
+                               false, "127", LineEnd::Enter, "127"},
+                      LineCase{"HomeDeleteType", "abc\x1b[H\x1b[3~x\r", false, "xbc", LineEnd::Enter, "xbc"},
+                      LineCase{"BackspaceInTheMiddle", "abc\x1b[D\x1b[D\x7f\r", false, "bc", LineEnd::Enter, "bc"},
+                      LineCase{"EndGoesBackToTheEnd", "ab\x1bOH\x1bOF c\r", false, "ab c", LineEnd::Enter, "ab c"},
+                      LineCase{"RightStopsAtTheEnd",
+                               "ab\x1b[D\x1b[C\x1b[C\x1b[C"
+                               "c\r",
+                               false, "abc", LineEnd::Enter, "abc"},
+                      LineCase{"WholeUtf8Characters", "\xc3\xa4x\x1b[D\x1b[D\x1b[3~\r", false, "x", LineEnd::Enter,
+                               "x"},
+                      LineCase{"SecretEditedAndHidden",
+                               "pw\x1b[D"
+                               "1\r",
+                               true, "p1w", LineEnd::Enter, "***"},
+                      LineCase{"KeysWithoutMeaningAreIgnored",
+                               "1\x1b[A\x1bOP\x1b[24~\x1b[5~"
+                               "2\r",
+                               false, "12", LineEnd::Enter, "12"},
+                      LineCase{"EditingAnEmptyLine", "\x1b[D\x1b[3~\x7f\x1b[H\r", false, "", LineEnd::Enter, ""},
+                      LineCase{"TabEnds", "10\t", false, "10", LineEnd::Tab, "10"},
+                      LineCase{"ShiftTabEnds", "10\x1b[Z", false, "10", LineEnd::BackTab, "10"},
+                      LineCase{"LoneEscapeCancels", "10\x1b", false, "10", LineEnd::Cancel, "10"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class MainWindow : public Form {
@@ -162,7 +177,8 @@ TEST(TerminalUnattended, BoxesGoToTheErrorStreamWholeWithTheAnswerTaken)
         Form dialog(terminal, "frmSQLInfo", "SQL Server Information");
         EXPECT_EQ(terminal.showModal(dialog), ModalResult::Cancel);
         std::string line;
-        EXPECT_EQ(terminal.input().readLine(line, false), LineEnd::Cancel) << "input that cannot come is not waited for";
+        EXPECT_EQ(terminal.input().readLine(line, false), LineEnd::Cancel)
+            << "input that cannot come is not waited for";
     }
     ::close(out[1]);
     ::close(err[1]);

@@ -30,9 +30,9 @@ TEST(TerminalText, StatusLineNeverReachesTheLastColumn)
         {83, "Velmora Deluxe Setup | Creating databases and tables ......" + gauge},
         {82, "Creating databases and tables ......" + gauge},  // the caption goes first
         {80, "Creating databases and tables ......" + gauge},
-        {50, "Creating databases and tab" + gauge},             // then the text is cut
+        {50, "Creating databases and tab" + gauge},  // then the text is cut
         {34, "Creating d" + gauge},
-        {33, "Creating databases and tables .."},              // then the bar goes
+        {33, "Creating databases and tables .."},  // then the bar goes
         {1, ""},
         {0, ""},
     };
@@ -54,8 +54,7 @@ TEST(TerminalText, UnattendedBoxGivesTheTextAndForAChoiceTheAnswerTaken)
     EXPECT_EQ(unattendedBox(Box::information("Wrong Parameters.\n\rCorrect format: ..."), Answer::Ok),
               "[Information] Wrong Parameters.\nCorrect format: ...\n");
     EXPECT_EQ(unattendedBox(Box::error("cut\0here"s), Answer::Ok), "[Error] cut\0here\n"s);
-    EXPECT_EQ(unattendedBox(Box::warning("Do you want to enter the information again?", Buttons::YesNo),
-                            Answer::No),
+    EXPECT_EQ(unattendedBox(Box::warning("Do you want to enter the information again?", Buttons::YesNo), Answer::No),
               "[Warning] Do you want to enter the information again?\n"
               "[Warning] Answer: No (unattended: standard input or output is not a terminal)\n");
     EXPECT_EQ(unattendedDialog("SQL Server Information"),

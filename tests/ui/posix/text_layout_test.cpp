@@ -22,13 +22,13 @@ TEST(WrapWords, BreaksAtBlanksKeepsLineBreaksAndCutsOnlyWordsLongerThanALine)
     } cases[] = {
         {"one two three", 7, {"one two", "three"}},
         {"one two three", 13, {"one two three"}},
-        {"one  two", 3, {"one", "two"}},                        // the blanks that break go
-        {"abcdefghij", 4, {"abcd", "efgh", "ij"}},               // too long for any line
+        {"one  two", 3, {"one", "two"}},            // the blanks that break go
+        {"abcdefghij", 4, {"abcd", "efgh", "ij"}},  // too long for any line
         {"ab abcdefgh", 4, {"ab", "abcd", "efgh"}},
         {"Wrong.\n\rCorrect format", 20, {"Wrong.", "Correct format"}},
         {"first. \rAre you sure?", 40, {"first.", "Are you sure?"}},
         {"a\r\n\r\nb", 5, {"a", "", "b"}},
-        {"Žluťoučký kůň", 9, {"Žluťoučký", "kůň"}},            // columns, not bytes
+        {"Žluťoučký kůň", 9, {"Žluťoučký", "kůň"}},  // columns, not bytes
         {"", 5, {""}},
     };
     for (const auto& c : cases) EXPECT_EQ(wrapWords(c.text, c.width), c.lines) << c.text << " / " << c.width;

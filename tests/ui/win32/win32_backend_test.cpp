@@ -204,7 +204,8 @@ TEST(Win32Backend, UnattendedNothingIsDrawnAndBoxesGoToStandardErrorAnsweredAsEs
     testing::TempDir dir;
     const std::string file = dir.str() + "\\stderr.txt";
     const HANDLE saved = ::GetStdHandle(STD_ERROR_HANDLE);
-    const HANDLE captured = ::CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const HANDLE captured = ::CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
+                                          nullptr);
     ASSERT_NE(captured, INVALID_HANDLE_VALUE);
     ::SetStdHandle(STD_ERROR_HANDLE, captured);
     {
@@ -222,10 +223,9 @@ TEST(Win32Backend, UnattendedNothingIsDrawnAndBoxesGoToStandardErrorAnsweredAsEs
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
-    EXPECT_EQ(text.str(),
-              "[Small dialog] Not shown (unattended: no window can be shown); it ends as Cancel\r\n"
-              "[Warning] Again?\r\nSay so.\r\n[Warning] Answer: No (unattended: no window can be shown)\r\n"
-              "[Error] Failed.\r\n");
+    EXPECT_EQ(text.str(), "[Small dialog] Not shown (unattended: no window can be shown); it ends as Cancel\r\n"
+                          "[Warning] Again?\r\nSay so.\r\n[Warning] Answer: No (unattended: no window can be shown)\r\n"
+                          "[Error] Failed.\r\n");
 }
 
 }  // namespace
