@@ -64,8 +64,9 @@ T runWatched(const std::shared_ptr<Shared>& shared, CallWaiter& waiter, int time
 {
     if (shared->abandoned.load()) throw SqlError(kStillBusy);
     auto outcome = std::make_shared<Outcome<T>>(shared);
+    std::optional<platform::Worker> worker;
     try {
-        platform::runDetached([outcome, work = std::move(work)]() mutable {
+        worker.emplace([outcome, work = std::move(work)]() mutable {
             try {
                 outcome->value.emplace(work(*outcome->owner));
             } catch (...) {
@@ -96,6 +97,7 @@ T runWatched(const std::shared_ptr<Shared>& shared, CallWaiter& waiter, int time
         }
         waiter.waitUntil(outcome->done->handle(), deadline);
     }
+    worker->join();
     if (outcome->error) std::rethrow_exception(outcome->error);
     return std::move(*outcome->value);
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <future>
+#include <thread>
 
 #include "platform/wait.h"
 #include "support/fakes.h"
@@ -55,16 +56,34 @@ setupdata::ConnectionSettings settings(int timeout)
     return s;
 }
 
+// Set when the thread that made it has ended, a while after its work: a thread that is
+// not waited for is still ending when the call returns.
+struct ThreadEnd {
+    std::atomic<bool>* ended = nullptr;
+    ~ThreadEnd()
+    {
+        std::this_thread::sleep_for(milliseconds(100));
+        if (ended != nullptr) ended->store(true);
+    }
+};
+
 TEST(SqlServerWatch, CallsThatEndBringTheirResultsAndErrorsAndTheCapHoldsTheTimeouts)
 {
     PlainWaiter waiter;
     auto inner = std::make_unique<SharedFake>();
     const auto fake = inner->fake;
+    std::atomic<bool> workerEnded{false};
+    fake->onConnect = [&workerEnded] {
+        thread_local ThreadEnd end;
+        end.ended = &workerEnded;
+    };
     fake->jobErrors["B"] = "The specified @job_name ('B') does not exist.";
     fake->connectErrorByCatalog["bad"] = "Login failed for user 'sa'.";
     const auto client = setupdata::watchSqlServerClient(std::move(inner), waiter);
     {
         auto msdb = client->connect(settings(60));
+        // A call that has ended leaves no thread behind to race the program's own end.
+        EXPECT_TRUE(workerEnded.load());
         msdb->deleteAgentJob("A");
         EXPECT_EQ(msdb->queryEdition(), fake->edition);
         EXPECT_EQ(failureOf([&] { msdb->deleteAgentJob("B"); }), fake->jobErrors["B"]);

@@ -39,7 +39,7 @@ void CompletionSignal::set() noexcept
 
 WaitHandle CompletionSignal::handle() const noexcept { return handles_->read.get(); }
 
-void runDetached(std::function<void()> work)
+Worker::Worker(std::function<void()> work)
 {
     sigset_t all;
     sigset_t before;
@@ -47,7 +47,7 @@ void runDetached(std::function<void()> work)
     // The new thread inherits the mask in force when it is made.
     ::pthread_sigmask(SIG_SETMASK, &all, &before);
     const auto restore = scopeExit([&before] { ::pthread_sigmask(SIG_SETMASK, &before, nullptr); });
-    std::thread(std::move(work)).detach();
+    thread_ = std::thread(std::move(work));
 }
 
 }  // namespace talvorin::platform

@@ -28,6 +28,6 @@ void CompletionSignal::set() noexcept
 
 WaitHandle CompletionSignal::handle() const noexcept { return handles_->event.get(); }
 
-void runDetached(std::function<void()> work) { std::thread(std::move(work)).detach(); }
+Worker::Worker(std::function<void()> work) : thread_(std::move(work)) {}
 
 }  // namespace talvorin::platform
