@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/fakes.h"
+
 namespace talvorin::testing {
 
 struct ProgramResult {
@@ -43,5 +45,27 @@ bool onlyWholeLogLines(const std::string& logText, std::string* firstBad = nullp
 
 // The computer name the program is expected to write on this machine.
 std::string expectedComputerName();
+
+// Runs of the program with a kit's arguments and environment, and the log they left: what
+// every system's kit offers its tests. `Kit` has serverBase, supportDir, env() and logPath().
+template <typename Kit>
+class KitRuns {
+public:
+    ProgramResult run(const std::string& mode, const std::string& installType,
+                      const std::map<std::string, std::string>& extraEnv = {}, int timeoutSeconds = 60,
+                      const std::function<bool()>& terminateWhen = {}) const
+    {
+        auto all = kit().env();
+        for (const auto& [k, v] : extraEnv) all[k] = v;
+        return runTalvorin({mode, kit().serverBase, installType, kit().supportDir, "Setup.ini"}, all, timeoutSeconds,
+                           terminateWhen);
+    }
+
+    std::vector<std::string> log() const { return unstampedLogLines(readFile(kit().logPath())); }
+    std::vector<std::string> runLines() const { return runLinesOf(kit().logPath()); }
+
+private:
+    const Kit& kit() const { return static_cast<const Kit&>(*this); }
+};
 
 }  // namespace talvorin::testing

@@ -3,7 +3,6 @@
 // kit-tool stand-ins, first-installation, 2008 and update scripts, and the registry file that
 // records the release.
 
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,9 +12,11 @@
 
 namespace talvorin::testing {
 
-class ServerRunKit : public KitSandbox {
+class ServerRunKit : public KitSandbox, public KitRuns<ServerRunKit> {
 public:
-    // What a repair runs, in the setup file's order.
+    // What a first installation runs and loads, and what a repair runs, in the setup file's order.
+    const std::vector<std::string> installScripts = {"create_db.sql", "create_tables.sql", "extra.sql"};
+    const std::vector<std::string> codeTables = {"VELMORA..COUNTRY in Country.dat", "VELMORA..PORT in Port.dat"};
     const std::vector<std::string> updateScripts = {"upd_1.sql", "upd_2.sql"};
     static constexpr bool kWine = false;
 
@@ -43,20 +44,6 @@ public:
                 {"KIT_TOOL_JOURNAL", toolJournal},
                 {"TALVORIN_ODBC_DRIVER", "FreeTDS"}};
     }
-
-    ProgramResult run(const std::string& mode, const std::string& installType,
-                      const std::map<std::string, std::string>& extraEnv = {}, int timeoutSeconds = 60,
-                      const std::function<bool()>& terminateWhen = {}) const
-    {
-        auto all = env();
-        for (const auto& [k, v] : extraEnv) all[k] = v;
-        return runTalvorin({mode, serverBase, installType, supportDir, "Setup.ini"}, all, timeoutSeconds,
-                           terminateWhen);
-    }
-
-    std::vector<std::string> log() const { return unstampedLogLines(readFile(logPath())); }
-
-    std::vector<std::string> runLines() const { return runLinesOf(logPath()); }
 };
 
 }  // namespace talvorin::testing

@@ -5,7 +5,6 @@
 // in the real registry.
 
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -28,14 +27,16 @@ inline std::string windowsDirectory()
     return std::string(buffer, n);
 }
 
-class ServerRunKit {
+class ServerRunKit : public KitRuns<ServerRunKit> {
 public:
     TempDir dir;
     const std::string kitDir = windowsDirectory() + "\\MigKit4\\";
     const std::string serverBase = dir.str() + "\\Velmora Server";
     const std::string supportDir = dir.str() + "\\Support";
     const std::string toolJournal = dir.str() + "\\tools.journal";
-    // What a repair runs, in the setup file's order.
+    // What a first installation runs and loads, and what a repair runs, in the setup file's order.
+    const std::vector<std::string> installScripts = {"create_db.sql", "create_tables.sql"};
+    const std::vector<std::string> codeTables = {"VELMORA..COUNTRY in Country.dat"};
     const std::vector<std::string> updateScripts = {"upd_1.sql"};
     // Under Wine the driver stack is the host's unixODBC and FreeTDS: the faults it meets
     // there are a few of those the Linux build meets, and a run's time is not bounded.
@@ -94,20 +95,7 @@ public:
         return {{"KIT_TOOL_JOURNAL", toolJournal}, {"TALVORIN_ODBC_DRIVER", "FreeTDS"}};
     }
 
-    ProgramResult run(const std::string& mode, const std::string& installType,
-                      const std::map<std::string, std::string>& extraEnv = {}, int timeoutSeconds = 60,
-                      const std::function<bool()>& terminateWhen = {}) const
-    {
-        auto all = env();
-        for (const auto& [k, v] : extraEnv) all[k] = v;
-        return runTalvorin({mode, serverBase, installType, supportDir, "Setup.ini"}, all, timeoutSeconds,
-                           terminateWhen);
-    }
-
     std::string logPath() const { return kitDir + "system.log"; }
-    std::vector<std::string> log() const { return unstampedLogLines(readFile(logPath())); }
-
-    std::vector<std::string> runLines() const { return runLinesOf(logPath()); }
 };
 
 }  // namespace talvorin::testing
