@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/win32/handles.h"
@@ -9,9 +10,6 @@
 namespace talvorin::ui {
 class Button;
 class Control;
-class Edit;
-class Label;
-class ProgressBar;
 }  // namespace talvorin::ui
 
 namespace talvorin::ui {
@@ -23,47 +21,58 @@ inline constexpr const char* kNameProperty = "TalvorinName";
 void nameWindow(HWND window, const std::string& name);
 void unnameWindow(HWND window);
 
-// One control of the widget layer as the system control that draws it: created as its kind
-// needs, and told what the program changed. Its kind is known once, when it is created; the
-// window it lies on does the message traffic.
+// One control of the widget layer as the system control that draws it, a class for each
+// kind (made by makeControlWindow): created as its kind needs, told what the program
+// changed, and handed what the person did to it. The window it lies on does the message
+// traffic; what a kind has no use for, it ignores.
 class ControlWindow {
 public:
-    // Creates the system control as a child of `parent`, with the control's font and name;
-    // throws when the system refuses it.
-    ControlWindow(Control& control, HWND parent, int id, FontCache& fonts);
+    virtual ~ControlWindow() = default;
     ControlWindow(const ControlWindow&) = delete;
     ControlWindow& operator=(const ControlWindow&) = delete;
 
     HWND handle() const { return handle_; }
     Control& control() const { return control_; }
-    // Of these kinds: the control as that kind; null for any other.
-    Edit* edit() const { return edit_; }
-    Label* label() const { return label_; }
-    // A push button, which can look like the default button (a speed button cannot).
-    Button* pushButton() const { return pushButton_; }
-    Button* button() const { return button_; }
     // Where it lies under the controls it surrounds: 0 among them, 1 a shape under them,
     // 2 a frame lowest of all.
-    int layer() const { return layer_; }
+    virtual int layer() const { return 0; }
 
     // The program changed the control: the system control follows.
-    void changed(Change what);
+    virtual void changed(Change what);
     // The colours it is drawn in on a window of `windowColor`; its brush.
-    HBRUSH colors(HDC dc, Color windowColor) const;
+    virtual HBRUSH colors(HDC dc, Color windowColor) const;
     // The cursor it asks for under the mouse; Default: the window's own.
-    Cursor cursor() const;
+    virtual Cursor cursor() const { return Cursor::Default; }
+
+    // The system control reports `code` (WM_COMMAND's); `echo`: the program's own change
+    // caused it.
+    virtual void notified(WORD /*code*/, bool /*echo*/) {}
+    // A key went down while it has the focus (the form's own keys never reach it).
+    virtual void keyDown(WPARAM /*virtualKey*/) {}
+    // A character is typed into it; false drops it. The control may change it.
+    virtual bool typed(WPARAM& /*character*/) { return true; }
+    // It got the focus other than by the mouse: an edit has its text selected.
+    virtual void focusEntered() {}
+    // Looks like the button Enter clicks when it is (`focused`: the focused button or null).
+    virtual void showDefault(const Button* /*focused*/) {}
+
+protected:
+    // The system control that draws a kind.
+    struct SystemControl {
+        const char* windowClass = nullptr;
+        DWORD style = 0;
+        DWORD exStyle = 0;
+        std::string text;
+    };
+    // Creates it as a child of `parent`, with the control's font and name; throws when the
+    // system refuses it.
+    ControlWindow(Control& control, HWND parent, int id, FontCache& fonts, const SystemControl& system);
 
 private:
     Control& control_;
     HWND handle_ = nullptr;
-    platform::UniqueIcon icon_;
-    Edit* edit_ = nullptr;
-    Label* label_ = nullptr;
-    Button* button_ = nullptr;
-    Button* pushButton_ = nullptr;
-    ProgressBar* bar_ = nullptr;
-    bool shape_ = false;
-    int layer_ = 0;
 };
+
+std::unique_ptr<ControlWindow> makeControlWindow(Control& control, HWND parent, int id, FontCache& fonts);
 
 }  // namespace talvorin::ui

@@ -33,33 +33,6 @@ DWORD exStyleOf(const Form& form)
     return form.borderStyle == BorderStyle::Dialog ? WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE : 0;
 }
 
-std::string windowText(HWND window)
-{
-    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-std::size_t caretOf(HWND edit)
-{
-    DWORD start = 0, end = 0;
-    ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    return start;
-}
-
-Key keyOf(WPARAM virtualKey)
-{
-    switch (virtualKey) {
-    case VK_LEFT: return Key::Left;
-    case VK_RIGHT: return Key::Right;
-    case VK_UP: return Key::Up;
-    case VK_DOWN: return Key::Down;
-    case VK_HOME: return Key::Home;
-    case VK_END: return Key::End;
-    default: return Key::Other;
-    }
-}
-
 bool shiftDown() { return (::GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 void registerFormClass(const Form& form, WNDPROC proc)
@@ -114,8 +87,8 @@ FormWindow::FormWindow(Form& form, HWND owner, const Cursor& screenCursor) : for
     // Shapes and frames are drawn under the controls they surround, frames lowest.
     for (const int layer : {1, 2})
         for (const Child& child : controls_)
-            if (child.window.layer() == layer)
-                ::SetWindowPos(child.window.handle(), HWND_BOTTOM, 0, 0, 0, 0,
+            if (child.window->layer() == layer)
+                ::SetWindowPos(child.window->handle(), HWND_BOTTOM, 0, 0, 0, 0,
                                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     showDefaultButton();
 }
@@ -124,8 +97,8 @@ FormWindow::~FormWindow()
 {
     // The controls' windows go with the form's; none of them tells the form anything now.
     for (const Child& child : controls_) {
-        ::RemoveWindowSubclass(child.window.handle(), controlProc, kControlSubclass);
-        unnameWindow(child.window.handle());
+        ::RemoveWindowSubclass(child.window->handle(), controlProc, kControlSubclass);
+        unnameWindow(child.window->handle());
     }
     controls_.clear();
     window_.reset();
@@ -134,20 +107,20 @@ FormWindow::~FormWindow()
 void FormWindow::createControl(Control& control, int index)
 {
     Child& child = controls_.emplace_back(*this, control, kFirstControlId + index);
-    ::SetWindowSubclass(child.window.handle(), controlProc, kControlSubclass, reinterpret_cast<DWORD_PTR>(&child));
+    ::SetWindowSubclass(child.window->handle(), controlProc, kControlSubclass, reinterpret_cast<DWORD_PTR>(&child));
 }
 
 ControlWindow* FormWindow::find(HWND handle)
 {
     for (Child& child : controls_)
-        if (child.window.handle() == handle) return &child.window;
+        if (child.window->handle() == handle) return child.window.get();
     return nullptr;
 }
 
 ControlWindow* FormWindow::find(const Control* control)
 {
     for (Child& child : controls_)
-        if (&child.window.control() == control) return &child.window;
+        if (&child.window->control() == control) return child.window.get();
     return nullptr;
 }
 
@@ -180,7 +153,7 @@ void FormWindow::removed(const Control& control)
     const HWND h = cw->handle();
     ::RemoveWindowSubclass(h, controlProc, kControlSubclass);
     unnameWindow(h);
-    controls_.remove_if([&](const Child& c) { return &c.window.control() == &control; });
+    controls_.remove_if([&](const Child& c) { return &c.window->control() == &control; });
     ::DestroyWindow(h);
 }
 
@@ -200,11 +173,10 @@ void FormWindow::applyFocus(bool selectText)
     const HWND target = cw != nullptr ? cw->handle() : window_.get();
     if (!::IsWindowEnabled(target) || !::IsWindowVisible(target)) return;
     if (::GetFocus() != target) ::SetFocus(target);
-    if (Edit* e = cw != nullptr ? cw->edit() : nullptr; e && selectText) {
+    if (cw != nullptr && selectText) {
         ++updating_;
-        ::SendMessageA(target, EM_SETSEL, 0, -1);
-        --updating_;
-        e->caretMoved(0);
+        const auto done = platform::scopeExit([this] { --updating_; });
+        cw->focusEntered();
     }
     showDefaultButton();
 }
@@ -213,15 +185,7 @@ void FormWindow::showDefaultButton()
 {
     // The focused button is the one Enter clicks, and looks it; else the default button.
     const Button* focused = as<Button>(form_.activeControl());
-    for (const Child& child : controls_) {
-        const Button* b = child.window.pushButton();
-        if (b == nullptr) continue;
-        const bool looksDefault = focused != nullptr ? b == focused : b->isDefault;
-        const HWND h = child.window.handle();
-        const LONG_PTR kind = ::GetWindowLongPtrA(h, GWL_STYLE) & BS_TYPEMASK;
-        if ((kind == BS_DEFPUSHBUTTON) != looksDefault)
-            ::SendMessageA(h, BM_SETSTYLE, looksDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
-    }
+    for (const Child& child : controls_) child.window->showDefault(focused);
 }
 
 bool FormWindow::setCursor(HWND child)
@@ -277,13 +241,7 @@ LRESULT FormWindow::formMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND: {
         ControlWindow* cw = find(reinterpret_cast<HWND>(lParam));
         if (cw == nullptr) break;
-        const WORD code = HIWORD(wParam);
-        if (code == EN_CHANGE) {
-            if (Edit* e = cw->edit(); e && updating_ == 0) e->edited(windowText(cw->handle()), caretOf(cw->handle()));
-        } else if (code == BN_CLICKED) {  // also STN_CLICKED, which has the same code
-            if (Button* b = cw->button()) b->click();
-            if (Label* l = cw->label()) l->click();
-        }
+        cw->notified(HIWORD(wParam), updating_ != 0);
         return 0;
     }
     case WM_CTLCOLOREDIT:
@@ -335,7 +293,7 @@ LRESULT CALLBACK FormWindow::controlProc(HWND window, UINT message, WPARAM wPara
     }
     LRESULT result = 0;
     dispatchGuarded(child.owner.form_.backend(),
-                    [&] { result = child.owner.controlMessage(child.window, message, wParam, lParam); });
+                    [&] { result = child.owner.controlMessage(*child.window, message, wParam, lParam); });
     return result;
 }
 
@@ -343,7 +301,6 @@ LRESULT FormWindow::controlMessage(ControlWindow& cw, UINT message, WPARAM wPara
 {
     const HWND h = cw.handle();
     Control& control = cw.control();
-    Edit* edit = cw.edit();
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -363,19 +320,12 @@ LRESULT FormWindow::controlMessage(ControlWindow& cw, UINT message, WPARAM wPara
         break;
     case WM_KEYDOWN:
         if (handleFormKey(wParam)) return 0;
-        if (edit != nullptr) {
-            edit->caretMoved(caretOf(h));
-            edit->keyDown(keyOf(wParam));
-        }
+        cw.keyDown(wParam);
         break;
     case WM_CHAR:
         // Tab, Enter and Escape were handled as keys.
         if (wParam == '\t' || wParam == '\r' || wParam == '\n' || wParam == 0x1b) return 0;
-        if (edit != nullptr && !edit->readOnly) {
-            char c = static_cast<char>(wParam);
-            if (!edit->keyPressed(c)) return 0;
-            wParam = static_cast<unsigned char>(c);
-        }
+        if (!cw.typed(wParam)) return 0;
         break;
     default: break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <list>
+#include <memory>
 #include <string>
 
 #include "platform/win32/handles.h"
@@ -49,11 +50,11 @@ private:
     // A control's window, and the form window whose traffic its subclass joins.
     struct Child {
         Child(FormWindow& owner, Control& control, int id)
-            : owner(owner), window(control, owner.window_.get(), id, owner.fonts_)
+            : owner(owner), window(makeControlWindow(control, owner.window_.get(), id, owner.fonts_))
         {
         }
         FormWindow& owner;
-        ControlWindow window;
+        std::unique_ptr<ControlWindow> window;
     };
 
     static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
