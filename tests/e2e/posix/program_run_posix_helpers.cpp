@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "support/fakes.h"
@@ -109,6 +110,10 @@ ProgramResult runTalvorin(const std::vector<std::string>& args, const std::map<s
         std::this_thread::sleep_for(pause);
     }
     result.standardError = readFile(errFile);
+    // A sanitizer's report ends the program with exit code 1; tests that look at the code
+    // alone would show nothing more.
+    if (result.standardError.find("Sanitizer") != std::string::npos)
+        std::fprintf(stderr, "%s: standard error:\n%s\n", program.c_str(), result.standardError.c_str());
     if (options.keepStandardOutput) result.standardOutput = readFile(outFile);
     return result;
 }
