@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "setupdata/scramble.h"
@@ -46,11 +47,13 @@ struct KitSandbox {
     std::string supportDir = dir / "Support";
     std::string toolJournal = dir / "tools.journal";
 
-    KitSandbox()
+    KitSandbox() { makeFolders(); }
+    // With the kit folder `kitFolder` (ending in a separator) in place of the sandbox's own,
+    // and the server folder called `serverName`.
+    KitSandbox(std::string kitFolder, const std::string& serverName)
+        : kitDir(std::move(kitFolder)), serverBase(dir / serverName)
     {
-        std::filesystem::create_directories(kitDir);
-        std::filesystem::create_directories(serverBase + nativePath("/BIN"));
-        std::filesystem::create_directories(supportDir);
+        makeFolders();
     }
 
     // The kit-tool stand-in as the kit's osql.exe and bcp.exe.
@@ -83,6 +86,14 @@ struct KitSandbox {
         writeKitData(kitDir, user, password, address, port);
     }
     std::string logPath() const { return kitDir + "system.log"; }
+
+private:
+    void makeFolders() const
+    {
+        std::filesystem::create_directories(kitDir);
+        std::filesystem::create_directories(serverBase + nativePath("/BIN"));
+        std::filesystem::create_directories(supportDir);
+    }
 };
 
 }  // namespace talvorin::testing

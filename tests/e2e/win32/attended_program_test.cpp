@@ -8,6 +8,7 @@
 
 #include "e2e/program_run.h"
 #include "e2e/win32/attended_program.h"
+#include "e2e/win32/server_run_kit.h"
 #include "platform/settings_files.h"
 #include "setupdata/scramble.h"
 #include "support/fakes.h"
@@ -28,27 +29,19 @@ using ::testing::ElementsAreArray;
 
 const std::string kRule(80, '-');
 
-class AttendedRun : public ::testing::Test {
+class AttendedRun : public ::testing::Test, protected SharedKitSandbox {
 protected:
-    void SetUp() override
+    AttendedRun()
     {
-        char windows[MAX_PATH] = {};
-        ::GetWindowsDirectoryA(windows, sizeof windows);
-        kitDir = std::string(windows) + "\\MigKit4\\";
-        removeSharedKitFolder(kitDir);
-        std::filesystem::create_directories(kitDir);
-        for (const char* tool : {"osql.exe", "bcp.exe"}) std::filesystem::copy_file(KIT_TOOL_STANDIN, kitDir + tool);
-        base = dir.str() + "\\Srv";
-        support = dir.str() + "\\Support";
-        writeFile(base + "\\Scripts\\create.sql", "--\r\n");
-        writeFile(support + "\\Setup.ini", "[SCRIPT_2005]\r\n1=create.sql\r\n[CODE_TABLE]\r\n1=T1 in t1.dat\r\n");
+        installTools();
+        placeScripts({"create.sql"});
+        setupFile("[SCRIPT_2005]\r\n1=create.sql\r\n[CODE_TABLE]\r\n1=T1 in t1.dat\r\n");
         // The installer left the kit data file without a server address.
         writeFile(kitDir + "Orvo4.DAT", "[OPTIONS]\r\nInstallMode=1\r\n");
     }
-    void TearDown() override { removeSharedKitFolder(kitDir); }
 
-    std::vector<std::string> params() const { return {"301", base, "1", support, "Setup.ini"}; }
-    std::vector<std::string> log() const { return unstampedLogLines(readFile(kitDir + "system.log")); }
+    std::vector<std::string> params() const { return {"301", serverBase, "1", supportDir, "Setup.ini"}; }
+    std::vector<std::string> log() const { return unstampedLogLines(readFile(logPath())); }
     std::vector<std::string> startLines() const
     {
         return {kRule,
@@ -56,9 +49,9 @@ protected:
                 kRule,
                 "Starting " + AttendedProgram::path(),
                 "Param 1, SetupMod    = 301",
-                "Param 2, SvrBasePath = " + base,
+                "Param 2, SvrBasePath = " + serverBase,
                 "Param 3, InstallType = 1",
-                "Param 4, SupportDir  = " + support,
+                "Param 4, SupportDir  = " + supportDir,
                 "Param 5, SetupFile   = Setup.ini",
                 "Get SQL Server Info"};
     }
@@ -71,9 +64,7 @@ protected:
         return person::waitUntil([&] { return position(bar) != before; });
     }
 
-    TempDir dir;
-    std::string kitDir, base, support;
-    const ScopedEnv journal{"KIT_TOOL_JOURNAL", dir.str() + "\\tools.journal"};
+    const ScopedEnv journal{"KIT_TOOL_JOURNAL", toolJournal};
     const ScopedEnv driver{"TALVORIN_ODBC_DRIVER", "FreeTDS"};
 };
 
@@ -180,10 +171,10 @@ TEST_F(AttendedRun, TheDialogFilledInAndConfirmedSavesTheSettingsAndTheFirstInst
     EXPECT_EQ(stored("Password"), "S3cret");
     EXPECT_EQ(stored("IP address"), "127.0.0.1");
     EXPECT_EQ(stored("Port"), std::to_string(server.port()));
-    const auto runs = readKitToolJournal(dir.str() + "\\tools.journal");
+    const auto runs = readKitToolJournal(toolJournal);
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_THAT(runs[0].args, ElementsAre("-S", server.dataSource(), "-U", "admin", "-P", "S3cret", "-i",
-                                          base + "\\Scripts\\create.sql"));
+                                          serverBase + "\\Scripts\\create.sql"));
     // The dialog's test (no catalog, the edition, master), then the run's master and msdb.
     std::vector<std::string> catalogs;
     for (const auto& login : server.events("login")) catalogs.push_back(login.at("database").get<std::string>());
@@ -219,7 +210,7 @@ TEST_F(AttendedRun, TheDialogCancelledTwiceWithYesBetweenAndThenNoEndsTheRunWith
     std::vector<std::string> expected = startLines();
     expected.insert(expected.end(), {kRule, "End database / table createion program", kRule});
     EXPECT_THAT(log(), ElementsAreArray(expected));
-    EXPECT_TRUE(readKitToolJournal(dir.str() + "\\tools.journal").empty());
+    EXPECT_TRUE(readKitToolJournal(toolJournal).empty());
 }
 
 }  // namespace

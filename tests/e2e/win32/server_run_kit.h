@@ -27,13 +27,28 @@ inline std::string windowsDirectory()
     return std::string(buffer, n);
 }
 
-class ServerRunKit : public KitRuns<ServerRunKit> {
+// A kit sandbox whose kit folder is the one below the real Windows folder, which every
+// program of the prefix shares (the runs take turns: ctest lock): emptied before and after.
+struct SharedKitSandbox : KitSandbox {
+    explicit SharedKitSandbox(const std::string& serverName = "Srv") : KitSandbox(clearedKitFolder(), serverName) {}
+    ~SharedKitSandbox()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(kitDir, ignored);
+    }
+    SharedKitSandbox(const SharedKitSandbox&) = delete;
+    SharedKitSandbox& operator=(const SharedKitSandbox&) = delete;
+
+    static std::string clearedKitFolder()
+    {
+        const std::string folder = windowsDirectory() + "\\MigKit4\\";
+        removeSharedKitFolder(folder);
+        return folder;
+    }
+};
+
+class ServerRunKit : public SharedKitSandbox, public KitRuns<ServerRunKit> {
 public:
-    TempDir dir;
-    const std::string kitDir = windowsDirectory() + "\\MigKit4\\";
-    const std::string serverBase = dir.str() + "\\Velmora Server";
-    const std::string supportDir = dir.str() + "\\Support";
-    const std::string toolJournal = dir.str() + "\\tools.journal";
     // What a first installation runs and loads, and what a repair runs, in the setup file's order.
     const std::vector<std::string> installScripts = {"create_db.sql", "create_tables.sql"};
     const std::vector<std::string> codeTables = {"VELMORA..COUNTRY in Country.dat"};
@@ -42,28 +57,17 @@ public:
     // there are a few of those the Linux build meets, and a run's time is not bounded.
     static constexpr bool kWine = true;
 
-    ServerRunKit()
+    // The server folder's name has a blank, which the tools' command lines must quote.
+    ServerRunKit() : SharedKitSandbox("Velmora Server")
     {
-        removeSharedKitFolder(kitDir);
-        std::filesystem::create_directories(kitDir);
-        std::filesystem::create_directories(serverBase + "\\BIN");
-        for (const char* tool : {"osql.exe", "bcp.exe"}) installKitToolStandin(kitDir + tool);
-        for (const char* s : {"create_db.sql", "create_tables.sql", "upd_1.sql"})
-            writeFile(serverBase + "\\Scripts\\" + s, "-- " + std::string(s) + "\r\n");
-        writeFile(supportDir + "\\Setup.ini",
-                  "[SCRIPT_2005]\r\n1=create_db.sql\r\n2=create_tables.sql\r\n[UPD_2005]\r\n1=upd_1.sql\r\n"
+        installTools();
+        placeScripts({"create_db.sql", "create_tables.sql", "upd_1.sql"});
+        setupFile("[SCRIPT_2005]\r\n1=create_db.sql\r\n2=create_tables.sql\r\n[UPD_2005]\r\n1=upd_1.sql\r\n"
                   "[CODE_TABLE]\r\n1=VELMORA..COUNTRY in Country.dat\r\n"
                   "[CODE_TABLE_UPGRADE_REPAIR]\r\n1=VELMORA..PORT in Port.dat\r\n");
         forgetRelease();
     }
-    ~ServerRunKit()
-    {
-        forgetRelease();
-        std::error_code ignored;
-        std::filesystem::remove_all(kitDir, ignored);
-    }
-    ServerRunKit(const ServerRunKit&) = delete;
-    ServerRunKit& operator=(const ServerRunKit&) = delete;
+    ~ServerRunKit() { forgetRelease(); }
 
     static void forgetRelease()
     {
@@ -83,19 +87,11 @@ public:
         ::RegCloseKey(key);
     }
 
-    void kitData(const std::string& user, const std::string& password, const std::string& address,
-                 const std::string& port) const
-    {
-        writeKitData(kitDir, user, password, address, port);
-    }
-
     // What the program is told besides its arguments.
     std::map<std::string, std::string> env() const
     {
         return {{"KIT_TOOL_JOURNAL", toolJournal}, {"TALVORIN_ODBC_DRIVER", "FreeTDS"}};
     }
-
-    std::string logPath() const { return kitDir + "system.log"; }
 };
 
 }  // namespace talvorin::testing
