@@ -133,34 +133,38 @@ private:
     Edit& edit_;
 };
 
-// A button that takes no focus: painted by the program, in its font's colour.
-class SpeedButtonWindow : public ControlWindow {
+// Either kind of button: a click is the button's.
+class ButtonWindow : public ControlWindow {
 public:
-    SpeedButtonWindow(Button& b, HWND parent, int id, FontCache& fonts)
-        : SpeedButtonWindow(b, parent, id, fonts, {kSpeedButtonClass, 0, 0, b.caption()})
-    {
-        ::SendMessageA(handle(), kSetPaintColor, colorOf(b.font.color), 0);
-    }
     void notified(WORD code, bool) override
     {
         if (code == BN_CLICKED) button_.click();
     }
 
 protected:
-    SpeedButtonWindow(Button& b, HWND parent, int id, FontCache& fonts, const SystemControl& system)
+    ButtonWindow(Button& b, HWND parent, int id, FontCache& fonts, const SystemControl& system)
         : ControlWindow(b, parent, id, fonts, system), button_(b)
     {
     }
     Button& button_;
 };
 
+// A button that takes no focus: painted by the program, in its font's colour.
+class SpeedButtonWindow final : public ButtonWindow {
+public:
+    SpeedButtonWindow(Button& b, HWND parent, int id, FontCache& fonts)
+        : ButtonWindow(b, parent, id, fonts, {kSpeedButtonClass, 0, 0, b.caption()})
+    {
+        ::SendMessageA(handle(), kSetPaintColor, colorOf(b.font.color), 0);
+    }
+};
+
 // The system's push button, which can look like the default button.
-class PushButtonWindow final : public SpeedButtonWindow {
+class PushButtonWindow final : public ButtonWindow {
 public:
     PushButtonWindow(Button& b, HWND parent, int id, FontCache& fonts)
-        : SpeedButtonWindow(
-              b, parent, id, fonts,
-              {"BUTTON", static_cast<DWORD>(b.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0, b.caption()})
+        : ButtonWindow(b, parent, id, fonts,
+                       {"BUTTON", static_cast<DWORD>(b.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0, b.caption()})
     {
     }
     void showDefault(const Button* focused) override

@@ -244,8 +244,7 @@ TEST_P(BadInputRun, EndsInTimeWithExitZeroAClearLineAndEveryFileWhole)
         options.terminateWhen = [&] { return std::filesystem::exists(box.dir / "tool-started"); };
     const ProgramResult result = runTalvorin(args, box.env(), options);
 
-    EXPECT_EQ(result.exitCode, 0) << "-1: still running after " << options.timeoutSeconds << " s; standard error:\n"
-                                  << result.standardError;
+    EXPECT_EQ(result.exitCode, 0) << "-1: still running after " << options.timeoutSeconds << " s";
     // The largest input is a 100 MB setup file; reading it once cost 3.2 GB.
     EXPECT_LT(result.peakMemoryKb, 1L << 20) << "kB at the peak";
     if (input.box.empty())
